@@ -1,0 +1,146 @@
+#pragma once
+
+#include <concepts>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <source_location>
+#include <string>
+#include <type_traits>
+#include <typeinfo>
+#include <utility>
+#include <variant>
+
+namespace keyvane {
+
+class AnyError;
+
+// Base of every error value of the system. Services throw their own error type (a value
+// type derived from ErrorValue) and nothing else; middlewares catch, carry the error in an
+// action as AnyError, and the alert table recognises it by type and case.
+//
+// description() is what logs and debug output show. It never holds a secret: no PIN,
+// password or key material is ever put into an error.
+class Error : public std::exception {
+public:
+    ~Error() override = default;
+    const char* what() const noexcept override { return typeid(*this).name(); }
+    virtual std::string description() const = 0;
+    virtual std::shared_ptr<const Error> clone() const = 0;
+    [[noreturn]] virtual void raise() const = 0;
+
+protected:
+    Error() = default;
+    Error(const Error&) = default;
+    Error& operator=(const Error&) = default;
+};
+
+// Gives an error type its copy and rethrow as its own dynamic type.
+template <class Derived>
+class ErrorValue : public Error {
+public:
+    std::shared_ptr<const Error> clone() const override {
+        return std::make_shared<Derived>(static_cast<const Derived&>(*this));
+    }
+    [[noreturn]] void raise() const override { throw static_cast<const Derived&>(*this); }
+};
+
+// Any error, held by value (shared and immutable). The underlying error of a general error
+// case, and the payload of the handleError action.
+class AnyError {
+public:
+    template <class E>
+        requires std::derived_from<E, Error>
+    AnyError(const E& error) : error_(error.clone()) {} // NOLINT: implicit on purpose
+
+    // The exception in flight, as an error value. Errors of ours keep their type; other
+    // exceptions become a ForeignError with their type name and text.
+    static AnyError fromCurrentException();
+    static AnyError from(const std::exception_ptr& exception);
+
+    template <class E>
+    const E* as() const {
+        return dynamic_cast<const E*>(error_.get());
+    }
+    template <class E>
+    bool is() const {
+        return as<E>() != nullptr;
+    }
+
+    const Error& get() const { return *error_; }
+    std::string description() const { return error_->description(); }
+    [[noreturn]] void raise() const {
+        error_->raise();
+        std::terminate(); // unreachable: raise() always throws
+    }
+
+    friend std::ostream& operator<<(std::ostream& out, const AnyError& error) {
+        return out << error.description();
+    }
+
+private:
+    explicit AnyError(std::shared_ptr<const Error> error) : error_(std::move(error)) {}
+    std::shared_ptr<const Error> error_;
+};
+
+// A service's error enumeration: one value of its cases. The case structs are declared
+// before the error type (in a namespace of their own) and named again inside it:
+//     namespace passkey_manager_error { struct generalError {...}; struct tokenNotFound {}; }
+//     class PasskeyManagerError final
+//         : public ErrorEnum<PasskeyManagerError, passkey_manager_error::generalError, ...> {
+//         using ErrorEnum::ErrorEnum; ...
+// Each case converts to the error, so `throw PasskeyManagerError(tokenNotFound{})` and
+// `return generalError{...}` both read as the enumeration does.
+template <class Derived, class... Cases>
+class ErrorEnum : public ErrorValue<Derived> {
+public:
+    using Case = std::variant<Cases...>;
+
+    template <class C>
+        requires(std::is_same_v<std::remove_cvref_t<C>, Cases> || ...)
+    ErrorEnum(C&& value) : value(std::forward<C>(value)) {} // NOLINT: cases convert implicitly
+
+    template <class C>
+    bool is() const {
+        return std::holds_alternative<C>(value);
+    }
+    template <class C>
+    const C* as() const {
+        return std::get_if<C>(&value);
+    }
+
+    Case value;
+};
+
+// A plain text raised as an error, for example "Token not found".
+class TextError final : public ErrorValue<TextError> {
+public:
+    explicit TextError(std::string text) : text(std::move(text)) {}
+    std::string description() const override { return text; }
+    bool operator==(const TextError&) const = default;
+
+    std::string text;
+};
+
+// An exception that did not come from this system (a library's std::exception).
+class ForeignError final : public ErrorValue<ForeignError> {
+public:
+    ForeignError(std::string typeName, std::string message)
+        : typeName(std::move(typeName)), message(std::move(message)) {}
+    std::string description() const override { return typeName + ": " + message; }
+
+    std::string typeName;
+    std::string message;
+};
+
+// The text of a general error case: "operation (line N): underlying".
+std::string describeGeneralError(const std::string& errorType, const std::string& function, int line,
+                                 const std::optional<AnyError>& underlying);
+
+// The source line of the caller, for the line field of a general error case.
+inline int sourceLine(std::source_location location = std::source_location::current()) {
+    return static_cast<int>(location.line());
+}
+
+} // namespace keyvane

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "flowkeep/MainExecutor.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace keyvane {
+
+// Gathers elements into lists: once dueTime passes on the main executor without a new
+// element, the list of every element since the previous emission is handed over, oldest
+// first, and the next element starts a new list. Nothing is emitted without an element.
+//
+// One collector is one subscription: elements may be received from any thread; they move
+// onto the main executor, where the list is kept and emitted. Cancelling (or destroying the
+// collector) drops a list that is still waiting and ignores later elements.
+template <class T>
+class DebouncedCollector {
+public:
+    using Emit = std::function<void(std::vector<T>)>;
+
+    DebouncedCollector(flowkeep::MainExecutor& executor, std::chrono::milliseconds dueTime, Emit emit)
+        : state_(std::make_shared<State>(executor, dueTime, std::move(emit))) {}
+
+    ~DebouncedCollector() { cancel(); }
+
+    DebouncedCollector(const DebouncedCollector&) = delete;
+    DebouncedCollector& operator=(const DebouncedCollector&) = delete;
+
+    void receive(T element) {
+        std::weak_ptr<State> weakState = state_;
+        state_->executor.post([weakState, element = std::move(element)]() mutable {
+            if (auto state = weakState.lock()) {
+                state->accumulate(std::move(element));
+            }
+        });
+    }
+
+    // On the main thread.
+    void cancel() {
+        std::lock_guard lock(state_->mutex);
+        state_->cancelled = true;
+        if (state_->timer) {
+            state_->executor.cancel(*state_->timer);
+            state_->timer.reset();
+        }
+        state_->list.clear();
+    }
+
+private:
+    struct State : std::enable_shared_from_this<State> {
+        State(flowkeep::MainExecutor& mainExecutor, std::chrono::milliseconds due, Emit emitList)
+            : executor(mainExecutor), dueTime(due), emit(std::move(emitList)) {}
+
+        void accumulate(T element) {
+            std::lock_guard lock(mutex);
+            if (cancelled) {
+                return;
+            }
+            if (startNewList) {
+                list.clear();
+            }
+            list.push_back(std::move(element));
+            startNewList = false;
+            // A newer list replaces the waiting one and restarts the wait.
+            if (timer) {
+                executor.cancel(*timer);
+            }
+            std::weak_ptr<State> weakSelf = this->shared_from_this();
+            timer = executor.postAfter(dueTime, [weakSelf] {
+                if (auto self = weakSelf.lock()) {
+                    self->fire();
+                }
+            });
+        }
+
+        void fire() {
+            std::vector<T> ready;
+            {
+                std::lock_guard lock(mutex);
+                if (cancelled) {
+                    return;
+                }
+                timer.reset();
+                ready = std::move(list);
+                list.clear();
+                startNewList = true;
+            }
+            emit(std::move(ready));
+        }
+
+        flowkeep::MainExecutor& executor;
+        std::chrono::milliseconds dueTime;
+        Emit emit;
+        // Everything below is touched on the main thread; the lock only makes cancel() from a
+        // destructor on another thread safe.
+        std::mutex mutex;
+        std::vector<T> list;
+        bool startNewList = false;
+        bool cancelled = false;
+        std::optional<flowkeep::MainExecutor::TimerId> timer;
+    };
+
+    std::shared_ptr<State> state_;
+};
+
+} // namespace keyvane
