@@ -1,0 +1,20 @@
+#pragma once
+
+#include "shared/pkcs11/TokenInfo.h"
+#include "shared/storage/PasskeyCredentials.h"
+
+#include <string>
+#include <vector>
+
+namespace keyvane {
+
+// What a filtered passkey list watches: a change of any field recomputes its sections.
+struct FilterTrigger {
+    std::vector<TokenInfo> tokens;
+    std::vector<PasskeyCredentials> credentials;
+    std::string searchText;
+
+    bool operator==(const FilterTrigger&) const = default;
+};
+
+} // namespace keyvane

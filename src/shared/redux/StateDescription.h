@@ -1,0 +1,16 @@
+#pragma once
+
+#include "shared/pkcs11/TokenInfo.h"
+#include "shared/storage/PasskeyCredentials.h"
+
+#include <ostream>
+#include <string>
+
+namespace keyvane {
+
+// Short texts of the values that state and actions carry, for debug printers and test
+// failure messages. Nothing here ever sees a PIN or password.
+std::string describeToken(const TokenInfo& token);
+std::string describeCredential(const PasskeyCredentials& credential);
+
+} // namespace keyvane
