@@ -1,17 +1,29 @@
 #pragma once
 
 #include "flowkeep/SerialExecutor.h"
+#include "shared/errors/Error.h"
 #include "shared/pkcs11/Pkcs11Functions.h"
 
 #include <array>
+#include <exception>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace keyvane {
+
+namespace detail {
+template <class T>
+struct Outcome {
+    T value;
+};
+template <>
+struct Outcome<void> {};
+} // namespace detail
 
 // One PKCS#11 module and the one thread on which every call into it runs.
 //
@@ -72,10 +84,41 @@ public:
         });
     }
 
-    // Runs a job on the executor and waits for its result or exception.
+    // Runs a job on the executor and waits for its result or exception. Errors of ours
+    // cross threads as copies rather than as one shared exception object.
     template <class F>
-    auto run(F&& job) {
-        return executor_->run(std::forward<F>(job));
+    auto run(F&& job) -> std::invoke_result_t<F&> {
+        using Result = std::invoke_result_t<F&>;
+        if (executor_->isCurrent()) {
+            return job();
+        }
+        std::shared_ptr<const Error> failure;
+        std::exception_ptr foreign;
+        const auto guarded = [&]() -> std::optional<detail::Outcome<Result>> {
+            try {
+                if constexpr (std::is_void_v<Result>) {
+                    job();
+                    return detail::Outcome<Result>{};
+                } else {
+                    return detail::Outcome<Result>{job()};
+                }
+            } catch (const Error& error) {
+                failure = error.clone();
+            } catch (...) {
+                foreign = std::current_exception();
+            }
+            return std::nullopt;
+        };
+        auto outcome = executor_->run(guarded);
+        if (failure) {
+            failure->raise();
+        }
+        if (foreign) {
+            std::rethrow_exception(foreign);
+        }
+        if constexpr (!std::is_void_v<Result>) {
+            return std::move(outcome->value);
+        }
     }
 
     bool isExecutorThread() const { return executor_->isCurrent(); }

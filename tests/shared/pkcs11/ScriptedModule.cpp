@@ -137,7 +137,7 @@ CK_FUNCTION_LIST functionList = makeList();
 
 void setField(unsigned char* field, std::size_t size, const Bytes& bytes) {
     std::memset(field, ' ', size);
-    std::memcpy(field, bytes.data(), std::min(size, bytes.size()));
+    std::copy_n(bytes.begin(), std::min(size, bytes.size()), field);
 }
 
 Bytes toBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }

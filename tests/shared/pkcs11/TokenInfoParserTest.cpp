@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -14,9 +15,9 @@ namespace {
 CK_TOKEN_INFO infoWith(const Bytes& serial, const Bytes& label) {
     CK_TOKEN_INFO info{};
     std::memset(info.serialNumber, ' ', sizeof info.serialNumber);
-    std::memcpy(info.serialNumber, serial.data(), std::min(serial.size(), sizeof info.serialNumber));
+    std::copy_n(serial.begin(), std::min(serial.size(), sizeof info.serialNumber), info.serialNumber);
     std::memset(info.label, ' ', sizeof info.label);
-    std::memcpy(info.label, label.data(), std::min(label.size(), sizeof info.label));
+    std::copy_n(label.begin(), std::min(label.size(), sizeof info.label), info.label);
     std::memset(info.model, ' ', sizeof info.model);
     return info;
 }
