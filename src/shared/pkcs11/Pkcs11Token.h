@@ -1,0 +1,85 @@
+#pragma once
+
+#include "shared/pkcs11/Pkcs11Object.h"
+#include "shared/pkcs11/Pkcs11Template.h"
+#include "shared/pkcs11/Pkcs11TokenInteractionType.h"
+#include "shared/pkcs11/Pkcs11TokenVersion.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace keyvane {
+
+class Pkcs11Library;
+
+// One connected token with its open read/write session. Every failure is a Pkcs11Error.
+class Pkcs11TokenProtocol {
+public:
+    virtual ~Pkcs11TokenProtocol() = default;
+
+    virtual std::uint64_t slot() const = 0;
+    virtual std::uint64_t sessionHandle() const = 0;
+    virtual const std::optional<std::string>& label() const = 0;
+    virtual const std::string& serial() const = 0;
+    virtual const std::string& model() const = 0;
+    virtual const Pkcs11TokenInteractionType& interactionType() const = 0;
+    virtual bool isSupported() const = 0;
+    virtual const Pkcs11TokenVersion& tokenVersion() const = 0;
+    // Absent when the token does not report it.
+    virtual std::optional<std::uint64_t> totalMemory() const = 0;
+
+    // The objects that match, in the order found; the search is always ended once started.
+    virtual std::vector<Pkcs11Object> findObjects(const Pkcs11Template& objectTemplate) const = 0;
+    virtual Pkcs11Object createObject(const Pkcs11Template& objectTemplate) const = 0;
+    // Verifies the PIN on the token, also when the session was already logged in.
+    virtual void login(const std::string& pin) const = 0;
+    // Absent when the token does not report it.
+    virtual std::optional<std::uint64_t> getFreeMemory() const = 0;
+};
+
+// A token as opened by Pkcs11Token::open. Copies share the session.
+class Pkcs11Token final : public Pkcs11TokenProtocol {
+public:
+    // Opens the token in a slot: reads what Keyvane shows of it, its model and its touch
+    // settings, and opens its session. One job on the library's executor. A session opened
+    // by a failed attempt is closed again.
+    static Pkcs11Token open(std::shared_ptr<Pkcs11Library> library, std::uint64_t slot);
+
+    std::uint64_t slot() const override { return slot_; }
+    std::uint64_t sessionHandle() const override { return sessionHandle_; }
+    const std::optional<std::string>& label() const override { return label_; }
+    const std::string& serial() const override { return serial_; }
+    const std::string& model() const override { return model_; }
+    const Pkcs11TokenInteractionType& interactionType() const override { return interactionType_; }
+    bool isSupported() const override { return isSupported_; }
+    const Pkcs11TokenVersion& tokenVersion() const override { return tokenVersion_; }
+    std::optional<std::uint64_t> totalMemory() const override { return totalMemory_; }
+
+    std::vector<Pkcs11Object> findObjects(const Pkcs11Template& objectTemplate) const override;
+    Pkcs11Object createObject(const Pkcs11Template& objectTemplate) const override;
+    void login(const std::string& pin) const override;
+    std::optional<std::uint64_t> getFreeMemory() const override;
+
+    const std::shared_ptr<Pkcs11Library>& library() const { return library_; }
+
+private:
+    explicit Pkcs11Token(std::shared_ptr<Pkcs11Library> library) : library_(std::move(library)) {}
+    void openOnExecutor();
+    std::optional<std::uint64_t> attemptsLeftAfterWrongPin() const;
+
+    std::shared_ptr<Pkcs11Library> library_;
+    std::uint64_t slot_ = 0;
+    std::uint64_t sessionHandle_ = 0;
+    std::optional<std::string> label_;
+    std::string serial_;
+    std::string model_;
+    Pkcs11TokenInteractionType interactionType_;
+    bool isSupported_ = false;
+    Pkcs11TokenVersion tokenVersion_;
+    std::optional<std::uint64_t> totalMemory_;
+};
+
+} // namespace keyvane
