@@ -223,7 +223,12 @@ std::vector<FaultSpec> faultsOf(const json& list, const std::string& where) {
         const auto& item = list[i];
         const auto at = where + "[" + std::to_string(i) + "]";
         if (!item.is_object() || !item.contains("function") || !item.contains("rv")) {
-            throw ConfigError(at + ": expected {\"function\", \"rv\", optional \"call\", \"times\"}");
+            throw ConfigError(at + ": expected {\"function\", \"rv\", optional \"call\", \"times\", \"id\"}");
+        }
+        for (const auto& [key, ignored] : item.items()) {
+            if (key != "function" && key != "rv" && key != "call" && key != "times" && key != "id") {
+                throw ConfigError(at + "." + key + ": unknown key");
+            }
         }
         FaultSpec fault;
         fault.function = stringOf(item.at("function"), at + ".function");
@@ -322,6 +327,12 @@ Control parseControl(const std::string& text) {
             ControlSlot slot;
             if (!value.is_object()) {
                 throw ConfigError(where + ": expected an object");
+            }
+            for (const auto& [name, ignored] : value.items()) {
+                if (name != "present" && name != "events" && name != "touch_outcome" && name != "touch_delay_ms" &&
+                    name != "free_memory") {
+                    throw ConfigError(where + "." + name + ": unknown key");
+                }
             }
             if (value.contains("present")) {
                 slot.present = boolOf(value.at("present"), where + ".present");

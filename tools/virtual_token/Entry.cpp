@@ -246,9 +246,13 @@ CK_RV startHashedOperation(const char* function, HashedOperation operation, CK_S
         const bool hashed = mechanism->mechanism == CKM_ECDSA_SHA256;
         CK_MECHANISM ecdsa{CKM_ECDSA, nullptr, 0};
         const CK_RV rv = backendInit(m, hashed ? &ecdsa : mechanism);
+        // A refused start (an operation already active, say) leaves that operation as it was.
+        if (rv != CKR_OK) {
+            return rv;
+        }
         std::lock_guard lock(m.mutex);
         if (const auto it = m.sessions.find(session); it != m.sessions.end()) {
-            hashOf(it->second, operation) = rv == CKR_OK && hashed ? newSha256() : Digest{};
+            hashOf(it->second, operation) = hashed ? newSha256() : Digest{};
         }
         return rv;
     });

@@ -192,9 +192,9 @@ void VirtualTokenFixture::setFreeMemory(std::uint64_t slot, std::uint64_t bytes)
 
 void VirtualTokenFixture::injectFault(const std::string& function, std::uint64_t rv, std::uint64_t onCall,
                                       std::uint64_t times) {
-    // The serial makes each injection a new fault, counted afresh, even when it repeats one.
+    // The id makes each injection a new fault, counted afresh, even when it repeats one.
     control_["faults"].push_back(
-        {{"function", function}, {"rv", rv}, {"call", onCall}, {"times", times}, {"serial", ++faultSerial_}});
+        {{"function", function}, {"rv", rv}, {"call", onCall}, {"times", times}, {"id", ++faultId_}});
     writeControl();
 }
 

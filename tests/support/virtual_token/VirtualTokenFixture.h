@@ -102,7 +102,7 @@ private:
     nlohmann::json control_;
     std::map<std::uint64_t, bool> present_;
     std::map<std::string, std::optional<std::string>> savedEnvironment_;
-    std::uint64_t faultSerial_ = 0;
+    std::uint64_t faultId_ = 0;
 };
 
 }  // namespace keyvane::testing

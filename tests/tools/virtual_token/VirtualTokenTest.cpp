@@ -486,6 +486,8 @@ TEST_F(VirtualTokenTest, EcdsaSha256SignaturesVerifyWithOpenSsl) {
     ASSERT_EQ(p11->C_SignInit(session, &mechanism, key), CKR_OK);
     std::string head = message.substr(0, 7), tail = message.substr(7);
     ASSERT_EQ(p11->C_SignUpdate(session, reinterpret_cast<CK_BYTE_PTR>(head.data()), head.size()), CKR_OK);
+    // A second start while one runs is refused and leaves the running hash alone.
+    EXPECT_EQ(p11->C_SignInit(session, &mechanism, key), CKR_OPERATION_ACTIVE);
     ASSERT_EQ(p11->C_SignUpdate(session, reinterpret_cast<CK_BYTE_PTR>(tail.data()), tail.size()), CKR_OK);
     CK_ULONG length = 0;
     ASSERT_EQ(p11->C_SignFinal(session, nullptr, &length), CKR_OK);
