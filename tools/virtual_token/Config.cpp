@@ -214,11 +214,11 @@ SlotConfig slotOf(const json& value, std::size_t index) {
     return slot;
 }
 
-std::vector<FaultSpec> faultsOf(const json& list, const std::string& where) {
+std::vector<FaultRule> faultsOf(const json& list, const std::string& where) {
     if (!list.is_array()) {
         throw ConfigError(where + ": expected a list");
     }
-    std::vector<FaultSpec> faults;
+    std::vector<FaultRule> faults;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const auto& item = list[i];
         const auto at = where + "[" + std::to_string(i) + "]";
@@ -230,7 +230,7 @@ std::vector<FaultSpec> faultsOf(const json& list, const std::string& where) {
                 throw ConfigError(at + "." + key + ": unknown key");
             }
         }
-        FaultSpec fault;
+        FaultRule fault;
         fault.function = stringOf(item.at("function"), at + ".function");
         fault.rv = unsignedOf(item.at("rv"), at + ".rv");
         if (item.contains("call")) {

@@ -50,7 +50,7 @@ struct SlotConfig {
     bool ecdsaSha256 = true;
 };
 
-struct FaultSpec {
+struct FaultRule {
     std::string function;
     std::uint64_t call = 1;   // 1 = the first call counted after the fault was loaded
     std::uint64_t times = 1;  // 0 = every call from then on
@@ -65,7 +65,7 @@ struct Config {
     std::filesystem::path state;
     std::filesystem::path log;
     std::vector<SlotConfig> slots;
-    std::vector<FaultSpec> faults;
+    std::vector<FaultRule> faults;
 };
 
 struct ControlSlot {
@@ -78,7 +78,7 @@ struct ControlSlot {
 
 struct Control {
     std::map<CK_SLOT_ID, ControlSlot> slots;
-    std::vector<FaultSpec> faults;
+    std::vector<FaultRule> faults;
 };
 
 // Throws ConfigError with a message that names the offending entry.

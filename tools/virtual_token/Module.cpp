@@ -220,10 +220,10 @@ void Module::applyControl(const Control& control) {
     // A fault keeps its count across reloads as long as its entry is unchanged, so rewriting
     // the file to plug a token does not restart a pending fault.
     std::vector<ActiveFault> faults;
-    for (const auto& spec : control.faults) {
-        ActiveFault fault{spec, 0};
+    for (const auto& rule : control.faults) {
+        ActiveFault fault{rule, 0};
         for (const auto& previous : controlFaults_) {
-            if (previous.spec.key == spec.key) {
+            if (previous.rule.key == rule.key) {
                 fault.seen = previous.seen;
             }
         }
@@ -269,14 +269,14 @@ std::optional<CK_RV> Module::takeFault(const std::string& function) {
     std::optional<CK_RV> result;
     for (auto* list : {&configFaults_, &controlFaults_}) {
         for (auto& fault : *list) {
-            if (fault.spec.function != function) {
+            if (fault.rule.function != function) {
                 continue;
             }
             ++fault.seen;
-            const bool due = fault.seen >= fault.spec.call &&
-                             (fault.spec.times == 0 || fault.seen < fault.spec.call + fault.spec.times);
+            const bool due = fault.seen >= fault.rule.call &&
+                             (fault.rule.times == 0 || fault.seen < fault.rule.call + fault.rule.times);
             if (due && !result) {
-                result = fault.spec.rv;
+                result = fault.rule.rv;
             }
         }
     }

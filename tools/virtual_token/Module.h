@@ -58,7 +58,7 @@ struct SessionState {
 };
 
 struct ActiveFault {
-    FaultSpec spec;
+    FaultRule rule;
     std::uint64_t seen = 0;
 };
 

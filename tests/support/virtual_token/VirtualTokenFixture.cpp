@@ -58,36 +58,36 @@ void run(const std::vector<std::string>& arguments) {
     }
 }
 
-nlohmann::json slotConfig(const VirtualTokenSpec& spec) {
+nlohmann::json slotConfig(const VirtualTokenSettings& settings) {
     nlohmann::json slot = {
-        {"slot", spec.slot},
-        {"backing_label", backingLabel(spec.slot)},
-        {"present", spec.present},
-        {"serial", spec.serial},
-        {"label", spec.label},
+        {"slot", settings.slot},
+        {"backing_label", backingLabel(settings.slot)},
+        {"present", settings.present},
+        {"serial", settings.serial},
+        {"label", settings.label},
         {"manufacturer", "Keyvane"},
-        {"model", spec.model},
-        {"hardware_version", {spec.hardwareVersion[0], spec.hardwareVersion[1]}},
-        {"firmware_version", {spec.firmwareVersion[0], spec.firmwareVersion[1]}},
-        {"token_class", spec.tokenClass},
-        {"total_memory", spec.totalMemory ? nlohmann::json(*spec.totalMemory) : nlohmann::json()},
-        {"free_memory", spec.freeMemory ? nlohmann::json(*spec.freeMemory) : nlohmann::json()},
-        {"model_name", spec.modelName ? nlohmann::json(*spec.modelName) : nlohmann::json()},
-        {"pin_retries", spec.pinRetries},
-        {"vendor_record", spec.vendorRecord},
-        {"hide_mechanisms", spec.hiddenMechanisms},
+        {"model", settings.model},
+        {"hardware_version", {settings.hardwareVersion[0], settings.hardwareVersion[1]}},
+        {"firmware_version", {settings.firmwareVersion[0], settings.firmwareVersion[1]}},
+        {"token_class", settings.tokenClass},
+        {"total_memory", settings.totalMemory ? nlohmann::json(*settings.totalMemory) : nlohmann::json()},
+        {"free_memory", settings.freeMemory ? nlohmann::json(*settings.freeMemory) : nlohmann::json()},
+        {"model_name", settings.modelName ? nlohmann::json(*settings.modelName) : nlohmann::json()},
+        {"pin_retries", settings.pinRetries},
+        {"vendor_record", settings.vendorRecord},
+        {"hide_mechanisms", settings.hiddenMechanisms},
     };
-    if (spec.touch) {
+    if (settings.touch) {
         slot["touch"] = {
-            {"mode", spec.touch->mode},
-            {"user_present_time_limit", spec.touch->userPresentTimeLimit},
-            {"user_action_timeout", spec.touch->userActionTimeout},
-            {"delay_ms", spec.touch->delayMs},
-            {"outcome", spec.touch->reject ? "reject" : "confirm"},
-            {"settings_object", spec.touch->settingsObject},
+            {"mode", settings.touch->mode},
+            {"user_present_time_limit", settings.touch->userPresentTimeLimit},
+            {"user_action_timeout", settings.touch->userActionTimeout},
+            {"delay_ms", settings.touch->delayMs},
+            {"outcome", settings.touch->reject ? "reject" : "confirm"},
+            {"settings_object", settings.touch->settingsObject},
         };
     }
-    for (const auto& [key, value] : spec.extra.items()) {
+    for (const auto& [key, value] : settings.extra.items()) {
         if (key == "serial_bytes") {
             slot.erase("serial");
         } else if (key == "label_bytes") {
@@ -100,7 +100,7 @@ nlohmann::json slotConfig(const VirtualTokenSpec& spec) {
 
 }  // namespace
 
-VirtualTokenFixture::VirtualTokenFixture(std::vector<VirtualTokenSpec> tokens) {
+VirtualTokenFixture::VirtualTokenFixture(std::vector<VirtualTokenSettings> tokens) {
     auto pattern = (fs::temp_directory_path() / "keyvane-virtual-token-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) {
         throw std::runtime_error("cannot create a temporary folder");
@@ -120,11 +120,11 @@ VirtualTokenFixture::VirtualTokenFixture(std::vector<VirtualTokenSpec> tokens) {
     ::setenv("KEYVANE_PKCS11_MODULE", modulePath().c_str(), 1);
 
     nlohmann::json slots = nlohmann::json::array();
-    for (const auto& spec : tokens) {
-        run({KEYVANE_SOFTHSM2_UTIL, "--init-token", "--free", "--label", backingLabel(spec.slot), "--so-pin",
-             spec.soPin, "--pin", spec.userPin});
-        slots.push_back(slotConfig(spec));
-        present_[spec.slot] = spec.present;
+    for (const auto& settings : tokens) {
+        run({KEYVANE_SOFTHSM2_UTIL, "--init-token", "--free", "--label", backingLabel(settings.slot), "--so-pin",
+             settings.soPin, "--pin", settings.userPin});
+        slots.push_back(slotConfig(settings));
+        present_[settings.slot] = settings.present;
     }
     control_ = {{"slots", nlohmann::json::object()}, {"faults", nlohmann::json::array()}};
     writeControl();

@@ -27,7 +27,7 @@ struct VirtualTouch {
     bool settingsObject = true;
 };
 
-struct VirtualTokenSpec {
+struct VirtualTokenSettings {
     std::uint64_t slot = 1;
     std::string serial = "12AB34CD";
     std::string label = "Keyvane test token";
@@ -60,10 +60,10 @@ struct VirtualTokenCall {
 
 class VirtualTokenFixture {
 public:
-    // Creates one SoftHSM2 token per spec and sets KEYVANE_PKCS11_MODULE,
+    // Creates one SoftHSM2 token per entry and sets KEYVANE_PKCS11_MODULE,
     // KEYVANE_VIRTUAL_TOKEN_CONFIG and SOFTHSM2_CONF; the destructor restores them and removes
     // the folder. Throws std::runtime_error when a token cannot be made.
-    explicit VirtualTokenFixture(std::vector<VirtualTokenSpec> tokens = {VirtualTokenSpec{}});
+    explicit VirtualTokenFixture(std::vector<VirtualTokenSettings> tokens = {VirtualTokenSettings{}});
     ~VirtualTokenFixture();
     VirtualTokenFixture(const VirtualTokenFixture&) = delete;
     VirtualTokenFixture& operator=(const VirtualTokenFixture&) = delete;

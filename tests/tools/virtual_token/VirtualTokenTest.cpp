@@ -25,7 +25,7 @@
 namespace {
 
 using keyvane::testing::VirtualTokenFixture;
-using keyvane::testing::VirtualTokenSpec;
+using keyvane::testing::VirtualTokenSettings;
 using keyvane::testing::VirtualTouch;
 using Bytes = std::vector<unsigned char>;
 
@@ -83,7 +83,7 @@ class VirtualTokenTest : public ::testing::Test {
 protected:
     CK_FUNCTION_LIST_PTR p11 = library().functions;
 
-    void start(std::vector<VirtualTokenSpec> tokens) {
+    void start(std::vector<VirtualTokenSettings> tokens) {
         fixture_ = std::make_unique<VirtualTokenFixture>(std::move(tokens));
         initialize();
     }
@@ -255,29 +255,29 @@ bool opensslVerifies(const Bytes& point, const std::string& data, const Bytes& s
                             data.size()) == 1;
 }
 
-VirtualTokenSpec touchToken(CK_SLOT_ID slot = 1) {
-    VirtualTokenSpec spec;
-    spec.slot = slot;
-    spec.serial = "12AB34CD";
-    spec.label = "Touch token";
-    spec.modelName = "Модель с касанием";
-    spec.touch = VirtualTouch{2, 15, 30, 20, false, true};
-    return spec;
+VirtualTokenSettings touchToken(CK_SLOT_ID slot = 1) {
+    VirtualTokenSettings settings;
+    settings.slot = slot;
+    settings.serial = "12AB34CD";
+    settings.label = "Touch token";
+    settings.modelName = "Модель с касанием";
+    settings.touch = VirtualTouch{2, 15, 30, 20, false, true};
+    return settings;
 }
 
-VirtualTokenSpec plainToken(CK_SLOT_ID slot = 2) {
-    VirtualTokenSpec spec;
-    spec.slot = slot;
-    spec.serial = "FFFFFFFFFFFFFFFF";
-    spec.label = "Plain token";
-    spec.model = "Plain";
-    spec.hardwareVersion = {65, 0};
-    spec.firmwareVersion = {28, 7};
-    spec.tokenClass = 1;
-    spec.totalMemory = std::nullopt;
-    spec.freeMemory = std::nullopt;
-    spec.pinRetries = 5;
-    return spec;
+VirtualTokenSettings plainToken(CK_SLOT_ID slot = 2) {
+    VirtualTokenSettings settings;
+    settings.slot = slot;
+    settings.serial = "FFFFFFFFFFFFFFFF";
+    settings.label = "Plain token";
+    settings.model = "Plain";
+    settings.hardwareVersion = {65, 0};
+    settings.firmwareVersion = {28, 7};
+    settings.tokenClass = 1;
+    settings.totalMemory = std::nullopt;
+    settings.freeMemory = std::nullopt;
+    settings.pinRetries = 5;
+    return settings;
 }
 
 TEST_F(VirtualTokenTest, SlotsAndTokenInformationAreAsConfigured) {
