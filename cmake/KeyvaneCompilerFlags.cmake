@@ -11,3 +11,13 @@ if(KEYVANE_SANITIZE)
     add_compile_options(-fsanitize=${_keyvane_sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_link_options(-fsanitize=${_keyvane_sanitizers})
 endif()
+
+# Fuzzing: every library is instrumented for coverage and AddressSanitizer; the fuzz targets
+# themselves link libFuzzer's main (keyvane_add_fuzzer in tests/fuzz).
+if(KEYVANE_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "KEYVANE_FUZZ needs clang (use the 'fuzz' preset)")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()

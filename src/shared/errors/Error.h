@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <source_location>
 #include <string>
 #include <type_traits>
 #include <typeinfo>
@@ -118,7 +117,7 @@ class TextError final : public ErrorValue<TextError> {
 public:
     explicit TextError(std::string text) : text(std::move(text)) {}
     std::string description() const override { return text; }
-    bool operator==(const TextError&) const = default;
+    bool operator==(const TextError& other) const { return text == other.text; }
 
     std::string text;
 };
@@ -138,9 +137,8 @@ public:
 std::string describeGeneralError(const std::string& errorType, const std::string& function, int line,
                                  const std::optional<AnyError>& underlying);
 
-// The source line of the caller, for the line field of a general error case.
-inline int sourceLine(std::source_location location = std::source_location::current()) {
-    return static_cast<int>(location.line());
-}
+// The source line of the caller, for the line field of a general error case. A builtin rather
+// than std::source_location: clang 14 (the fuzz build) cannot use libstdc++'s.
+inline int sourceLine(int line = __builtin_LINE()) { return line; }
 
 } // namespace keyvane
