@@ -44,7 +44,9 @@ std::optional<Preferences> parsePreferencesFile(std::string_view text) {
 
 std::string serializePreferencesFile(const Preferences& preferences) {
     json document = json::object();
-    for (const auto& [key, value] : preferences) {
+    for (const auto& entry : preferences) {
+        const std::string& key = entry.first; // captured below: not a structured binding
+        const auto& value = entry.second;
         std::visit(
             [&](const auto& typed) {
                 using T = std::decay_t<decltype(typed)>;
