@@ -121,7 +121,10 @@ std::optional<std::string> readSecureFile(const fs::path& path) {
 
 void writeSecureFile(const fs::path& path, std::string_view content) {
     const fs::path directory = directoryOf(path);
-    std::string pattern = (directory / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
+    std::string leaf = ".";
+    leaf += path.filename().string();
+    leaf += ".tmp-XXXXXX";
+    const std::string pattern = (directory / leaf).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     Descriptor fd(::mkostemp(name.data(), O_CLOEXEC)); // mkostemp creates it 0600
