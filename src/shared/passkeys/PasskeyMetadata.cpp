@@ -140,11 +140,6 @@ Bytes PasskeyMetadata::toData() const {
     return data;
 }
 
-const Bytes& passkeyApplicationData() {
-    static const Bytes data = asBytes("Keyvane");
-    return data;
-}
-
 const Bytes& passkeyObjectId() {
     static const Bytes id{0x02, 0x01, 0x01};
     return id;

@@ -2,6 +2,7 @@
 
 #include "shared/passkeys/KeyInfo.h"
 #include "shared/passkeys/PasskeyMetadataError.h"
+#include "shared/pkcs11/Pkcs11Template.h"
 #include "shared/utils/Bytes.h"
 
 #include <cstdint>
@@ -30,8 +31,8 @@ struct PasskeyMetadata {
     bool operator==(const PasskeyMetadata&) const = default;
 };
 
-// CKA_APPLICATION of every passkey metadata object: the UTF-8 of the product name.
-const Bytes& passkeyApplicationData();
+// CKA_APPLICATION of every passkey metadata object: passkeyApplicationData(), declared with
+// the token's data-object template.
 // CKA_OBJECT_ID of every passkey metadata object, by which listing finds them.
 const Bytes& passkeyObjectId();
 

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "shared/dependencies/DependencyRegistry.h"
+#include "shared/utils/Bytes.h"
+#include "shared/utils/SecureMemory.h"
+
+#include <memory>
+
+namespace keyvane {
+
+// A P-256 private key of the device. Only its public key and the result of a key agreement
+// leave it, so a backend that keeps the key non-exportable (a TPM) fits behind the same
+// interface as the file backend.
+class DeviceKey {
+public:
+    virtual ~DeviceKey() = default;
+    // The uncompressed point (65 bytes, 04 || X || Y).
+    virtual Bytes publicKey() const = 0;
+    // ECDH with the peer's uncompressed point: the 32-byte x-coordinate of the shared point.
+    virtual SecureBytes keyAgreement(const Bytes& peerPublicKey) const = 0;
+};
+
+// Where device keys live, found by an application tag. Failures are thrown as the backend's
+// error type (FileError, OpenSslError).
+class DeviceKeyStoreProtocol {
+public:
+    virtual ~DeviceKeyStoreProtocol() = default;
+    // A new random key under the tag, replacing any key the tag had, so a lookup never has
+    // two candidates to choose from.
+    virtual void createKey(const Bytes& tag) = 0;
+    // The key of the tag, or null when there is none.
+    virtual std::shared_ptr<const DeviceKey> findKey(const Bytes& tag) = 0;
+    // True when a key was removed; false when the tag had none.
+    virtual bool deleteKey(const Bytes& tag) = 0;
+};
+
+std::shared_ptr<DeviceKeyStoreProtocol> makeLiveDeviceKeyStore();
+
+inline const DependencyKey<DeviceKeyStoreProtocol> deviceKeyStore{"deviceKeyStore", makeLiveDeviceKeyStore,
+                                                                  makeLiveDeviceKeyStore};
+
+} // namespace keyvane

@@ -1,0 +1,220 @@
+#include "shared/files/SecureFile.h"
+
+#include "shared/files/FileError.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace keyvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void fail(const fs::path& path, const std::string& what) {
+    throw FileError(path.string(), what + ": " + std::strerror(errno));
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+// Owner and mode of an open file: ours, a regular file, nothing for group or others.
+void checkPrivate(const fs::path& path, int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        fail(path, "fstat");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw FileError(path.string(), "not a regular file");
+    }
+    if (info.st_uid != ::geteuid()) {
+        throw FileError(path.string(), "owned by another user");
+    }
+    if ((info.st_mode & 0077) != 0) {
+        throw FileError(path.string(), "readable or writable by other users; refused");
+    }
+}
+
+void writeAll(const fs::path& path, int fd, std::string_view content) {
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(path, "write");
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+}
+
+void syncDirectory(const fs::path& directory) {
+    Descriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
+        fail(directory, "fsync of the directory");
+    }
+}
+
+fs::path directoryOf(const fs::path& path) { return path.has_parent_path() ? path.parent_path() : fs::path("."); }
+
+} // namespace
+
+std::optional<std::string> readSecureFile(const fs::path& path) {
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0) {
+        if (errno == ENOENT) {
+            return std::nullopt;
+        }
+        if (errno == ELOOP) {
+            throw FileError(path.string(), "is a symbolic link; refused");
+        }
+        fail(path, "open");
+    }
+    checkPrivate(path, fd.get());
+    std::string content;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(path, "read");
+        }
+        if (got == 0) {
+            break;
+        }
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    return content;
+}
+
+void writeSecureFile(const fs::path& path, std::string_view content) {
+    const fs::path directory = directoryOf(path);
+    std::string leaf = ".";
+    leaf += path.filename().string();
+    leaf += ".tmp-XXXXXX";
+    const std::string pattern = (directory / leaf).string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    Descriptor fd(::mkostemp(name.data(), O_CLOEXEC)); // mkostemp creates it 0600
+    if (fd.get() < 0) {
+        fail(path, "create a temporary file");
+    }
+    const fs::path temporary(name.data());
+    try {
+        if (::fchmod(fd.get(), 0600) != 0) {
+            fail(temporary, "fchmod");
+        }
+        writeAll(temporary, fd.get(), content);
+        if (::fsync(fd.get()) != 0) {
+            fail(temporary, "fsync");
+        }
+        if (::close(fd.release()) != 0) {
+            fail(temporary, "close");
+        }
+        // rename replaces a symbolic link at the target itself, never the file it points to.
+        if (::rename(temporary.c_str(), path.c_str()) != 0) {
+            fail(path, "rename");
+        }
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    syncDirectory(directory);
+}
+
+void ensurePrivateFile(const fs::path& path) {
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600));
+    if (fd.get() < 0) {
+        if (errno == ELOOP) {
+            throw FileError(path.string(), "is a symbolic link; refused");
+        }
+        fail(path, "open");
+    }
+    checkPrivate(path, fd.get());
+}
+
+bool removeSecureFile(const fs::path& path) {
+    if (::unlink(path.c_str()) != 0) {
+        if (errno == ENOENT) {
+            return false;
+        }
+        fail(path, "unlink");
+    }
+    syncDirectory(directoryOf(path));
+    return true;
+}
+
+struct FileLock::State {
+    std::unique_lock<std::mutex> threadLock;
+    int fd = -1;
+};
+
+namespace {
+std::mutex& mutexFor(const fs::path& lockPath) {
+    static std::mutex registryMutex;
+    static std::map<std::string, std::unique_ptr<std::mutex>> mutexes;
+    std::lock_guard guard(registryMutex);
+    auto& slot = mutexes[lockPath.lexically_normal().string()];
+    if (!slot) {
+        slot = std::make_unique<std::mutex>();
+    }
+    return *slot;
+}
+} // namespace
+
+FileLock::FileLock(const fs::path& lockPath) : state_(std::make_unique<State>()) {
+    state_->threadLock = std::unique_lock(mutexFor(lockPath));
+    Descriptor fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.get() < 0) {
+        if (errno == ELOOP) {
+            throw FileError(lockPath.string(), "is a symbolic link; refused");
+        }
+        fail(lockPath, "open the lock file");
+    }
+    checkPrivate(lockPath, fd.get());
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            fail(lockPath, "flock");
+        }
+    }
+    state_->fd = fd.release();
+}
+
+FileLock::~FileLock() {
+    // Closing the only descriptor of the open file description releases the flock.
+    ::close(state_->fd);
+}
+
+} // namespace keyvane

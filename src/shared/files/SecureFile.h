@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace keyvane {
+
+// The one discipline for every file of ours in the group directory (keychain items, device
+// key, preferences, identities):
+// - reading: the path is opened without following a symbolic link, and the open file must be
+//   a regular file owned by this user that no one else may read or write; otherwise FileError;
+// - writing: a new 0600 file beside the target, written in full, fsync'ed, renamed over the
+//   target, and the directory fsync'ed, so a reader sees the old or the new content, never a
+//   mix, also after a crash;
+// - read-modify-write: under a FileLock, re-reading the file inside the lock.
+
+// The content, or nothing when the file does not exist.
+std::optional<std::string> readSecureFile(const std::filesystem::path& path);
+
+void writeSecureFile(const std::filesystem::path& path, std::string_view content);
+
+// Makes sure a file of ours exists at the path without opening it for content (a database
+// that another library opens): created empty with mode 0600 when missing; refused, like a
+// read, when it is a symbolic link, not ours, or open to others.
+void ensurePrivateFile(const std::filesystem::path& path);
+
+// Removes the file; a missing file is no failure. Answers whether a file was removed.
+bool removeSecureFile(const std::filesystem::path& path);
+
+// Exclusive lock across threads and processes, named by a lock file. flock belongs to an open
+// file description, so threads of one process are ordered by a mutex per lock path first.
+// Not reentrant: a thread must not take the same lock twice.
+class FileLock {
+public:
+    explicit FileLock(const std::filesystem::path& lockPath);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace keyvane

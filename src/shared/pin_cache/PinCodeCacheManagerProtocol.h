@@ -1,0 +1,35 @@
+#pragma once
+
+#include "shared/dependencies/DependencyRegistry.h"
+#include "shared/pin_cache/AuthResult.h"
+
+#include <memory>
+#include <string>
+
+namespace keyvane {
+
+// The master-password PIN cache. Every operation but isMasterPasswordSet fails only with
+// PinCodeCacheError. The ones that hash a password run PBKDF2 (hundreds of milliseconds):
+// never call them on the GUI thread.
+class PinCodeCacheManagerProtocol {
+public:
+    virtual ~PinCodeCacheManagerProtocol() = default;
+    virtual void eraseCache() = 0;
+    // Checks the master password; the fifth consecutive failure erases the cache.
+    virtual AuthResult auth(const std::string& masterPassword) = 0;
+    // The biometric check.
+    virtual void auth() = 0;
+    virtual void initCache(const std::string& masterPassword) = 0;
+    virtual void deletePin(const std::string& serial) = 0;
+    virtual void savePin(const std::string& serial, const std::string& pin) = 0;
+    virtual std::string getPin(const std::string& serial) = 0;
+    virtual void changePassword(const std::string& masterPassword) = 0;
+    virtual bool isMasterPasswordSet() = 0;
+};
+
+std::shared_ptr<PinCodeCacheManagerProtocol> makeLivePinCodeCacheManager();
+
+inline const DependencyKey<PinCodeCacheManagerProtocol> pinCodeCacheManager{
+    "pinCodeCacheManager", makeLivePinCodeCacheManager, makeLivePinCodeCacheManager};
+
+} // namespace keyvane

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "shared/storage/Sqlite.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace keyvane {
+
+// The object store of tokens, passkeys and PIN entries: one SQLite file in the group
+// directory, shared by both deliverables. Opening it creates the file (0600) and the schema
+// when missing, and refuses a file whose schema is newer than this program knows. Each record
+// service takes a context (its own connection) from it.
+class ModelContainer {
+public:
+    // Without a path: "records.sqlite" in the group directory. Fails with FileError or
+    // SqliteError.
+    explicit ModelContainer(std::optional<std::filesystem::path> path = std::nullopt);
+
+    std::unique_ptr<SqliteConnection> makeContext() const;
+    const std::filesystem::path& path() const { return path_; }
+
+    static constexpr int schemaVersion = 1;
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace keyvane

@@ -1,0 +1,106 @@
+#include "files/TemporaryGroupDirectory.h"
+
+#include "shared/files/FileError.h"
+#include "shared/files/GroupDirectory.h"
+#include "shared/files/SecureFile.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace keyvane;
+namespace fs = std::filesystem;
+
+mode_t modeOf(const fs::path& path) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 0777;
+}
+
+class SecureFileTest : public ::testing::Test {
+protected:
+    test_support::TemporaryGroupDirectory group;
+    fs::path directory = groupDirectory();
+};
+
+TEST_F(SecureFileTest, GroupDirectoryIsCreatedPrivateAndNarrowedWhenOpen) {
+    EXPECT_EQ(directory, group.path());
+    EXPECT_EQ(modeOf(directory), 0700u);
+    ASSERT_EQ(::chmod(directory.c_str(), 0755), 0);
+    groupDirectory();
+    EXPECT_EQ(modeOf(directory), 0700u);
+}
+
+TEST_F(SecureFileTest, WritesArePrivateAndReplaceTheWholeFile) {
+    const fs::path file = directory / "item.json";
+    EXPECT_EQ(readSecureFile(file), std::nullopt);
+    writeSecureFile(file, "first, longer content");
+    writeSecureFile(file, "second");
+    EXPECT_EQ(readSecureFile(file), "second");
+    EXPECT_EQ(modeOf(file), 0600u);
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 1);
+    EXPECT_TRUE(removeSecureFile(file));
+    EXPECT_FALSE(removeSecureFile(file));
+}
+
+TEST_F(SecureFileTest, FilesOthersCanUseAndSymbolicLinksAreRefused) {
+    const fs::path file = directory / "item.json";
+    writeSecureFile(file, "secret");
+    for (const mode_t mode : {0640, 0604, 0620, 0602}) {
+        ASSERT_EQ(::chmod(file.c_str(), mode), 0);
+        EXPECT_THROW(readSecureFile(file), FileError) << std::oct << mode;
+    }
+    ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+
+    const fs::path link = directory / "link.json";
+    fs::create_symlink(file, link);
+    EXPECT_THROW(readSecureFile(link), FileError);
+    EXPECT_THROW(FileLock{link}, FileError);
+    EXPECT_THROW(ensurePrivateFile(link), FileError);
+    // Writing over a link replaces the link, never the file it points to.
+    writeSecureFile(link, "replaced");
+    EXPECT_EQ(readSecureFile(file), "secret");
+    EXPECT_FALSE(fs::is_symlink(link));
+}
+
+// Read-modify-write under the lock from several processes loses no update.
+TEST_F(SecureFileTest, LockedUpdatesFromSeveralProcessesAreAllKept) {
+    const fs::path counter = directory / "counter";
+    const fs::path lock = directory / "counter.lock";
+    writeSecureFile(counter, "0");
+    constexpr int processes = 4;
+    constexpr int rounds = 50;
+    std::vector<pid_t> children;
+    for (int i = 0; i < processes; ++i) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int status = 0;
+            try {
+                for (int round = 0; round < rounds; ++round) {
+                    FileLock held(lock);
+                    const int value = std::stoi(*readSecureFile(counter));
+                    writeSecureFile(counter, std::to_string(value + 1));
+                }
+            } catch (...) {
+                status = 1;
+            }
+            ::_exit(status);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(readSecureFile(counter), std::to_string(processes * rounds));
+    EXPECT_EQ(modeOf(lock), 0600u);
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+#include "files/TemporaryGroupDirectory.h"
+
+#include "shared/files/SecureFile.h"
+#include "shared/identities/CredentialIdentityStore.h"
+#include "shared/identities/CredentialIdentityStoreError.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+using namespace keyvane;
+
+class CredentialIdentityStoreTest : public ::testing::Test {
+protected:
+    test_support::TemporaryGroupDirectory group;
+    CredentialIdentityStore store;
+    AutofillExtensionHelper helper;
+    std::vector<PasskeyCredentials> twoTokens{
+        {{1}, "example.com", "alice", {0xa1}, "TOKEN-A"},
+        {{2}, "example.com", "alice", {0xa2}, "TOKEN-B"},
+    };
+};
+
+TEST_F(CredentialIdentityStoreTest, NothingIsPublishedWhileTheExtensionIsOff) {
+    EXPECT_FALSE(helper.isEnabled());
+    store.update(twoTokens);
+    EXPECT_TRUE(store.publishedIdentities().empty());
+    EXPECT_FALSE(helper.requestToTurnOnExtension()); // no one to ask
+    helper.setConfirmationHandler([] { return false; });
+    EXPECT_FALSE(helper.requestToTurnOnExtension());
+    EXPECT_FALSE(helper.isEnabled());
+}
+
+TEST_F(CredentialIdentityStoreTest, UpdateReplacesTheWholeList) {
+    helper.setConfirmationHandler([] { return true; });
+    EXPECT_TRUE(helper.requestToTurnOnExtension());
+    EXPECT_TRUE(helper.isEnabled());
+    store.update(twoTokens);
+    const auto published = store.publishedIdentities();
+    ASSERT_EQ(published.size(), 2u);
+    EXPECT_EQ(published[0], (PublishedIdentity{"example.com", "alice", {1}, {0xa1}, std::nullopt}));
+    EXPECT_EQ(published[1].credentialID, Bytes{2});
+    EXPECT_EQ(published[1].userHandle, Bytes{0xa2});
+    // The token serial is not published.
+    EXPECT_EQ(readSecureFile(group.path() / "credential-identities.json")->find("TOKEN-A"), std::string::npos);
+
+    store.update({});
+    EXPECT_TRUE(store.publishedIdentities().empty());
+    store.update(twoTokens);
+    helper.setEnabled(false);
+    EXPECT_TRUE(store.publishedIdentities().empty());
+}
+
+TEST_F(CredentialIdentityStoreTest, AnUnwritableFileFailsTheUpdate) {
+    helper.setEnabled(true);
+    const auto file = group.path() / "credential-identities.json";
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    try {
+        store.update(twoTokens);
+        FAIL();
+    } catch (const CredentialIdentityStoreError& error) {
+        EXPECT_EQ(error.as<CredentialIdentityStoreError::generalError>()->function, "update(_:)");
+    }
+}
+
+TEST(IdentityFileTest, MalformedFilesAreRejectedWhole) {
+    const IdentityFileContent content{true, {{"rp", "user", {1, 2}, {3}, "record"}}};
+    EXPECT_EQ(parseIdentityFile(serializeIdentityFile(content)), content);
+    for (const char* bad : {
+             "", "[]", R"({"format": 2, "extensionEnabled": true, "identities": []})",
+             R"({"format": 1, "extensionEnabled": 1, "identities": []})",
+             R"({"format": 1, "extensionEnabled": true, "identities": [{"relyingPartyIdentifier": "rp"}]})",
+             R"({"format": 1, "extensionEnabled": true, "identities": [{"relyingPartyIdentifier": "rp", "userName": "u", "credentialID": "***", "userHandle": ""}]})",
+         }) {
+        EXPECT_EQ(parseIdentityFile(bad), std::nullopt) << bad;
+    }
+}
+
+} // namespace
