@@ -1,6 +1,7 @@
 #include "shared/crypto/CryptoManager.h"
 
 #include "shared/crypto/CryptoManagerError.h"
+#include "shared/crypto/DeviceKeyError.h"
 #include "shared/crypto/OpenSslError.h"
 
 #include <openssl/core_names.h>
@@ -116,6 +117,10 @@ EnclaveKeys CryptoManager::getKeysFromEnclave(ByteView tag) {
         if (keys.privateKey) {
             keys.publicKey = keys.privateKey->publicKey();
         }
+    } catch (const DeviceKeyError&) {
+        // Kept as the cause: the PIN cache must tell a TPM that lost the key (erase, set up
+        // again) from one that is only out of reach (wait for it).
+        failWithCurrent("getKeysFromEnclave(with:)", sourceLine());
     } catch (...) {
         keys.privateKey.reset();
     }

@@ -21,7 +21,7 @@ public:
 };
 
 // Where device keys live, found by an application tag. Failures are thrown as the backend's
-// error type (FileError, OpenSslError).
+// error type (FileError, OpenSslError, DeviceKeyError).
 class DeviceKeyStoreProtocol {
 public:
     virtual ~DeviceKeyStoreProtocol() = default;
@@ -34,9 +34,12 @@ public:
     virtual bool deleteKey(const Bytes& tag) = 0;
 };
 
+// Live: the TPM where one is usable, else a file (PlatformDeviceKeyStore). Test: the same,
+// with a TPM only when KEYVANE_TPM_TCTI names one.
 std::shared_ptr<DeviceKeyStoreProtocol> makeLiveDeviceKeyStore();
+std::shared_ptr<DeviceKeyStoreProtocol> makeTestDeviceKeyStore();
 
 inline const DependencyKey<DeviceKeyStoreProtocol> deviceKeyStore{"deviceKeyStore", makeLiveDeviceKeyStore,
-                                                                  makeLiveDeviceKeyStore};
+                                                                  makeTestDeviceKeyStore};
 
 } // namespace keyvane

@@ -8,8 +8,6 @@ namespace keyvane {
 
 namespace fs = std::filesystem;
 
-std::shared_ptr<DeviceKeyStoreProtocol> makeLiveDeviceKeyStore() { return std::make_shared<FileDeviceKeyStore>(); }
-
 FileDeviceKeyStore::FileDeviceKeyStore(std::optional<fs::path> directory) : directory_(std::move(directory)) {}
 
 fs::path FileDeviceKeyStore::pathFor(const Bytes& tag) const {

@@ -1,7 +1,9 @@
 #include "shared/pin_cache/PinCodeCacheManager.h"
 
 #include "shared/biometrics/LAContextWrapperProtocol.h"
+#include "shared/crypto/CryptoManagerError.h"
 #include "shared/crypto/CryptoManagerProtocol.h"
+#include "shared/crypto/DeviceKeyError.h"
 #include "shared/files/GroupDirectory.h"
 #include "shared/files/SecureFile.h"
 #include "shared/keychain/VarnelKeychainManagerProtocol.h"
@@ -39,6 +41,14 @@ std::span<const std::uint8_t> bytesOf(const std::string& text) {
 // Equal length and content, in time that does not depend on where they differ.
 bool sameHash(const SecureBytes& candidate, const Bytes& stored) {
     return candidate.size() == stored.size() && CRYPTO_memcmp(candidate.data(), stored.data(), stored.size()) == 0;
+}
+
+// The device key refused for good (its TPM was cleared or replaced): every sealed value of
+// the cache is unreadable from now on.
+const DeviceKeyError::keyLost* lostDeviceKey(const CryptoManagerError& error) {
+    const auto& cause = error.as<CryptoManagerError::generalError>()->error;
+    const auto* deviceKeyError = cause ? cause->as<DeviceKeyError>() : nullptr;
+    return deviceKeyError ? deviceKeyError->as<DeviceKeyError::keyLost>() : nullptr;
 }
 
 } // namespace
@@ -135,6 +145,26 @@ void PinCodeCacheManager::auth() {
     }
 }
 
+template <class Work>
+auto PinCodeCacheManager::eraseWhenKeyLost(const char* function, Work&& work) -> decltype(work()) {
+    try {
+        return work();
+    } catch (const CryptoManagerError& error) {
+        const auto* lost = lostDeviceKey(error);
+        if (lost == nullptr) {
+            throw;
+        }
+        // Left in place, the cache would keep a master password that unlocks nothing; erased,
+        // the user is asked for a new one and the PINs are typed once more.
+        const std::string reason = lost->reason;
+        eraseLocked();
+        throw PinCodeCacheError(PinCodeCacheError::generalError{
+            function, sourceLine(),
+            AnyError(DeviceKeyError(DeviceKeyError::keyLost{
+                reason + "; the PIN cache was erased: set the master password again"}))});
+    }
+}
+
 void PinCodeCacheManager::eraseLocked() {
     try {
         Dependencies::get(pinCodeStorage)->clean();
@@ -161,7 +191,9 @@ void PinCodeCacheManager::savePin(const std::string& serial, const std::string& 
         if (!sealedCek) {
             fail("savePin(for:pin:)", sourceLine(), "Something went wrong with reading CEK from keychain");
         }
-        const Bytes box = Dependencies::get(cryptoManager)->encrypt(bytesOf(pin), *sealedCek, tagBytes());
+        const Bytes box = eraseWhenKeyLost("savePin(for:pin:)", [&] {
+            return Dependencies::get(cryptoManager)->encrypt(bytesOf(pin), *sealedCek, tagBytes());
+        });
         Dependencies::get(pinCodeStorage)->savePin(serial, box);
     });
 }
@@ -176,7 +208,9 @@ std::string PinCodeCacheManager::getPin(const std::string& serial) {
         if (!box) {
             fail("getPin(for:)", sourceLine(), "Something went wrong with PIN retrieving");
         }
-        const SecureBytes pin = Dependencies::get(cryptoManager)->decrypt(*box, *sealedCek, tagBytes());
+        const SecureBytes pin = eraseWhenKeyLost("getPin(for:)", [&] {
+            return Dependencies::get(cryptoManager)->decrypt(*box, *sealedCek, tagBytes());
+        });
         // A damaged PIN must not reach the token as replacement characters: each wrong PIN
         // spends one of the token's few retries.
         if (!isValidUtf8(pin)) {

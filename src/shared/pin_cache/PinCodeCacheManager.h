@@ -44,6 +44,10 @@ private:
     // after the operation (one that already is a PinCodeCacheError leaves unchanged).
     template <class Work>
     auto locked(const char* function, Work&& work) -> decltype(work());
+    // Runs a crypto step of a PIN; when the device key is lost for good, erases the cache
+    // (lock held) and fails with that DeviceKeyError::keyLost.
+    template <class Work>
+    auto eraseWhenKeyLost(const char* function, Work&& work) -> decltype(work());
     // The erasure itself, with the lock already held.
     void eraseLocked();
     std::filesystem::path lockPath() const;

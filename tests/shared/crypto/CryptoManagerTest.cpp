@@ -1,9 +1,11 @@
+#include "crypto/SoftwareTpm.h"
 #include "files/TemporaryGroupDirectory.h"
 
 #include "shared/crypto/CryptoManager.h"
 #include "shared/crypto/CryptoManagerError.h"
 #include "shared/crypto/FileDeviceKeyStore.h"
 #include "shared/crypto/OpenSslDeviceKey.h"
+#include "shared/crypto/PlatformDeviceKeyStore.h"
 #include "shared/utils/Random.h"
 
 #include <gtest/gtest.h>
@@ -104,9 +106,17 @@ TEST_F(CryptoManagerTest, SealedBoxesUseTheCombinedLayoutAndRefuseDamage) {
               "decryptCEK(encryptedCEK:kek:)");
 }
 
-TEST_F(CryptoManagerTest, DataIsSealedUnderTheDeviceKeysContentKey) {
+// The same operations on each device-key backend.
+class CryptoManagerOnBackendTest : public CryptoManagerTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    test_support::DeviceKeyBackendUnderTest backend{GetParam()};
+};
+
+TEST_P(CryptoManagerOnBackendTest, DataIsSealedUnderTheDeviceKeysContentKey) {
     EXPECT_EQ(failingOperation([&] { crypto.getKeysFromEnclave(tag); }), "getKeysFromEnclave(with:)");
     crypto.createKEK(tag);
+    EXPECT_EQ(PlatformDeviceKeyStore().backendOf(tag),
+              GetParam() == "tpm" ? DeviceKeyBackend::tpm : DeviceKeyBackend::file);
     const auto keys = crypto.getKeysFromEnclave(tag);
     const auto kek = crypto.deriveKEK(*keys.privateKey, keys.publicKey);
     const Bytes sealedCek = crypto.encryptCEK(randomBytes(32), kek);
@@ -129,6 +139,9 @@ TEST_F(CryptoManagerTest, DataIsSealedUnderTheDeviceKeysContentKey) {
     crypto.deleteKEK(tag); // nothing left to delete is success
     EXPECT_EQ(failingOperation([&] { crypto.encrypt(Bytes{1}, sealedCek, tag); }), "getKeysFromEnclave(with:)");
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, CryptoManagerOnBackendTest, ::testing::Values("file", "tpm"),
+                         [](const auto& info) { return info.param; });
 
 TEST_F(CryptoManagerTest, DeviceKeyFileIsPrivateAndRefusedWhenOthersCanReadIt) {
     FileDeviceKeyStore store;

@@ -1,9 +1,12 @@
+#include "crypto/SoftwareTpm.h"
 #include "files/TemporaryGroupDirectory.h"
 
 #include "shared/biometrics/LAContextWrapper.h"
 #include "shared/biometrics/LaContextError.h"
 #include "shared/biometrics/ScriptedBiometricAuthenticator.h"
-#include "shared/crypto/FileDeviceKeyStore.h"
+#include "shared/crypto/CryptoManagerError.h"
+#include "shared/crypto/DeviceKeyError.h"
+#include "shared/crypto/PlatformDeviceKeyStore.h"
 #include "shared/keychain/VarnelKeychainManager.h"
 #include "shared/pin_cache/PinCodeCacheError.h"
 #include "shared/pin_cache/PinCodeCacheManager.h"
@@ -66,22 +69,26 @@ void installStores() {
                               std::make_shared<PinCodeStorage>(std::make_shared<ModelContainer>())));
 }
 
-class PinCodeCacheManagerTest : public ::testing::Test {
+Bytes kekTagBytes() {
+    const std::string tag = Key::kekTag;
+    return Bytes(tag.begin(), tag.end());
+}
+
+// Every test runs on each device-key backend.
+class PinCodeCacheManagerTest : public ::testing::TestWithParam<std::string> {
 protected:
     PinCodeCacheManagerTest() { installStores(); }
 
+    test_support::DeviceKeyBackendUnderTest backend{GetParam()};
     test_support::TemporaryGroupDirectory group;
     PinCodeCacheManager cache;
 
     bool hasPins() { return Dependencies::get(pinCodeStorage)->hasPins(); }
-    bool deviceKeyExists() {
-        const std::string tag = Key::kekTag;
-        return fs::exists(FileDeviceKeyStore().pathFor(Bytes(tag.begin(), tag.end())));
-    }
+    bool deviceKeyExists() { return PlatformDeviceKeyStore().backendOf(kekTagBytes()) != DeviceKeyBackend::none; }
     std::optional<std::string> item(const char* key) { return Dependencies::get(keychainManager)->getEncoded(key); }
 };
 
-TEST_F(PinCodeCacheManagerTest, CachedPinsRoundTripUnderTheMasterPassword) {
+TEST_P(PinCodeCacheManagerTest, CachedPinsRoundTripUnderTheMasterPassword) {
     EXPECT_FALSE(cache.isMasterPasswordSet());
     EXPECT_EQ(failureText([&] { cache.savePin("S", "1"); }), "Something went wrong with reading CEK from keychain");
     cache.initCache("correct horse");
@@ -106,7 +113,7 @@ TEST_F(PinCodeCacheManagerTest, CachedPinsRoundTripUnderTheMasterPassword) {
     EXPECT_EQ(Dependencies::get(keychainManager)->get<Bytes>(Key::cekKeychainKey)->size(), 60u);
 }
 
-TEST_F(PinCodeCacheManagerTest, FifthConsecutiveFailureErasesTheCacheButNotTheRecords) {
+TEST_P(PinCodeCacheManagerTest, FifthConsecutiveFailureErasesTheCacheButNotTheRecords) {
     TokenStorage tokens(std::make_shared<ModelContainer>());
     tokens.syncToken(TokenInfo{"L", "M", "S", "1.0", 1, 1, true});
     Dependencies::get(userDefaultsManager)->set(3, UserDefaultsKey::onboardingStatus);
@@ -130,7 +137,7 @@ TEST_F(PinCodeCacheManagerTest, FifthConsecutiveFailureErasesTheCacheButNotTheRe
     EXPECT_EQ(Dependencies::get(userDefaultsManager)->value<int>(UserDefaultsKey::onboardingStatus), 3);
 }
 
-TEST_F(PinCodeCacheManagerTest, OnlyConsecutiveFailuresCount) {
+TEST_P(PinCodeCacheManagerTest, OnlyConsecutiveFailuresCount) {
     EXPECT_EQ(failureText([&] { cache.auth("any"); }), "Failed to retrieve stored credentials");
     EXPECT_EQ(item(Key::failedAuthKeychainKey), std::nullopt);
     cache.initCache("right");
@@ -143,7 +150,7 @@ TEST_F(PinCodeCacheManagerTest, OnlyConsecutiveFailuresCount) {
     EXPECT_EQ(cache.auth("wrong"), AuthResult(AuthResult::invalidMasterPassword{4}));
 }
 
-TEST_F(PinCodeCacheManagerTest, ChangingThePasswordKeepsPinsAndAFailedChangeKeepsTheOldOne) {
+TEST_P(PinCodeCacheManagerTest, ChangingThePasswordKeepsPinsAndAFailedChangeKeepsTheOldOne) {
     cache.initCache("old");
     cache.savePin("S", "4321");
     cache.changePassword("new");
@@ -161,7 +168,7 @@ TEST_F(PinCodeCacheManagerTest, ChangingThePasswordKeepsPinsAndAFailedChangeKeep
     EXPECT_EQ(cache.auth("new"), AuthResult(AuthResult::success{}));
 }
 
-TEST_F(PinCodeCacheManagerTest, SettingUpAgainClearsPinsSealedUnderTheOldKey) {
+TEST_P(PinCodeCacheManagerTest, SettingUpAgainClearsPinsSealedUnderTheOldKey) {
     cache.initCache("first");
     cache.savePin("S", "1234");
     cache.initCache("second");
@@ -172,13 +179,13 @@ TEST_F(PinCodeCacheManagerTest, SettingUpAgainClearsPinsSealedUnderTheOldKey) {
     EXPECT_EQ(cache.auth("first"), AuthResult(AuthResult::invalidMasterPassword{4}));
 }
 
-TEST_F(PinCodeCacheManagerTest, APinThatIsNotUtf8IsRefusedRatherThanSentToTheToken) {
+TEST_P(PinCodeCacheManagerTest, APinThatIsNotUtf8IsRefusedRatherThanSentToTheToken) {
     cache.initCache("pw");
     cache.savePin("S", std::string("12\xff\xfe", 4));
     EXPECT_EQ(failureText([&] { cache.getPin("S"); }), "The cached PIN is not valid UTF-8");
 }
 
-TEST_F(PinCodeCacheManagerTest, NoFileOfTheGroupHoldsAPinOrThePasswordInClear) {
+TEST_P(PinCodeCacheManagerTest, NoFileOfTheGroupHoldsAPinOrThePasswordInClear) {
     const std::string pin = "Z9q-secret-PIN-7431";
     const std::string password = "Master-Password-8812";
     cache.initCache(password);
@@ -199,7 +206,7 @@ TEST_F(PinCodeCacheManagerTest, NoFileOfTheGroupHoldsAPinOrThePasswordInClear) {
     EXPECT_GE(files, 4); // records, items, device key, lock files
 }
 
-TEST_F(PinCodeCacheManagerTest, BiometricCheckFailuresLeaveAsTheCachesError) {
+TEST_P(PinCodeCacheManagerTest, BiometricCheckFailuresLeaveAsTheCachesError) {
     auto backend = std::make_shared<ScriptedBiometricAuthenticator>();
     Dependencies::install(laContextWrapper,
                           std::shared_ptr<LAContextWrapperProtocol>(std::make_shared<LAContextWrapper>(backend)));
@@ -216,7 +223,7 @@ TEST_F(PinCodeCacheManagerTest, BiometricCheckFailuresLeaveAsTheCachesError) {
 }
 
 // Two processes guessing at once: every guess counts, and together they reach the limit.
-TEST_F(PinCodeCacheManagerTest, TwoProcessesMakingThreeWrongAttemptsEachEndBlocked) {
+TEST_P(PinCodeCacheManagerTest, TwoProcessesMakingThreeWrongAttemptsEachEndBlocked) {
     cache.initCache("right");
     cache.savePin("S", "1234");
     int results[2];
@@ -262,6 +269,87 @@ TEST_F(PinCodeCacheManagerTest, TwoProcessesMakingThreeWrongAttemptsEachEndBlock
     EXPECT_EQ(outcomes, "1234bf");
     EXPECT_FALSE(cache.isMasterPasswordSet());
     EXPECT_FALSE(hasPins());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, PinCodeCacheManagerTest, ::testing::Values("file", "tpm"),
+                         [](const auto& info) { return info.param; });
+
+// The device-key error behind a PIN cache failure: its cause, or the cause of a crypto step.
+std::optional<DeviceKeyError> deviceKeyCause(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const PinCodeCacheError& error) {
+        std::optional<AnyError> cause = error.as<PinCodeCacheError::generalError>()->error;
+        if (cause && cause->is<CryptoManagerError>()) {
+            cause = cause->as<CryptoManagerError>()->as<CryptoManagerError::generalError>()->error;
+        }
+        if (cause && cause->is<DeviceKeyError>()) {
+            return *cause->as<DeviceKeyError>();
+        }
+    }
+    return std::nullopt;
+}
+
+class PinCodeCacheOnTpmTest : public ::testing::Test {
+protected:
+    PinCodeCacheOnTpmTest() {
+        installStores();
+        cache.initCache("master");
+        cache.savePin("S", "2468");
+    }
+
+    test_support::DeviceKeyBackendUnderTest backend{"tpm"};
+    test_support::SoftwareTpm& tpm = *backend.tpm;
+    test_support::TemporaryGroupDirectory group;
+    PinCodeCacheManager cache;
+
+    bool hasPins() { return Dependencies::get(pinCodeStorage)->hasPins(); }
+    DeviceKeyBackend keyBackend() { return PlatformDeviceKeyStore().backendOf(kekTagBytes()); }
+};
+
+TEST_F(PinCodeCacheOnTpmTest, TheCacheSurvivesARestartAndReadsItsPins) {
+    ASSERT_EQ(keyBackend(), DeviceKeyBackend::tpm);
+    Dependencies::resetForTesting();
+    installStores();
+    tpm.stop();
+    tpm.start();
+    PinCodeCacheManager restarted;
+    EXPECT_EQ(restarted.getPin("S"), "2468");
+    EXPECT_EQ(restarted.auth("master"), AuthResult(AuthResult::success{}));
+    EXPECT_EQ(tpm.loadedHandles(), 0u);
+}
+
+TEST_F(PinCodeCacheOnTpmTest, AClearedTpmErasesTheCacheWithAClearError) {
+    tpm.clear();
+    for (const auto& operation : std::vector<std::function<void()>>{[&] { cache.getPin("S"); },
+                                                                     [&] { cache.savePin("T", "1357"); }}) {
+        cache.initCache("master");
+        cache.savePin("S", "2468");
+        tpm.clear();
+        const auto cause = deviceKeyCause(operation);
+        ASSERT_TRUE(cause);
+        EXPECT_TRUE(cause->is<DeviceKeyError::keyLost>());
+        EXPECT_NE(cause->description().find("set the master password again"), std::string::npos);
+        EXPECT_FALSE(cache.isMasterPasswordSet());
+        EXPECT_FALSE(hasPins());
+        EXPECT_EQ(keyBackend(), DeviceKeyBackend::none);
+    }
+    // Set up again, on a new key of the same TPM.
+    cache.initCache("new master");
+    cache.savePin("S", "1111");
+    EXPECT_EQ(cache.getPin("S"), "1111");
+    EXPECT_EQ(keyBackend(), DeviceKeyBackend::tpm);
+}
+
+TEST_F(PinCodeCacheOnTpmTest, AnUnreachableTpmFailsWithoutErasingAnything) {
+    tpm.stop();
+    const auto cause = deviceKeyCause([&] { cache.getPin("S"); });
+    ASSERT_TRUE(cause);
+    EXPECT_TRUE(cause->is<DeviceKeyError::tpmUnavailable>());
+    EXPECT_TRUE(cache.isMasterPasswordSet());
+    EXPECT_TRUE(hasPins());
+    tpm.start();
+    EXPECT_EQ(cache.getPin("S"), "2468");
 }
 
 } // namespace
