@@ -9,6 +9,9 @@ namespace flowkeep {
 // The main actor: the one thread on which the store, the reducer, the views and every
 // forwarding step run. The program uses the Qt event loop (QtMainExecutor); tests use a
 // virtual clock (VirtualClockExecutor) so that nothing waits for real time.
+//
+// The executor must outlive every store, stream forwarding and collector that uses it: the
+// program makes it first and destroys it last.
 class MainExecutor {
 public:
     using Job = std::function<void()>;

@@ -4,19 +4,20 @@
 
 namespace flowkeep {
 
-SerialExecutor::SerialExecutor(std::string name) : name_(std::move(name)), thread_([this] { loop(); }) {}
+SerialExecutor::SerialExecutor(std::string name)
+    : name_(std::move(name)), queue_(std::make_shared<Queue>()), thread_([queue = queue_] { loop(queue); }) {}
 
 SerialExecutor::~SerialExecutor() { stop(); }
 
 bool SerialExecutor::post(std::function<void()> job) {
     {
-        std::lock_guard lock(mutex_);
-        if (stopping_) {
+        std::lock_guard lock(queue_->mutex);
+        if (queue_->stopping) {
             return false;
         }
-        jobs_.push_back(std::move(job));
+        queue_->jobs.push_back(std::move(job));
     }
-    available_.notify_one();
+    queue_->available.notify_one();
     return true;
 }
 
@@ -24,24 +25,30 @@ bool SerialExecutor::isCurrent() const { return std::this_thread::get_id() == th
 
 void SerialExecutor::stop() {
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(queue_->mutex);
+        queue_->stopping = true;
     }
-    available_.notify_all();
-    if (thread_.joinable() && !isCurrent()) {
-        thread_.join();
+    queue_->available.notify_all();
+    if (!thread_.joinable()) {
+        return;
     }
+    if (isCurrent()) {
+        // Stopped from one of its own jobs: the thread runs what is queued and ends by itself.
+        thread_.detach();
+        return;
+    }
+    thread_.join();
 }
 
-void SerialExecutor::loop() {
-    std::unique_lock lock(mutex_);
+void SerialExecutor::loop(const std::shared_ptr<Queue>& queue) {
+    std::unique_lock lock(queue->mutex);
     for (;;) {
-        available_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-        if (jobs_.empty()) {
+        queue->available.wait(lock, [&] { return queue->stopping || !queue->jobs.empty(); });
+        if (queue->jobs.empty()) {
             return; // stopping, and every queued job has run
         }
-        auto job = std::move(jobs_.front());
-        jobs_.pop_front();
+        auto job = std::move(queue->jobs.front());
+        queue->jobs.pop_front();
         lock.unlock();
         try {
             job();

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <future>
 #include <mutex>
 #include <stdexcept>
@@ -53,13 +54,18 @@ public:
     const std::string& name() const { return name_; }
 
 private:
-    void loop();
+    // Shared with the thread, so that an executor destroyed from one of its own jobs (its
+    // owner released there) lets the thread finish without touching freed memory.
+    struct Queue {
+        std::mutex mutex;
+        std::condition_variable available;
+        std::deque<std::function<void()>> jobs;
+        bool stopping = false;
+    };
+    static void loop(const std::shared_ptr<Queue>& queue);
 
     std::string name_;
-    std::mutex mutex_;
-    std::condition_variable available_;
-    std::deque<std::function<void()>> jobs_;
-    bool stopping_ = false;
+    std::shared_ptr<Queue> queue_;
     std::thread thread_;
 };
 

@@ -85,4 +85,21 @@ TEST(SerialExecutorTest, ResultsAndExceptionsReachTheCallerAndNestedRunsDoNotDea
     EXPECT_THROW(executor.run([] { return 0; }), std::runtime_error);
 }
 
+TEST(SerialExecutorTest, AnExecutorReleasedByItsOwnJobEndsCleanly) {
+    // The last owner of a service (and so of its executor) can be let go on that executor.
+    auto executor = std::make_shared<flowkeep::SerialExecutor>("self-owned");
+    std::latch testLetGo(1);
+    std::latch destroyed(1);
+    auto owner = std::make_shared<std::shared_ptr<flowkeep::SerialExecutor>>(executor);
+    executor->post([&, owner] {
+        testLetGo.wait();
+        owner->reset(); // the last reference: the executor is destroyed here, on its own thread
+        destroyed.count_down();
+    });
+    owner.reset();
+    executor.reset();
+    testLetGo.count_down();
+    destroyed.wait();
+}
+
 } // namespace

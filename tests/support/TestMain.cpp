@@ -3,12 +3,35 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Death tests fork; the threadsafe style re-executes the program, which is safe with
     // the worker threads that the runtime starts.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     keyvane::Dependencies::setContext(keyvane::DependencyContext::test);
-    QCoreApplication application(argc, argv);
-    return RUN_ALL_TESTS();
+
+    // A test that forgets to set its own group folder still never reaches the user's data.
+    std::filesystem::path groupDir;
+    if (std::getenv("KEYVANE_GROUP_DIR") == nullptr) {
+        char pattern[] = "/tmp/keyvane-test-group-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) {
+            return 2;
+        }
+        groupDir = pattern;
+        ::setenv("KEYVANE_GROUP_DIR", pattern, 1);
+    }
+
+    int result = 0;
+    {
+        QCoreApplication application(argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    if (!groupDir.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(groupDir, ignored);
+    }
+    return result;
 }

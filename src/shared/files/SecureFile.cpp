@@ -103,6 +103,12 @@ std::optional<std::string> readSecureFile(const fs::path& path) {
     checkPrivate(path, fd.get());
     std::string content;
     char buffer[8192];
+    // Some of these files hold key material: leave no copy on the stack.
+    struct WipeBuffer {
+        char* data;
+        std::size_t size;
+        ~WipeBuffer() { ::explicit_bzero(data, size); }
+    } wipeBuffer{buffer, sizeof buffer};
     for (;;) {
         const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
         if (got < 0) {

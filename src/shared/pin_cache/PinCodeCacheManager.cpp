@@ -87,9 +87,6 @@ void PinCodeCacheManager::initCache(const std::string& masterPassword) {
         auto crypto = Dependencies::get(cryptoManager);
         const Bytes salt = makeSalt();
         const SecureBytes hash = crypto->hash(masterPassword, salt, hashByteCount);
-        // PINs sealed under an earlier content key could never be opened again; keeping them
-        // would only make hasPins answer yes for PINs that every getPin then refuses.
-        Dependencies::get(pinCodeStorage)->clean();
         const Bytes tag = tagBytes();
         crypto->createKEK(tag);
         const auto keys = crypto->getKeysFromEnclave(tag);
@@ -107,6 +104,9 @@ void PinCodeCacheManager::initCache(const std::string& masterPassword) {
         if (!encoded || !Dependencies::get(keychainManager)->apply(batch)) {
             fail("initCache(with:)", sourceLine(), "Something went wrong with cache initialization");
         }
+        // PINs sealed under an earlier content key can never be opened again; keeping them
+        // would only make hasPins answer yes for PINs that every getPin then refuses.
+        Dependencies::get(pinCodeStorage)->clean();
     });
 }
 
@@ -127,7 +127,7 @@ AuthResult PinCodeCacheManager::auth(const std::string& masterPassword) {
         // Read and written under the cache lock: the other deliverable cannot interleave a
         // count of its own, so every failure counts.
         const std::int64_t previous = std::max<std::int64_t>(0, keychain->get<std::int64_t>(failedAuthKeychainKey).value_or(0));
-        const std::int64_t failures = previous + 1;
+        const std::int64_t failures = std::min<std::int64_t>(previous, authAttemptsLimit) + 1;
         const bool written = keychain->set(failures, failedAuthKeychainKey, VNAccessibilityType::any);
         if (failures >= authAttemptsLimit || !written) {
             eraseLocked();
