@@ -222,6 +222,10 @@ protected:
         ASSERT_EQ(nextEvent(stream), added(firstSerial));
         login_ = std::make_unique<TokenLoginManager>(manager_);
     }
+    void TearDown() override {
+        login_.reset(); // it holds the manager, which must finalise the module before the folder goes
+        Pkcs11ManagerTest::TearDown();
+    }
     TokenLoginManagerError loginError(const std::string& serial, const std::string& pin) {
         try {
             login_->login(serial, pin);
@@ -237,7 +241,7 @@ protected:
 TEST_F(TokenLoginManagerTest, PinOutcomes) {
     fixture_->clearCallLog();
     EXPECT_TRUE(loginError("0000000001", "12345678").is<TokenLoginManagerError::tokenNotFound>());
-    EXPECT_TRUE(fixture_->callLog().empty());
+    EXPECT_EQ(calls("C_Login") + calls("C_GetTokenInfo"), 0);
 
     EXPECT_NO_THROW(login_->login(firstSerial, "12345678"));
     EXPECT_NO_THROW(login_->login(firstSerial, "12345678")); // already logged in
