@@ -7,7 +7,7 @@
 namespace keyvane {
 
 // The attributes that templates and object reads use, by the kind of their value.
-enum class Pkcs11BoolAttribute { token, derive, privateness };
+enum class Pkcs11BoolAttribute { token, derive, privateness, sign, sensitive, extractable };
 enum class Pkcs11CkUlongAttribute {
     classObject,
     keyType,
@@ -24,6 +24,9 @@ constexpr CK_ATTRIBUTE_TYPE attributeType(Pkcs11BoolAttribute attribute) {
     case Pkcs11BoolAttribute::token: return CKA_TOKEN;
     case Pkcs11BoolAttribute::derive: return CKA_DERIVE;
     case Pkcs11BoolAttribute::privateness: return CKA_PRIVATE;
+    case Pkcs11BoolAttribute::sign: return CKA_SIGN;
+    case Pkcs11BoolAttribute::sensitive: return CKA_SENSITIVE;
+    case Pkcs11BoolAttribute::extractable: return CKA_EXTRACTABLE;
     }
     return CKA_TOKEN;
 }

@@ -84,22 +84,31 @@ std::vector<CK_SLOT_ID> Pkcs11Library::getSlotList() {
             return Pkcs11Error(
                 Pkcs11Error::internalError{"startMonitoring()", static_cast<std::uint64_t>(line), std::nullopt, rv});
         };
-        CK_ULONG count = 0;
-        if (const CK_RV rv = call(&CK_FUNCTION_LIST::C_GetSlotList, CK_BBOOL(CK_TRUE), CK_SLOT_ID_PTR(nullptr), &count);
-            rv != CKR_OK) {
-            throw fail(rv, sourceLine());
-        }
-        std::vector<CK_SLOT_ID> slots(count);
-        if (count == 0) {
+        // A token that arrives between the two calls makes the list too short for the second
+        // one: count again rather than give up monitoring.
+        constexpr int attempts = 8;
+        for (int attempt = 1;; ++attempt) {
+            CK_ULONG count = 0;
+            if (const CK_RV rv =
+                    call(&CK_FUNCTION_LIST::C_GetSlotList, CK_BBOOL(CK_TRUE), CK_SLOT_ID_PTR(nullptr), &count);
+                rv != CKR_OK) {
+                throw fail(rv, sourceLine());
+            }
+            std::vector<CK_SLOT_ID> slots(count);
+            if (count == 0) {
+                return slots;
+            }
+            const CK_RV rv = call(&CK_FUNCTION_LIST::C_GetSlotList, CK_BBOOL(CK_TRUE), slots.data(), &count);
+            if (rv == CKR_BUFFER_TOO_SMALL && attempt < attempts) {
+                continue;
+            }
+            if (rv != CKR_OK) {
+                throw fail(rv, sourceLine());
+            }
+            // A module may answer fewer slots the second time; never more than the list holds.
+            slots.resize(std::min<std::size_t>(count, slots.size()));
             return slots;
         }
-        if (const CK_RV rv = call(&CK_FUNCTION_LIST::C_GetSlotList, CK_BBOOL(CK_TRUE), slots.data(), &count);
-            rv != CKR_OK) {
-            throw fail(rv, sourceLine());
-        }
-        // A module may answer fewer slots the second time; never more than the list holds.
-        slots.resize(std::min<std::size_t>(count, slots.size()));
-        return slots;
     });
 }
 

@@ -88,13 +88,17 @@ Pkcs11Template dataObjectTemplate() {
     return result;
 }
 
-Pkcs11Template privateKeyTemplate() {
+Pkcs11Template keyTemplate(std::uint64_t objectClass, bool isPrivate) {
     Pkcs11Template result;
-    result.ulongAttrs[Pkcs11CkUlongAttribute::classObject] = CKO_PRIVATE_KEY;
+    result.ulongAttrs[Pkcs11CkUlongAttribute::classObject] = objectClass;
     result.boolAttrs[Pkcs11BoolAttribute::token] = true;
-    result.boolAttrs[Pkcs11BoolAttribute::privateness] = true;
+    result.boolAttrs[Pkcs11BoolAttribute::privateness] = isPrivate;
     return result;
 }
+
+Pkcs11Template privateKeyTemplate() { return keyTemplate(CKO_PRIVATE_KEY, true); }
+
+Pkcs11Template publicKeyTemplate() { return keyTemplate(CKO_PUBLIC_KEY, false); }
 
 Pkcs11Template hwFeatureTemplate(std::uint64_t type) {
     Pkcs11Template result;

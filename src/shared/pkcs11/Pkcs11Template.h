@@ -82,8 +82,12 @@ const Bytes& passkeyApplicationData();
 
 // Keyvane's passkey data objects: private token data objects of our application.
 Pkcs11Template dataObjectTemplate();
-// Private keys kept on the token.
+// Keys kept on the token: CKA_CLASS, CKA_TOKEN true and CKA_PRIVATE.
+Pkcs11Template keyTemplate(std::uint64_t objectClass, bool isPrivate);
+// Private keys kept on the token (also the search for a passkey's key).
 Pkcs11Template privateKeyTemplate();
+// Public keys kept on the token.
+Pkcs11Template publicKeyTemplate();
 // Hardware-feature objects of one type.
 Pkcs11Template hwFeatureTemplate(std::uint64_t type);
 

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string.h> // explicit_bzero
 
+#include <openssl/sha.h>
+
 namespace keyvane {
 
 namespace {
@@ -83,6 +85,7 @@ void Pkcs11Token::openOnExecutor() {
         }
         mechanisms.resize(std::min<std::size_t>(count, mechanisms.size()));
     }
+    mechanisms_.assign(mechanisms.begin(), mechanisms.end());
 
     CK_SESSION_HANDLE session = 0;
     if (const CK_RV rv = library.call(&CK_FUNCTION_LIST::C_OpenSession, CK_SLOT_ID(slot_),
@@ -253,6 +256,82 @@ std::optional<std::uint64_t> Pkcs11Token::getFreeMemory() const {
         return std::nullopt;
     }
     return info.ulFreePublicMemory;
+}
+
+bool Pkcs11Token::isLoggedIn() const {
+    CK_SESSION_INFO info{};
+    if (const CK_RV rv = library_->call(&CK_FUNCTION_LIST::C_GetSessionInfo, CK_SESSION_HANDLE(sessionHandle_), &info);
+        rv != CKR_OK) {
+        throw failure("isLoggedIn()", sourceLine(), rv);
+    }
+    return info.state == CKS_RO_USER_FUNCTIONS || info.state == CKS_RW_USER_FUNCTIONS;
+}
+
+Pkcs11KeyPair Pkcs11Token::generateKeyPair(const Pkcs11Template& publicKeyTemplate,
+                                           const Pkcs11Template& privateKeyTemplate) const {
+    constexpr const char* func = "generateKeyPair(publicKeyTemplate:privateKeyTemplate:)";
+    return asLayerError(func, sourceLine(), [&] {
+        return publicKeyTemplate.withAttributes([&](CK_ATTRIBUTE_PTR publicList, CK_ULONG publicCount) {
+            return privateKeyTemplate.withAttributes([&](CK_ATTRIBUTE_PTR privateList, CK_ULONG privateCount) {
+                CK_MECHANISM mechanism{CKM_EC_KEY_PAIR_GEN, nullptr, 0};
+                CK_OBJECT_HANDLE publicKey = 0;
+                CK_OBJECT_HANDLE privateKey = 0;
+                if (const CK_RV rv = library_->call(&CK_FUNCTION_LIST::C_GenerateKeyPair,
+                                                    CK_SESSION_HANDLE(sessionHandle_), &mechanism, publicList,
+                                                    publicCount, privateList, privateCount, &publicKey, &privateKey);
+                    rv != CKR_OK) {
+                    throw failure(func, sourceLine(), rv);
+                }
+                return Pkcs11KeyPair{Pkcs11Object(publicKey, sessionHandle_, library_),
+                                     Pkcs11Object(privateKey, sessionHandle_, library_)};
+            });
+        });
+    });
+}
+
+Bytes Pkcs11Token::sign(const Bytes& data, const Pkcs11ObjectProtocol& key) const {
+    constexpr const char* func = "sign(_:_:)";
+    // Tokens without the combined mechanism (SoftHSM2 among them) sign a digest made here;
+    // the signature is the same.
+    const bool signsSha256 =
+        std::find(mechanisms_.begin(), mechanisms_.end(), CKM_ECDSA_SHA256) != mechanisms_.end();
+    Bytes input;
+    if (signsSha256) {
+        input = data;
+    } else {
+        input.resize(SHA256_DIGEST_LENGTH);
+        SHA256(data.data(), data.size(), input.data());
+    }
+    return asLayerError(func, sourceLine(), [&] {
+        // One job: no other operation may start a signature on the session in between.
+        return library_->run([&] {
+            auto& library = *library_;
+            const auto session = CK_SESSION_HANDLE(sessionHandle_);
+            CK_MECHANISM mechanism{signsSha256 ? CKM_ECDSA_SHA256 : CKM_ECDSA, nullptr, 0};
+            if (const CK_RV rv =
+                    library.call(&CK_FUNCTION_LIST::C_SignInit, session, &mechanism, CK_OBJECT_HANDLE(key.object()));
+                rv != CKR_OK) {
+                throw failure(func, sourceLine(), rv);
+            }
+            CK_ULONG length = 0;
+            if (const CK_RV rv = library.call(&CK_FUNCTION_LIST::C_Sign, session, input.data(), CK_ULONG(input.size()),
+                                              CK_BYTE_PTR(nullptr), &length);
+                rv != CKR_OK) {
+                throw failure(func, sourceLine(), rv);
+            }
+            Bytes signature(length);
+            const CK_RV rv = library.call(&CK_FUNCTION_LIST::C_Sign, session, input.data(), CK_ULONG(input.size()),
+                                          signature.data(), &length);
+            if (rv == CKR_FUNCTION_REJECTED) {
+                throw Pkcs11Error(Pkcs11Error::touchTimeExpired{});
+            }
+            if (rv != CKR_OK) {
+                throw failure(func, sourceLine(), rv);
+            }
+            signature.resize(std::min<std::size_t>(length, signature.size()));
+            return signature;
+        });
+    });
 }
 
 } // namespace keyvane

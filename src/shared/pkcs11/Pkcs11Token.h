@@ -15,6 +15,12 @@ namespace keyvane {
 
 class Pkcs11Library;
 
+// The two objects of a freshly generated key pair.
+struct Pkcs11KeyPair {
+    Pkcs11Object publicKey;
+    Pkcs11Object privateKey;
+};
+
 // One connected token with its open read/write session. Every failure is a Pkcs11Error.
 class Pkcs11TokenProtocol {
 public:
@@ -38,6 +44,16 @@ public:
     virtual void login(const std::string& pin) const = 0;
     // Absent when the token does not report it.
     virtual std::optional<std::uint64_t> getFreeMemory() const = 0;
+    // Whether the session is logged in as the user (C_GetSessionInfo).
+    virtual bool isLoggedIn() const = 0;
+
+    // C_GenerateKeyPair with CKM_EC_KEY_PAIR_GEN on the session.
+    virtual Pkcs11KeyPair generateKeyPair(const Pkcs11Template& publicKeyTemplate,
+                                          const Pkcs11Template& privateKeyTemplate) const = 0;
+    // ECDSA over SHA-256 with the private key: CKM_ECDSA_SHA256 where the token offers it,
+    // else the digest made here and CKM_ECDSA. Answers the raw signature (r||s for P-256).
+    // A touch that did not come in time is touchTimeExpired.
+    virtual Bytes sign(const Bytes& data, const Pkcs11ObjectProtocol& key) const = 0;
 };
 
 // A token as opened by Pkcs11Token::open. Copies share the session.
@@ -62,6 +78,13 @@ public:
     Pkcs11Object createObject(const Pkcs11Template& objectTemplate) const override;
     void login(const std::string& pin) const override;
     std::optional<std::uint64_t> getFreeMemory() const override;
+    bool isLoggedIn() const override;
+    Pkcs11KeyPair generateKeyPair(const Pkcs11Template& publicKeyTemplate,
+                                  const Pkcs11Template& privateKeyTemplate) const override;
+    Bytes sign(const Bytes& data, const Pkcs11ObjectProtocol& key) const override;
+
+    // The mechanisms the token offered when it was opened.
+    const std::vector<std::uint64_t>& mechanisms() const { return mechanisms_; }
 
     const std::shared_ptr<Pkcs11Library>& library() const { return library_; }
 
@@ -80,6 +103,7 @@ private:
     bool isSupported_ = false;
     Pkcs11TokenVersion tokenVersion_;
     std::optional<std::uint64_t> totalMemory_;
+    std::vector<std::uint64_t> mechanisms_;
 };
 
 } // namespace keyvane
