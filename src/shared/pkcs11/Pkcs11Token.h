@@ -4,6 +4,7 @@
 #include "shared/pkcs11/Pkcs11Template.h"
 #include "shared/pkcs11/Pkcs11TokenInteractionType.h"
 #include "shared/pkcs11/Pkcs11TokenVersion.h"
+#include "shared/pkcs11/TokenInfo.h"
 
 #include <cstdint>
 #include <memory>
@@ -105,5 +106,19 @@ private:
     std::optional<std::uint64_t> totalMemory_;
     std::vector<std::uint64_t> mechanisms_;
 };
+
+// What the state and the records keep of an open token. A token that does not tell its total
+// memory shows 0: the field is not optional. The available memory is left for the caller to
+// read (getFreeMemory), since it is a library call.
+inline TokenInfo makeTokenInfo(const Pkcs11TokenProtocol& token,
+                               std::optional<std::uint64_t> availableMemory = std::nullopt) {
+    return TokenInfo{token.label(),
+                     token.model(),
+                     token.serial(),
+                     token.tokenVersion().versionString(),
+                     token.totalMemory().value_or(0),
+                     availableMemory,
+                     token.isSupported()};
+}
 
 } // namespace keyvane
