@@ -129,13 +129,17 @@ struct TokenServices : Services {
     std::shared_ptr<::testing::NiceMock<MockPasskeyManager>> passkeys =
         std::make_shared<::testing::NiceMock<MockPasskeyManager>>();
 
-    template <class M, class... Args>
-    std::unique_ptr<M> make(Args&&... args) const {
-        DependencyScope scope;
+    void fillAll(DependencyScope& scope) const {
         fill(scope);
         scope.set<Pkcs11ManagerProtocol>(pkcs11Manager, manager)
             .set<TokenLoginManagerProtocol>(tokenLoginManager, login)
             .set<PasskeyManagerProtocol>(passkeyManager, passkeys);
+    }
+
+    template <class M, class... Args>
+    std::unique_ptr<M> make(Args&&... args) const {
+        DependencyScope scope;
+        fillAll(scope);
         return std::make_unique<M>(std::forward<Args>(args)...);
     }
 };
