@@ -13,6 +13,8 @@
 #include "shared/storage/TokenStorageProtocol.h"
 
 #include <gmock/gmock.h>
+
+#include <atomic>
 #include <gtest/gtest.h>
 
 #include <map>

@@ -97,8 +97,8 @@ public:
     }
 
     std::optional<Pkcs11Error> startFailure;
-    int starts = 0;
-    int stops = 0;
+    std::atomic<int> starts{0};
+    std::atomic<int> stops{0};
     std::map<std::string, std::shared_ptr<Pkcs11TokenProtocol>> tokens;
 
 private:
