@@ -2,7 +2,8 @@
 // wrote (fido2_interop.py drives it). One command a line on standard input, one answer a line:
 //   register <rpId>                    -> <credential id> <attestation object>
 //   assert <rpId> <client-data hash>   -> <authenticator data> <DER signature>
-// All values in hex. The assertion signs with the key of the last registration.
+// All values in hex. The assertion signs with the key of the last registration. Keys are made
+// and used on a throw-away virtual token.
 #include "TestBytes.h"
 
 #include "credential_ext/passkey_formats/Assertion.h"
@@ -12,10 +13,14 @@
 #include "credential_ext/passkey_formats/Tlv.h"
 #include "shared/errors/Error.h"
 
-#include <openssl/bn.h>
-#include <openssl/core_names.h>
-#include <openssl/ecdsa.h>
-#include <openssl/evp.h>
+#include "credential_ext/passkey_manager/ExtensionPasskeyManager.h"
+#include "shared/passkeys/PasskeyMetadata.h"
+#include "shared/pkcs11/Pkcs11Manager.h"
+#include "shared/pkcs11/TokenLoginManager.h"
+
+#include "VirtualTokenFixture.h"
+
+#include <chrono>
 
 #include <iostream>
 #include <memory>
@@ -27,68 +32,54 @@ namespace {
 
 using keyvane::Bytes;
 
-// What the formats need of a token: a key pair under an identifier, answered as the public-key
-// object's CKA_EC_POINT, and raw r || s signatures of SHA-256 over the data.
+// A passkey on the virtual token: the key pair is generated and signs inside the token, through
+// the same managers the extension uses; a metadata object makes it a listed passkey.
 class Signer {
 public:
-    virtual ~Signer() = default;
-    virtual Bytes createKeyPair(const Bytes& keyId) = 0;
-    virtual Bytes sign(const Bytes& data) = 0;
-};
-
-struct KeyFree {
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-struct DigestFree {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-struct SignatureFree {
-    void operator()(ECDSA_SIG* signature) const { ECDSA_SIG_free(signature); }
-};
-
-void check(bool ok, const char* what) {
-    if (!ok) {
-        throw std::runtime_error(what);
+    Signer()
+        : fixture_(std::vector<keyvane::testing::VirtualTokenSettings>{keyvane::testing::VirtualTokenSettings{}}),
+          manager_(std::make_shared<keyvane::Pkcs11Manager>(
+              keyvane::Pkcs11Library::load(keyvane::testing::VirtualTokenFixture::modulePath()),
+              std::chrono::milliseconds(10))),
+          passkeys_(manager_) {
+        const auto stream = manager_->startMonitoring();
+        const auto event = stream.next(std::chrono::seconds(30));
+        if (!event || !event->as<keyvane::Pkcs11TokenEvent::added>()) {
+            throw std::runtime_error("the virtual token did not arrive");
+        }
+        serial_ = event->serial();
+        keyvane::TokenLoginManager(manager_).login(serial_, "12345678");
     }
-}
+    ~Signer() { manager_->stopMonitoring(); }
+    Signer(const Signer&) = delete;
+    Signer& operator=(const Signer&) = delete;
 
-// A P-256 key made by OpenSSL, answering in the shapes a PKCS#11 token uses.
-class SoftwareSigner final : public Signer {
-public:
-    Bytes createKeyPair(const Bytes&) override {
-        key_.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
-        check(key_ != nullptr, "key generation failed");
-        Bytes point(65);
-        std::size_t length = 0;
-        check(EVP_PKEY_get_octet_string_param(key_.get(), OSSL_PKEY_PARAM_PUB_KEY, point.data(), point.size(),
-                                              &length) == 1 &&
-                  length == point.size(),
-              "public point not readable");
-        return keyvane::testing::concat({{0x04, 0x41}, point}); // CKA_EC_POINT is a DER octet string
+    // Answers the public-key object's CKA_EC_POINT, as the token gives it.
+    Bytes createKeyPair(const std::string& rpId, const Bytes& keyId) {
+        const Bytes point = passkeys_.createKeyPair(serial_, keyId, Bytes(rpId.begin(), rpId.end()));
+        credentials_ = keyvane::PasskeyCredentials{keyId, rpId, "interop user", {0x75, 0x73, 0x65, 0x72}, serial_};
+        auto object = keyvane::dataObjectTemplate();
+        object.dataAttrs[keyvane::Pkcs11DataAttribute::objectId] = keyvane::passkeyObjectId();
+        object.dataAttrs[keyvane::Pkcs11DataAttribute::value] =
+            keyvane::PasskeyMetadata(keyvane::KeyInfo::from(credentials_)).toData();
+        passkeys_.getToken(serial_)->createObject(object);
+        return point;
     }
 
-    Bytes sign(const Bytes& data) override {
-        check(key_ != nullptr, "no key yet");
-        const std::unique_ptr<EVP_MD_CTX, DigestFree> context(EVP_MD_CTX_new());
-        check(context && EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key_.get()) == 1,
-              "sign init failed");
-        std::size_t length = 0;
-        check(EVP_DigestSign(context.get(), nullptr, &length, data.data(), data.size()) == 1, "sign size failed");
-        Bytes der(length);
-        check(EVP_DigestSign(context.get(), der.data(), &length, data.data(), data.size()) == 1, "sign failed");
-        const unsigned char* cursor = der.data();
-        const std::unique_ptr<ECDSA_SIG, SignatureFree> signature(
-            d2i_ECDSA_SIG(nullptr, &cursor, static_cast<long>(length)));
-        check(signature != nullptr, "signature not parsable");
-        Bytes raw(64);
-        check(BN_bn2binpad(ECDSA_SIG_get0_r(signature.get()), raw.data(), 32) == 32 &&
-                  BN_bn2binpad(ECDSA_SIG_get0_s(signature.get()), raw.data() + 32, 32) == 32,
-              "signature too wide");
-        return raw;
+    // Raw r || s over SHA-256 of the data.
+    Bytes sign(const Bytes& data) {
+        if (credentials_.keyId.empty()) {
+            throw std::runtime_error("no key yet");
+        }
+        return passkeys_.sign(credentials_, data);
     }
 
 private:
-    std::unique_ptr<EVP_PKEY, KeyFree> key_;
+    keyvane::testing::VirtualTokenFixture fixture_;
+    std::shared_ptr<keyvane::Pkcs11Manager> manager_;
+    keyvane::ExtensionPasskeyManager passkeys_;
+    std::string serial_;
+    keyvane::PasskeyCredentials credentials_;
 };
 
 std::string answer(Signer& signer, const std::string& line) {
@@ -98,7 +89,7 @@ std::string answer(Signer& signer, const std::string& line) {
     words >> command >> rpId;
     if (command == "register") {
         const Bytes credentialId = keyvane::makeCredentialId();
-        const auto point = keyvane::PublicPoint::fromEcPoint(signer.createKeyPair(credentialId));
+        const auto point = keyvane::PublicPoint::fromEcPoint(signer.createKeyPair(rpId, credentialId));
         const auto attestation = keyvane::Attestation::make(rpId, credentialId, point);
         return keyvane::testing::toHex(credentialId) + " " + keyvane::testing::toHex(attestation.makeAttestationObject());
     }
@@ -115,10 +106,7 @@ std::string answer(Signer& signer, const std::string& line) {
     throw std::runtime_error("unknown command: " + command);
 }
 
-} // namespace
-
-int main() {
-    SoftwareSigner signer;
+int run(Signer& signer) {
     std::string line;
     while (std::getline(std::cin, line)) {
         try {
@@ -132,4 +120,18 @@ int main() {
         }
     }
     return 0;
+}
+
+} // namespace
+
+int main() {
+    try {
+        Signer signer;
+        return run(signer);
+    } catch (const keyvane::Error& error) {
+        std::cerr << error.description() << '\n';
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << '\n';
+    }
+    return 1;
 }

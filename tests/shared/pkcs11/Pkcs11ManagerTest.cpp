@@ -1,0 +1,272 @@
+#include "shared/pkcs11/Pkcs11Manager.h"
+#include "shared/pkcs11/TokenLoginManager.h"
+
+#include "VirtualTokenFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace keyvane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::VirtualTokenFixture;
+using testing::VirtualTokenSettings;
+
+constexpr auto fastPoll = 10ms;
+constexpr auto patience = 10s; // an upper bound for a condition wait, never a sleep
+
+const std::string firstSerial = "0313210061"; // 12AB34CD
+
+VirtualTokenSettings token(std::uint64_t slot, const std::string& serial) {
+    VirtualTokenSettings settings;
+    settings.slot = slot;
+    settings.serial = serial;
+    return settings;
+}
+
+Pkcs11TokenEvent added(const std::string& serial) { return pkcs11_token_event::added{serial}; }
+Pkcs11TokenEvent removed(const std::string& serial) { return pkcs11_token_event::removed{serial}; }
+
+class Pkcs11ManagerTest : public ::testing::Test {
+protected:
+    void start(std::vector<VirtualTokenSettings> tokens) {
+        fixture_ = std::make_unique<VirtualTokenFixture>(std::move(tokens));
+        manager_ = std::make_shared<Pkcs11Manager>(Pkcs11Library::load(VirtualTokenFixture::modulePath()), fastPoll);
+    }
+    void TearDown() override {
+        manager_.reset(); // finalises the module before the fixture's folder goes
+        fixture_.reset();
+    }
+
+    static Pkcs11TokenEvent nextEvent(const Pkcs11TokenEventStream& stream) {
+        auto event = stream.next(patience);
+        if (!event) {
+            ADD_FAILURE() << "no event";
+            return removed("<none>");
+        }
+        return *event;
+    }
+    // Whether the stream ends without a further event.
+    static bool endsQuietly(const Pkcs11TokenEventStream& stream) {
+        const auto event = stream.next(patience);
+        return !event && stream.isFinished();
+    }
+    int calls(const std::string& function) const {
+        const auto log = fixture_->callLog();
+        return static_cast<int>(
+            std::count_if(log.begin(), log.end(), [&](const auto& call) { return call.function == function; }));
+    }
+    // Waits until the producer has polled a few more times, so a change it missed would show.
+    void waitForPolls(const std::string& function = "C_WaitForSlotEvent") const {
+        const int before = calls(function);
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        while (calls(function) < before + 3 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
+    }
+
+    std::unique_ptr<VirtualTokenFixture> fixture_;
+    std::shared_ptr<Pkcs11Manager> manager_;
+};
+
+TEST_F(Pkcs11ManagerTest, InitialScanArrivalRemovalAndLookup) {
+    auto absent = token(2, "5");
+    absent.present = false;
+    start({token(1, "12AB34CD"), absent});
+
+    const auto stream = manager_->startMonitoring();
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+    const auto found = manager_->getToken(firstSerial);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->slot(), 1U);
+    EXPECT_EQ(makeTokenInfo(*found).totalMemory, 131072U);
+    EXPECT_EQ(manager_->getToken("0000000005"), nullptr);
+
+    fixture_->plug(2);
+    EXPECT_EQ(nextEvent(stream), added("0000000005"));
+    fixture_->unplug(1);
+    EXPECT_EQ(nextEvent(stream), removed(firstSerial));
+    EXPECT_EQ(manager_->getToken(firstSerial), nullptr);
+    EXPECT_NE(manager_->getToken("0000000005"), nullptr);
+}
+
+TEST_F(Pkcs11ManagerTest, SwapInOneSlotReportsTheRemovalFirstAndGivesAWorkingSession) {
+    start({token(1, "12AB34CD")});
+    const auto stream = manager_->startMonitoring();
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+    const auto before = manager_->getToken(firstSerial)->sessionHandle();
+
+    fixture_->unplug(1);
+    fixture_->plug(1);
+    EXPECT_EQ(nextEvent(stream), removed(firstSerial));
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+    const auto after = manager_->getToken(firstSerial);
+    ASSERT_NE(after, nullptr);
+    EXPECT_NE(after->sessionHandle(), before);
+    EXPECT_NO_THROW(after->login("12345678"));
+}
+
+TEST_F(Pkcs11ManagerTest, UnsupportedTokenIsNeverReported) {
+    auto unsupported = token(2, "77");
+    unsupported.tokenClass = 5;
+    unsupported.present = false;
+    start({token(1, "12AB34CD"), unsupported});
+    const auto stream = manager_->startMonitoring();
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+
+    fixture_->plug(2);
+    waitForPolls();
+    fixture_->unplug(2);
+    waitForPolls();
+    fixture_->unplug(1);
+    EXPECT_EQ(nextEvent(stream), removed(firstSerial)); // nothing of slot 2 came before it
+}
+
+TEST_F(Pkcs11ManagerTest, ModuleWithoutSlotEventsIsWatchedThroughTheSlotList) {
+    start({token(1, "12AB34CD")});
+    fixture_->injectFault("C_WaitForSlotEvent", CKR_FUNCTION_NOT_SUPPORTED, 1, 0);
+    const auto stream = manager_->startMonitoring();
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+    fixture_->unplug(1);
+    EXPECT_EQ(nextEvent(stream), removed(firstSerial));
+    fixture_->plug(1);
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+}
+
+TEST_F(Pkcs11ManagerTest, SlotListRetriedWhenATokenArrivesBetweenItsTwoCalls) {
+    start({token(1, "12AB34CD")});
+    fixture_->injectFault("C_GetSlotList", CKR_BUFFER_TOO_SMALL, 2);
+    const auto stream = manager_->startMonitoring();
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+}
+
+TEST_F(Pkcs11ManagerTest, FailedPollsEndTheStreamWithTheirError) {
+    struct Case {
+        const char* function;
+        CK_RV rv;
+    };
+    for (const Case& failing : {Case{"C_WaitForSlotEvent", CKR_CRYPTOKI_NOT_INITIALIZED},
+                                Case{"C_GetSlotList", CKR_DEVICE_ERROR}}) {
+        SCOPED_TRACE(failing.function);
+        start({token(1, "12AB34CD")});
+        fixture_->injectFault(failing.function, failing.rv);
+        const auto stream = manager_->startMonitoring();
+        try {
+            while (stream.next(patience)) {
+            }
+            ADD_FAILURE() << "the stream ended without error";
+        } catch (const Pkcs11Error& error) {
+            const auto* internal = error.as<Pkcs11Error::internalError>();
+            ASSERT_NE(internal, nullptr);
+            EXPECT_EQ(internal->func, "startMonitoring()");
+            EXPECT_EQ(internal->rv, failing.rv);
+        }
+        TearDown();
+    }
+}
+
+TEST_F(Pkcs11ManagerTest, StopLogsOutForgetsAndEndsTheStream) {
+    start({token(1, "12AB34CD")});
+    const auto stream = manager_->startMonitoring();
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+    manager_->getToken(firstSerial)->login("12345678");
+    fixture_->clearCallLog();
+
+    manager_->stopMonitoring();
+    EXPECT_EQ(calls("C_Logout"), 1);
+    EXPECT_EQ(manager_->getToken(firstSerial), nullptr);
+    fixture_->unplug(1);
+    EXPECT_TRUE(endsQuietly(stream));
+
+    // Nothing comes back into the table afterwards, and an empty table costs no call.
+    fixture_->clearCallLog();
+    manager_->stopMonitoring();
+    EXPECT_EQ(calls("C_Logout"), 0);
+    EXPECT_EQ(manager_->getToken(firstSerial), nullptr);
+}
+
+TEST_F(Pkcs11ManagerTest, SecondStartEndsTheFirstStreamSoEveryEventIsReportedOnce) {
+    start({token(1, "12AB34CD")});
+    const auto first = manager_->startMonitoring();
+    EXPECT_EQ(nextEvent(first), added(firstSerial));
+    const auto second = manager_->startMonitoring();
+    EXPECT_TRUE(endsQuietly(first));
+    EXPECT_EQ(nextEvent(second), added(firstSerial));
+
+    fixture_->unplug(1);
+    EXPECT_EQ(nextEvent(second), removed(firstSerial));
+    fixture_->plug(1);
+    EXPECT_EQ(nextEvent(second), added(firstSerial));
+    waitForPolls();
+    EXPECT_FALSE(second.next(0ms)); // no second producer repeating the events
+}
+
+TEST_F(Pkcs11ManagerTest, ModuleThatCannotBeLoadedEndsMonitoringWithTheReason) {
+    Pkcs11Manager manager(Pkcs11Error(Pkcs11Error::internalError{"loadModule(path:)", 1, "gone", std::nullopt}));
+    const auto stream = manager.startMonitoring();
+    EXPECT_THROW(stream.next(patience), Pkcs11Error);
+    EXPECT_EQ(manager.getToken(firstSerial), nullptr);
+    manager.stopMonitoring();
+}
+
+class TokenLoginManagerTest : public Pkcs11ManagerTest {
+protected:
+    void SetUp() override {
+        auto settings = token(1, "12AB34CD");
+        settings.pinRetries = 3;
+        start({settings});
+        const auto stream = manager_->startMonitoring();
+        ASSERT_EQ(nextEvent(stream), added(firstSerial));
+        login_ = std::make_unique<TokenLoginManager>(manager_);
+    }
+    void TearDown() override {
+        login_.reset(); // it holds the manager, which must finalise the module before the folder goes
+        Pkcs11ManagerTest::TearDown();
+    }
+    TokenLoginManagerError loginError(const std::string& serial, const std::string& pin) {
+        try {
+            login_->login(serial, pin);
+        } catch (const TokenLoginManagerError& error) {
+            return error;
+        }
+        ADD_FAILURE() << "login succeeded";
+        return TokenLoginManagerError(TokenLoginManagerError::tokenNotFound{});
+    }
+    std::unique_ptr<TokenLoginManager> login_;
+};
+
+TEST_F(TokenLoginManagerTest, PinOutcomes) {
+    fixture_->clearCallLog();
+    EXPECT_TRUE(loginError("0000000001", "12345678").is<TokenLoginManagerError::tokenNotFound>());
+    EXPECT_EQ(calls("C_Login") + calls("C_GetTokenInfo"), 0);
+
+    EXPECT_NO_THROW(login_->login(firstSerial, "12345678"));
+    EXPECT_NO_THROW(login_->login(firstSerial, "12345678")); // already logged in
+
+    const auto wrong = loginError(firstSerial, "0000");
+    ASSERT_NE(wrong.as<TokenLoginManagerError::incorrectPin>(), nullptr);
+    EXPECT_EQ(wrong.as<TokenLoginManagerError::incorrectPin>()->attemptsLeft, 2U);
+    loginError(firstSerial, "0000");
+    loginError(firstSerial, "0000");
+    EXPECT_TRUE(loginError(firstSerial, "12345678").is<TokenLoginManagerError::pinLocked>());
+}
+
+TEST_F(TokenLoginManagerTest, LibraryFailureIsAGeneralErrorCarryingIt) {
+    fixture_->injectFault("C_Login", CKR_DEVICE_REMOVED);
+    const auto error = loginError(firstSerial, "12345678");
+    const auto* general = error.as<TokenLoginManagerError::generalError>();
+    ASSERT_NE(general, nullptr);
+    EXPECT_EQ(general->function, "makeDefaultError(_:)");
+    ASSERT_TRUE(general->error);
+    const auto* cause = general->error->as<Pkcs11Error>();
+    ASSERT_NE(cause, nullptr);
+    ASSERT_NE(cause->as<Pkcs11Error::internalError>(), nullptr);
+    EXPECT_EQ(cause->as<Pkcs11Error::internalError>()->func, "login(with:)");
+    EXPECT_EQ(cause->as<Pkcs11Error::internalError>()->rv, CKR_DEVICE_REMOVED);
+}
+
+} // namespace
+} // namespace keyvane
