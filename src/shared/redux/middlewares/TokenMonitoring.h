@@ -42,7 +42,9 @@ public:
             return std::nullopt;
         }
         const auto run = gate_->begin();
-        auto [stream, sink] = flowkeep::ActionStream<Action>::make();
+        auto made = flowkeep::ActionStream<Action>::make();
+        auto stream = std::move(made.first);
+        auto sink = std::move(made.second);
         auto ended = std::make_shared<std::atomic<bool>>(false);
         auto collector = std::make_shared<DebouncedCollector<TokenMonitoringEvent>>(
             executor_, dueTime, [sink, gate = gate_, run, ended](std::vector<TokenMonitoringEvent> events) {
