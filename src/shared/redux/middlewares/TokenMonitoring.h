@@ -78,7 +78,7 @@ public:
             // The list still open is dropped; the collector lives on the main thread.
             executor.post([collector] { collector->cancel(); });
         });
-        return std::move(stream);
+        return stream;
     }
 
 private:
