@@ -23,8 +23,8 @@ class DebouncedCollector {
 public:
     using Emit = std::function<void(std::vector<T>)>;
 
-    DebouncedCollector(flowkeep::MainExecutor& executor, std::chrono::milliseconds dueTime, Emit emit)
-        : state_(std::make_shared<State>(executor, dueTime, std::move(emit))) {}
+    DebouncedCollector(flowkeep::MainExecutor& executor, std::chrono::milliseconds dueTime, Emit onList)
+        : state_(std::make_shared<State>(executor, dueTime, std::move(onList))) {}
 
     ~DebouncedCollector() { cancel(); }
 
@@ -54,7 +54,7 @@ public:
 private:
     struct State : std::enable_shared_from_this<State> {
         State(flowkeep::MainExecutor& mainExecutor, std::chrono::milliseconds due, Emit emitList)
-            : executor(mainExecutor), dueTime(due), emit(std::move(emitList)) {}
+            : executor(mainExecutor), dueTime(due), deliver(std::move(emitList)) {}
 
         void accumulate(T element) {
             std::lock_guard lock(mutex);
@@ -90,12 +90,12 @@ private:
                 list.clear();
                 startNewList = true;
             }
-            emit(std::move(ready));
+            deliver(std::move(ready));
         }
 
         flowkeep::MainExecutor& executor;
         std::chrono::milliseconds dueTime;
-        Emit emit;
+        Emit deliver; // not "emit": Qt defines that word as a macro
         // Everything below is touched on the main thread; the lock only makes cancel() from a
         // destructor on another thread safe.
         std::mutex mutex;

@@ -1,0 +1,87 @@
+#include "flowkeep/QtMainExecutor.h"
+#include "keyvane/app/KeyvaneApp.h"
+#include "keyvane/app/StateModel.h"
+#include "keyvane/middlewares/ApplicationActivity.h"
+#include "shared/errors/Error.h"
+
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the event loop like closing the window, so the program shuts down
+// the same orderly way in both cases.
+void quitOnTerminationSignals(QGuiApplication& application) {
+    if (::pipe(signalPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [] { QGuiApplication::quit(); });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication application(argc, argv);
+    QGuiApplication::setApplicationName("Keyvane");
+    quitOnTerminationSignals(application);
+
+    std::vector<std::string> arguments;
+    for (const auto& argument : QGuiApplication::arguments()) {
+        arguments.push_back(argument.toStdString());
+    }
+
+    // Kept for the life of the process: middleware work may still run on the pool at exit.
+    static flowkeep::QtMainExecutor* executor = new flowkeep::QtMainExecutor();
+    std::unique_ptr<keyvane::app::KeyvaneApp> app;
+    try {
+        app = std::make_unique<keyvane::app::KeyvaneApp>(arguments, *executor);
+    } catch (const keyvane::Error& error) {
+        std::fprintf(stderr, "Keyvane: initialising the object-store container failed: %s\n", error.description().c_str());
+        return EXIT_FAILURE;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "Keyvane: initialising the object-store container failed: %s\n", error.what());
+        return EXIT_FAILURE;
+    }
+
+    QObject::connect(&application, &QGuiApplication::applicationStateChanged, &application, [](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive) {
+            keyvane::app::ApplicationActivity::shared().postBecameActive();
+        }
+    });
+
+    keyvane::app::StateModel model(app->store());
+    QQmlApplicationEngine engine;
+    engine.rootContext()->setContextProperty("appState", &model);
+    engine.rootContext()->setContextProperty("uiTesting", app->uiTesting());
+    engine.load(QUrl(QStringLiteral("qrc:/keyvane/qml/Main.qml")));
+    if (engine.rootObjects().isEmpty()) {
+        std::fprintf(stderr, "Keyvane: the window could not be built\n");
+        return EXIT_FAILURE;
+    }
+    const int status = QGuiApplication::exec();
+    std::fflush(stdout);
+    // Middleware tasks may still hold services on pool threads; leave without running the
+    // destructors of statics under them.
+    std::_Exit(status);
+}

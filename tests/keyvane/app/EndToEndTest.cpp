@@ -1,0 +1,174 @@
+// The main program's core on real services: a virtual token, a temporary group directory, the
+// store with the program's middleware list, time of the token-event collector on a virtual
+// clock.
+#include "keyvane/app/KeyvaneApp.h"
+
+#include "../../shared/files/TemporaryGroupDirectory.h"
+#include "VirtualTokenFixture.h"
+#include "flowkeep/VirtualClockExecutor.h"
+#include "shared/passkeys/PasskeyManager.h"
+#include "shared/pkcs11/Pkcs11Library.h"
+#include "shared/pkcs11/Pkcs11Manager.h"
+#include "shared/pkcs11/TokenLoginManager.h"
+#include "shared/storage/CredentialsStorage.h"
+#include "shared/storage/ModelContainer.h"
+#include "shared/storage/PinCodeStorage.h"
+#include "shared/storage/TokenStorage.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace keyvane::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+template <class T>
+std::string printed(const T& value) {
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+struct EndToEnd : ::testing::Test {
+    test_support::TemporaryGroupDirectory group;
+    testing::VirtualTokenFixture token;
+    flowkeep::VirtualClockExecutor clock;
+    std::shared_ptr<Pkcs11Manager> manager;
+    std::unique_ptr<AppStore> store;
+    std::string serial;
+    static constexpr std::size_t activationMiddleware = 18;
+
+    void SetUp() override {
+        manager = std::make_shared<Pkcs11Manager>(Pkcs11Library::load(testing::VirtualTokenFixture::modulePath().string()),
+                                                  50ms);
+        auto container = std::make_shared<const ModelContainer>();
+        Dependencies::install<Pkcs11ManagerProtocol>(pkcs11Manager, manager);
+        Dependencies::install<TokenLoginManagerProtocol>(tokenLoginManager, std::make_shared<TokenLoginManager>(manager));
+        Dependencies::install<PasskeyManagerProtocol>(passkeyManager, std::make_shared<PasskeyManager>(manager));
+        Dependencies::install<TokenStorageProtocol>(tokenStorage, std::make_shared<TokenStorage>(container));
+        Dependencies::install<PinCodeStorageProtocol>(pinCodeStorage, std::make_shared<PinCodeStorage>(container));
+        Dependencies::install<CredentialsStorageProtocol>(credentialsStorage, std::make_shared<CredentialsStorage>(container));
+        store = std::make_unique<AppStore>(AppState{}, AppReducer{}, KeyvaneApp::makeMiddlewares(clock, false), clock);
+    }
+    void TearDown() override {
+        // Every middleware's work ends before the services go (the activation middleware's
+        // stream stays open by design and runs nothing meanwhile).
+        store->send(AppAction::stopMonitoring{});
+        EXPECT_TRUE(clock.runUntil([&] {
+            for (std::size_t i = 0; i < store->middlewareCount(); ++i) {
+                if (i != activationMiddleware && store->isForwarding(i)) {
+                    return false;
+                }
+            }
+            return true;
+        }));
+        store.reset();
+        Dependencies::resetForTesting();
+    }
+
+    const AppState& state() const { return store->state(); }
+
+    // Runs the main thread, moving the virtual clock on in small steps, until the condition holds.
+    bool waitFor(const std::function<bool()>& condition) {
+        // The real-time limit only keeps a broken run from hanging (PBKDF2 is slow on a loaded
+        // machine); the virtual clock moves 100 ms a step.
+        const auto deadline = std::chrono::steady_clock::now() + 120s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (clock.runUntil(condition, 25ms)) {
+                return true;
+            }
+            clock.advance(100ms);
+        }
+        return condition();
+    }
+
+    std::string status() const { return printed(state().loginViewState.verificationStatus); }
+    std::string pane() const { return printed(state().loginViewState.loginDisplayViewState); }
+
+    void login(std::optional<std::string> pin) {
+        store->send(AppAction::updatePinVerificationStatus{PinVerificationStatus::notVerified{}});
+        std::optional<SecretText> secret;
+        if (pin) {
+            secret.emplace(*pin);
+        }
+        store->send(AppAction::performLoginOnToken{serial, secret});
+    }
+
+    bool anyFileContains(const std::string& text) const {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(group.path())) {
+            if (!entry.is_regular_file()) {
+                continue;
+            }
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (content.find(text) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+TEST_F(EndToEnd, LaunchMonitoringLoginMasterPasswordAndHotPlug) {
+    store->send(AppAction::appLaunched{});
+    ASSERT_TRUE(waitFor([&] { return state().navigationState.onboardingState.onboardingStatus.has_value(); }));
+    std::ifstream preferences(group.path() / "preferences.json");
+    const std::string stored((std::istreambuf_iterator<char>(preferences)), std::istreambuf_iterator<char>());
+    EXPECT_NE(stored.find("\"onboardingStatus\": 0"), std::string::npos) << stored;
+
+    // The token arrives; about a second later the login pane asks for its PIN.
+    store->send(AppAction::startMonitoring{});
+    ASSERT_TRUE(waitFor([&] { return !state().loginViewState.connectedTokens.empty(); }))
+        << (state().navigationState.alert ? printed(*state().navigationState.alert) : "no alert");
+    serial = state().loginViewState.connectedTokens.begin()->serial;
+    EXPECT_NE(pane().find("enterPin"), std::string::npos) << pane();
+
+    login("00000000");
+    ASSERT_TRUE(waitFor([&] { return status() != "notVerified"; }));
+    EXPECT_EQ(status(), "incorrect(9)");
+
+    login("12345678");
+    ASSERT_TRUE(waitFor([&] { return status() == "success" && !state().credentialListState.tokens.empty(); }));
+    EXPECT_EQ(state().credentialListState.tokens.front().serial, serial);
+
+    // Listing a token without passkeys closes the login view and publishes an empty list.
+    store->send(AppAction::updateCredentialsList{{PasskeyCredentials{{1}, "stale.example", "x", {1}, "another"}}});
+    store->send(AppAction::enumerateCredentials{serial});
+    ASSERT_TRUE(waitFor([&] { return state().credentialListState.credentials.empty(); }));
+
+    // With a master password, a login caches the PIN sealed; a later login uses it alone.
+    store->send(AppAction::setupMasterPassword{SecretText("master pw")});
+    ASSERT_TRUE(waitFor([&] { return state().masterPasswordState == MasterPasswordState::enabled; }));
+    login("12345678");
+    ASSERT_TRUE(waitFor([&] { return state().pinCacheState.hasPins && status() == "success"; }));
+    EXPECT_FALSE(anyFileContains("12345678")) << "the PIN must never be written in clear";
+    store->send(AppAction::validateMasterPassword{SecretText("master pw")});
+    ASSERT_TRUE(waitFor([&] { return state().loginViewState.authStatus == LoginAuthStatus::passedByMasterPassword; }));
+    login(std::nullopt);
+    ASSERT_TRUE(waitFor([&] { return status() == "success"; }));
+
+    // Five wrong master passwords erase the cache.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        store->send(AppAction::setMasterPassAuthError{std::nullopt});
+        store->send(AppAction::validateMasterPassword{SecretText("wrong")});
+        ASSERT_TRUE(waitFor([&] {
+            return state().loginViewState.masterPassAuthError.has_value() ||
+                   state().masterPasswordState == MasterPasswordState::disabled;
+        }));
+    }
+    EXPECT_EQ(state().masterPasswordState, MasterPasswordState::disabled);
+    store->send(AppAction::checkHasPinForToken{serial});
+    ASSERT_TRUE(waitFor([&] { return state().loginViewState.storedPinState == StoredPinState::absent; }));
+
+    // Pulling the token out brings the login pane back to waiting.
+    token.unplug(1);
+    ASSERT_TRUE(waitFor([&] { return state().loginViewState.connectedTokens.empty(); }));
+    EXPECT_EQ(pane(), "waitForAnyToken");
+}
+
+} // namespace
+} // namespace keyvane::app

@@ -1,0 +1,58 @@
+#include "keyvane/app/KeyvaneApp.h"
+
+#include "../middlewares/TokenFakes.h"
+
+#include "flowkeep/VirtualClockExecutor.h"
+#include "keyvane/middlewares/OnAppLaunched.h"
+#include "keyvane/middlewares/OnEnableExtension.h"
+#include "keyvane/middlewares/OnFirstLaunch.h"
+#include "keyvane/middlewares/OnHandleAppState.h"
+#include "keyvane/middlewares/OnResetPersistentData.h"
+#include "shared/redux/middlewares/TokenMonitoring.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace keyvane::app {
+namespace {
+
+TEST(KeyvaneAppTest, OnlyAnExactArgumentSwitchesToTheTestMode) {
+    EXPECT_TRUE(isUiTesting({"keyvane", "UI-Testing"}));
+    EXPECT_FALSE(isUiTesting({"keyvane"}));
+    EXPECT_FALSE(isUiTesting({"keyvane", "--UI-Testing"}));
+    EXPECT_FALSE(isUiTesting({"keyvane", "UI-Testing2"}));
+    EXPECT_FALSE(isUiTesting({"keyvane", "ui-testing"}));
+}
+
+TEST(KeyvaneAppTest, TheTestModeLeavesOutTheLastFourMiddlewares) {
+    flowkeep::VirtualClockExecutor clock;
+    testing::TokenServices services;
+    DependencyScope scope;
+    services.fillAll(scope);
+    const auto full = KeyvaneApp::makeMiddlewares(clock, false);
+    const auto testing = KeyvaneApp::makeMiddlewares(clock, true);
+    ASSERT_EQ(full.size(), 21u);
+    ASSERT_EQ(testing.size(), 17u);
+    EXPECT_NE(dynamic_cast<OnStartMonitoring<AppAction>*>(full[0].get()), nullptr);
+    EXPECT_NE(dynamic_cast<OnResetPersistentData*>(testing[16].get()), nullptr);
+    EXPECT_NE(dynamic_cast<OnAppLaunched*>(full[17].get()), nullptr);
+    EXPECT_NE(dynamic_cast<OnHandleAppState*>(full[18].get()), nullptr);
+    EXPECT_NE(dynamic_cast<OnFirstLaunch*>(full[19].get()), nullptr);
+    EXPECT_NE(dynamic_cast<OnEnableExtension*>(full[20].get()), nullptr);
+}
+
+TEST(KeyvaneAppTest, AGroupDirectoryThatCannotHoldTheObjectStoreStopsBeforeAStoreExists) {
+    QTemporaryDir temporary;
+    const auto blocked = temporary.filePath("not-a-directory").toStdString();
+    { std::FILE* file = std::fopen(blocked.c_str(), "w"); ASSERT_NE(file, nullptr); std::fclose(file); }
+    ::setenv("KEYVANE_GROUP_DIR", blocked.c_str(), 1);
+    flowkeep::VirtualClockExecutor clock;
+    EXPECT_ANY_THROW(KeyvaneApp({"keyvane", "UI-Testing"}, clock));
+    ::unsetenv("KEYVANE_GROUP_DIR");
+}
+
+} // namespace
+} // namespace keyvane::app
