@@ -51,11 +51,12 @@ int main(int argc, char** argv) {
         arguments.push_back(argument.toStdString());
     }
 
-    // Kept for the life of the process: middleware work may still run on the pool at exit.
-    static flowkeep::QtMainExecutor* executor = new flowkeep::QtMainExecutor();
+    // Made before the store and never destroyed while it runs: the process leaves through
+    // _Exit below, so pool work still running at exit never meets a destroyed executor.
+    flowkeep::QtMainExecutor executor;
     std::unique_ptr<keyvane::app::KeyvaneApp> app;
     try {
-        app = std::make_unique<keyvane::app::KeyvaneApp>(arguments, *executor);
+        app = std::make_unique<keyvane::app::KeyvaneApp>(arguments, executor);
     } catch (const keyvane::Error& error) {
         std::fprintf(stderr, "Keyvane: initialising the object-store container failed: %s\n", error.description().c_str());
         return EXIT_FAILURE;
