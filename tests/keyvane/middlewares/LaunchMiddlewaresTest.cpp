@@ -54,8 +54,7 @@ TEST_F(LaunchFixture, OnboardingDecisionComesFirstThenTheFiveStateActions) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored ? std::to_string(*c.stored) : "nothing stored");
-        Services fresh;
-        services = fresh;
+        services.renew();
         answerRefresh(true, std::nullopt);
         if (c.stored) {
             services.defaults->set(*c.stored, UserDefaultsKey::onboardingStatus);
@@ -79,8 +78,7 @@ TEST_F(LaunchFixture, MasterPasswordStateFollowsCacheAndBiometryFlag) {
     };
     for (const auto& c : {Case{false, true, MasterPasswordState::disabled}, Case{true, std::nullopt, MasterPasswordState::enabled},
                           Case{true, false, MasterPasswordState::enabled}, Case{true, true, MasterPasswordState::enabledWithBio}}) {
-        Services fresh;
-        services = fresh;
+        services.renew();
         answerRefresh(c.masterSet, c.bio);
         services.defaults->set(4, UserDefaultsKey::onboardingStatus);
         auto middleware = services.make<app::OnAppLaunched>();
@@ -101,8 +99,8 @@ TEST_F(LaunchFixture, FailuresStopTheLaunchWithOneError) {
     EXPECT_EQ(runToEnd<AppAction>(clock, *first, AppAction::appLaunched{}),
               Actions{describe(AppAction::handleError{cacheError("eraseCache()")})});
 
-    Services fresh;
-    services = fresh;
+    first.reset();
+    services.renew();
     answerRefresh(false, std::nullopt);
     services.defaults->set(4, UserDefaultsKey::onboardingStatus);
     EXPECT_CALL(*services.pins, hasPins()).WillOnce(Throw(pinsFailure));
@@ -110,8 +108,8 @@ TEST_F(LaunchFixture, FailuresStopTheLaunchWithOneError) {
     EXPECT_EQ(runToEnd<AppAction>(clock, *second, AppAction::appLaunched{}),
               (Actions{describe(AppAction::enableExtension{false}), describe(AppAction::handleError{pinsFailure})}));
 
-    Services third;
-    services = third;
+    second.reset();
+    services.renew();
     answerRefresh(false, std::nullopt);
     services.defaults->set(4, UserDefaultsKey::onboardingStatus);
     EXPECT_CALL(*services.tokens, listTokens()).WillOnce(Throw(tokensFailure));

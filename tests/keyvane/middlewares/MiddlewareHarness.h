@@ -15,6 +15,8 @@
 #include <gmock/gmock.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -150,9 +152,42 @@ private:
     std::map<UserDefaultsKey, PreferenceValue> values_;
 };
 
+// Waits until only the test holds the value: a middleware's work on the pool drops its copies
+// just after its stream has finished, and a mock must be destroyed (and verified) on the
+// test's thread, never on a worker.
+template <class T>
+void waitUntilOnlyTestHolds(const std::shared_ptr<T>& value) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (value.use_count() > 1) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "a service is still held after its middleware finished";
+            return;
+        }
+        std::this_thread::yield();
+    }
+}
+
 // Every service a middleware of the main program may read, as test values, installed in a
-// registry scope while the middleware under test is built.
+// registry scope while the middleware under test is built. Destroy the middlewares first.
 struct Services {
+    Services() = default;
+    Services(const Services&) = delete;
+    Services& operator=(const Services&) = delete;
+    ~Services() { release(); }
+
+    // New test values for the next case.
+    void renew() {
+        release();
+        cache = std::make_shared<::testing::NiceMock<MockPinCodeCacheManager>>();
+        pins = std::make_shared<::testing::NiceMock<MockPinCodeStorage>>();
+        tokens = std::make_shared<::testing::NiceMock<MockTokenStorage>>();
+        credentials = std::make_shared<::testing::NiceMock<MockCredentialsStorage>>();
+        identities = std::make_shared<::testing::NiceMock<MockCredentialIdentityStore>>();
+        extension = std::make_shared<::testing::NiceMock<MockAutofillExtensionHelper>>();
+        biometrics = std::make_shared<::testing::NiceMock<MockLAContextWrapper>>();
+        defaults = std::make_shared<MemoryUserDefaults>();
+    }
+
     std::shared_ptr<::testing::NiceMock<MockPinCodeCacheManager>> cache =
         std::make_shared<::testing::NiceMock<MockPinCodeCacheManager>>();
     std::shared_ptr<::testing::NiceMock<MockPinCodeStorage>> pins = std::make_shared<::testing::NiceMock<MockPinCodeStorage>>();
@@ -166,6 +201,17 @@ struct Services {
     std::shared_ptr<::testing::NiceMock<MockLAContextWrapper>> biometrics =
         std::make_shared<::testing::NiceMock<MockLAContextWrapper>>();
     std::shared_ptr<MemoryUserDefaults> defaults = std::make_shared<MemoryUserDefaults>();
+
+    void release() const {
+        waitUntilOnlyTestHolds(cache);
+        waitUntilOnlyTestHolds(pins);
+        waitUntilOnlyTestHolds(tokens);
+        waitUntilOnlyTestHolds(credentials);
+        waitUntilOnlyTestHolds(identities);
+        waitUntilOnlyTestHolds(extension);
+        waitUntilOnlyTestHolds(biometrics);
+        waitUntilOnlyTestHolds(defaults);
+    }
 
     void fill(DependencyScope& scope) const {
         scope.set<PinCodeCacheManagerProtocol>(pinCodeCacheManager, cache)

@@ -123,6 +123,22 @@ public:
 
 // The services of Services plus the token services.
 struct TokenServices : Services {
+    TokenServices() = default;
+    ~TokenServices() { releaseTokenServices(); }
+
+    void renew() {
+        releaseTokenServices();
+        Services::renew();
+        manager = std::make_shared<FakePkcs11Manager>();
+        login = std::make_shared<::testing::NiceMock<MockTokenLoginManager>>();
+        passkeys = std::make_shared<::testing::NiceMock<MockPasskeyManager>>();
+    }
+    void releaseTokenServices() const {
+        waitUntilOnlyTestHolds(manager);
+        waitUntilOnlyTestHolds(login);
+        waitUntilOnlyTestHolds(passkeys);
+    }
+
     std::shared_ptr<FakePkcs11Manager> manager = std::make_shared<FakePkcs11Manager>();
     std::shared_ptr<::testing::NiceMock<MockTokenLoginManager>> login =
         std::make_shared<::testing::NiceMock<MockTokenLoginManager>>();

@@ -67,6 +67,9 @@ struct MonitoringFixture : ::testing::Test {
     std::unique_ptr<OnStopMonitoring<AppAction>> stop = services.make<OnStopMonitoring<AppAction>>(gate);
     int expectedPosts = 0;
 
+    // Ends a monitoring that the test left running, so its work lets go of the services.
+    void TearDown() override { services.manager->stopMonitoring(); }
+
     Forwarded<AppAction> startMonitoring() {
         auto stream = start->process(AppAction::startMonitoring{});
         EXPECT_TRUE(stream);
@@ -251,8 +254,7 @@ TEST_F(LoginFixture, EachOutcomeOfTheLoginGivesItsActionsInOrder) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TokenServices fresh;
-        services = fresh;
+        services.renew();
         services.manager->plug("A1");
         ON_CALL(*services.tokens, listTokens()).WillByDefault(Return(std::vector{fakeTokenInfo("A1")}));
         c.script(services);
