@@ -282,6 +282,24 @@ void endHashed(Module& m, CK_SESSION_HANDLE session, HashedOperation operation) 
     }
 }
 
+// Feeds one part into the module's own running hash; nothing when the operation is the
+// backend's, which then takes the part itself.
+std::optional<CK_RV> updateHashed(Module& m, CK_SESSION_HANDLE session, HashedOperation operation, CK_BYTE_PTR part,
+                                  CK_ULONG length) {
+    std::lock_guard lock(m.mutex);
+    const auto it = m.sessions.find(session);
+    if (it == m.sessions.end() || !hashOf(it->second, operation)) {
+        return std::nullopt;
+    }
+    if (!part && length > 0) {
+        return CKR_ARGUMENTS_BAD;
+    }
+    if (length > 0 && EVP_DigestUpdate(hashOf(it->second, operation).get(), part, length) != 1) {
+        return CKR_GENERAL_ERROR;
+    }
+    return CKR_OK;
+}
+
 // ---- General purpose ----
 
 CK_RV vtInitialize(CK_VOID_PTR initArgs) {
@@ -843,18 +861,8 @@ CK_RV vtSign(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG dataLength, C
 
 CK_RV vtSignUpdate(CK_SESSION_HANDLE session, CK_BYTE_PTR part, CK_ULONG length) {
     return withSession("C_SignUpdate", session, [&](Module& m, std::size_t) -> CK_RV {
-        {
-            std::lock_guard lock(m.mutex);
-            const auto it = m.sessions.find(session);
-            if (it != m.sessions.end() && it->second.signHash) {
-                if (!part && length > 0) {
-                    return CKR_ARGUMENTS_BAD;
-                }
-                if (length > 0 && EVP_DigestUpdate(it->second.signHash.get(), part, length) != 1) {
-                    return CKR_GENERAL_ERROR;
-                }
-                return CKR_OK;
-            }
+        if (auto rv = updateHashed(m, session, HashedOperation::sign, part, length)) {
+            return *rv;
         }
         return m.backend->C_SignUpdate(session, part, length);
     });
@@ -899,18 +907,8 @@ CK_RV vtVerify(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG dataLength,
 
 CK_RV vtVerifyUpdate(CK_SESSION_HANDLE session, CK_BYTE_PTR part, CK_ULONG length) {
     return withSession("C_VerifyUpdate", session, [&](Module& m, std::size_t) -> CK_RV {
-        {
-            std::lock_guard lock(m.mutex);
-            const auto it = m.sessions.find(session);
-            if (it != m.sessions.end() && it->second.verifyHash) {
-                if (!part && length > 0) {
-                    return CKR_ARGUMENTS_BAD;
-                }
-                if (length > 0 && EVP_DigestUpdate(it->second.verifyHash.get(), part, length) != 1) {
-                    return CKR_GENERAL_ERROR;
-                }
-                return CKR_OK;
-            }
+        if (auto rv = updateHashed(m, session, HashedOperation::verify, part, length)) {
+            return *rv;
         }
         return m.backend->C_VerifyUpdate(session, part, length);
     });
