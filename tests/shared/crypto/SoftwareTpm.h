@@ -19,6 +19,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -59,7 +61,15 @@ public:
     std::string tcti() const { return "swtpm:host=127.0.0.1,port=" + std::to_string(port_); }
 
     void start() {
-        if (!running_ && !(running_ = launch())) {
+        // The clients know these ports, so it must be these: a port just freed can stay busy
+        // for a moment (or be probed by a test running beside this one), so try a few times.
+        for (int attempt = 0; attempt < 40 && !running_; ++attempt) {
+            if (attempt > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            running_ = launch();
+        }
+        if (!running_) {
             throw std::runtime_error("swtpm did not start again on its ports");
         }
     }
