@@ -5,14 +5,14 @@
 #include "shared/biometrics/MasterPassAuthError.h"
 #include "shared/biometrics/StoredPinState.h"
 #include "shared/errors/Error.h"
-#include "shared/pkcs11/TokenInfo.h"
+#include "shared/model/TokenInfo.h"
 #include "shared/redux/CaseEnum.h"
 #include "shared/redux/LoginViewState.h"
 #include "shared/redux/MasterPasswordState.h"
 #include "shared/redux/OnboardingStatus.h"
 #include "shared/redux/SecretText.h"
 #include "shared/redux/TokenMonitoringEvent.h"
-#include "shared/storage/PasskeyCredentials.h"
+#include "shared/model/PasskeyCredentials.h"
 
 #include <optional>
 #include <ostream>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shared/dependencies/DependencyRegistry.h"
-#include "shared/storage/PasskeyCredentials.h"
+#include "shared/model/PasskeyCredentials.h"
 
 #include <memory>
 #include <vector>

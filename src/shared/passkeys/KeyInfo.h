@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shared/storage/PasskeyCredentials.h"
+#include "shared/model/PasskeyCredentials.h"
 #include "shared/utils/Bytes.h"
 
 #include <string>

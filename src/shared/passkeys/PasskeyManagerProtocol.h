@@ -3,7 +3,7 @@
 #include "shared/dependencies/DependencyRegistry.h"
 #include "shared/passkeys/PasskeyManagerError.h"
 #include "shared/pkcs11/Pkcs11Token.h"
-#include "shared/storage/PasskeyCredentials.h"
+#include "shared/model/PasskeyCredentials.h"
 #include "shared/utils/Bytes.h"
 
 #include <memory>

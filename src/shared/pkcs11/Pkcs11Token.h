@@ -4,7 +4,7 @@
 #include "shared/pkcs11/Pkcs11Template.h"
 #include "shared/pkcs11/Pkcs11TokenInteractionType.h"
 #include "shared/pkcs11/Pkcs11TokenVersion.h"
-#include "shared/pkcs11/TokenInfo.h"
+#include "shared/model/TokenInfo.h"
 
 #include <cstdint>
 #include <memory>

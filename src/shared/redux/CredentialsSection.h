@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shared/pkcs11/TokenInfo.h"
-#include "shared/storage/PasskeyCredentials.h"
+#include "shared/model/TokenInfo.h"
+#include "shared/model/PasskeyCredentials.h"
 
 #include <string>
 #include <vector>

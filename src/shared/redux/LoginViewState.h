@@ -2,7 +2,7 @@
 
 #include "shared/biometrics/MasterPassAuthError.h"
 #include "shared/biometrics/StoredPinState.h"
-#include "shared/pkcs11/TokenInfo.h"
+#include "shared/model/TokenInfo.h"
 #include "shared/redux/CaseEnum.h"
 #include "shared/redux/TokenInfoSet.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shared/pkcs11/TokenInfo.h"
+#include "shared/model/TokenInfo.h"
 #include "shared/redux/CaseEnum.h"
 
 #include <ostream>

@@ -2,7 +2,7 @@
 
 #include "shared/dependencies/DependencyRegistry.h"
 #include "shared/storage/NotImplemented.h"
-#include "shared/storage/PasskeyCredentials.h"
+#include "shared/model/PasskeyCredentials.h"
 
 #include <set>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shared/dependencies/DependencyRegistry.h"
-#include "shared/pkcs11/TokenInfo.h"
+#include "shared/model/TokenInfo.h"
 #include "shared/storage/NotImplemented.h"
 
 #include <memory>
