@@ -1,124 +1,70 @@
-// The state of one initialised virtual token module: the backing SoftHSM2 module, the virtual
-// slots with their presence and PIN retry counters, the open sessions with the operations that
-// are emulated here, injected faults and the call log.
+// One initialised virtual token module: the units that make it up, its control file and the
+// one thing every entry point does around its work (re-read the control file, apply a due
+// fault, log the call). Each unit owns its state and its lock; the module's own lock only makes
+// reading and applying a control-file change one step, and orders it with the module's end.
+//
+// Lock order: the control lock, then any unit's lock. A unit never calls another unit or the
+// backend while it holds its own lock, so backend calls, touch waits and blocking slot-event
+// waits hold up nobody.
 #pragma once
 
+#include "Backend.h"
+#include "CallLog.h"
 #include "Config.h"
+#include "ControlFile.h"
+#include "Faults.h"
+#include "Objects.h"
+#include "PinCounter.h"
+#include "Sessions.h"
+#include "Signing.h"
+#include "Slots.h"
 
-#include <p11-kit/pkcs11.h>
-#include <openssl/evp.h>
-
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
-#include <map>
-#include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
-#include <sys/types.h>
-#include <utility>
-#include <vector>
 
 namespace virtual_token {
 
-struct DigestDeleter {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-using Digest = std::unique_ptr<EVP_MD_CTX, DigestDeleter>;
-
-// A read-only object that exists only in this module (the hardware-feature objects).
-struct VirtualObject {
-    CK_OBJECT_HANDLE handle = 0;
-    std::vector<std::pair<CK_ATTRIBUTE_TYPE, std::string>> attributes;
-
-    const std::string* find(CK_ATTRIBUTE_TYPE type) const;
-};
-
-struct SlotState {
-    SlotConfig config;
-    CK_SLOT_ID backing = 0;
-    bool present = true;
-    std::uint64_t events = 0;
-    // What C_WaitForSlotEvent last told the caller about this slot.
-    bool reportedPresent = true;
-    std::uint64_t reportedEvents = 0;
-    CK_ULONG attemptsLeft = 0;
-    ControlSlot control;
-};
-
-struct SessionState {
-    std::size_t slotIndex = 0;
-    bool finding = false;
-    std::deque<CK_OBJECT_HANDLE> pendingVirtual;
-    // Set while a sign or verify operation hashes here and lets the backend handle the digest.
-    Digest signHash;
-    Digest verifyHash;
-};
-
-struct ActiveFault {
-    FaultRule rule;
-    std::uint64_t seen = 0;
-};
-
-struct FileStamp {
-    bool exists = false;
-    ino_t inode = 0;
-    std::int64_t modifiedNs = 0;
-    std::int64_t size = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
 class Module {
 public:
+    // Reads the control file and the PIN counters; the backend is not loaded yet.
     explicit Module(Config config);
-    ~Module();
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
 
     // Loads and initialises the backend and finds each slot's backing token; a failure leaves a
     // message on stderr and answers the return value for C_Initialize.
     CK_RV start();
+    // Ends blocking slot-event waits, saves the PIN counters and finalises the backend.
     void stop();
 
-    // Called at the start of every entry point, with the lock held.
+    // Applies a change of the control file (hot-plug, touch, memory, faults).
     void refreshControl();
-    std::optional<CK_RV> takeFault(const std::string& function);
-    void log(const char* function, const std::string& target, CK_RV rv);
+    // Counts one call of the function; the return value of a fault that is due.
+    std::optional<CK_RV> injectedFault(const std::string& function);
+    void record(const char* function, const std::string& target, CK_RV rv);
 
-    std::optional<std::size_t> slotIndex(CK_SLOT_ID slot) const;
-    std::vector<VirtualObject> virtualObjects(std::size_t slotIndex) const;
-    bool mechanismHidden(std::size_t slotIndex, CK_MECHANISM_TYPE mechanism) const;
-    void invalidateSessions(std::size_t slotIndex);
-    void saveAttempts();
+    CK_RV info(CK_INFO& info) const;
+    CK_RV waitForSlotEvent(CK_FLAGS flags, CK_SLOT_ID& slot);
 
-    bool touchRejects(const SlotState& slot) const;
-    unsigned touchDelayMs(const SlotState& slot) const;
-
-    std::mutex mutex;
-    std::condition_variable slotEvent;
-    bool finalized = false;
-    Config config;
-    CK_FUNCTION_LIST_PTR backend = nullptr;
-    std::vector<SlotState> slots;
-    std::map<CK_SESSION_HANDLE, SessionState> sessions;
-    std::set<CK_SESSION_HANDLE> removedSessions;
+    const Backend& backend() const { return backend_; }
+    Slots& slots() { return slots_; }
+    Sessions& sessions() { return sessions_; }
+    Objects& objects() { return objects_; }
+    Signing& signing() { return signing_; }
 
 private:
-    void applyControl(const Control& control);
-    void loadAttempts();
-
-    bool ownsBackendInitialization_ = false;
-    FileStamp controlStamp_;
-    std::vector<ActiveFault> configFaults_;
-    std::vector<ActiveFault> controlFaults_;
-    std::mutex logMutex_;
-    int logFd_ = -1;
-    std::uint64_t logSequence_ = 0;
+    const Config config_;
+    CallLog log_;
+    Faults faults_;
+    Backend backend_;
+    PinCounter pins_;
+    Slots slots_;
+    Objects objects_;
+    Signing signing_;
+    Sessions sessions_;
+    std::mutex controlMutex_;
+    ControlFile control_;
 };
-
-// Used by the entry points for the process's current module (empty when not initialised).
-std::shared_ptr<Module> currentModule();
 
 }  // namespace virtual_token
