@@ -1,7 +1,7 @@
-// The virtual token seen as a PKCS#11 client sees it: loaded with dlopen and called through the
+// The virtual token as a PKCS#11 client sees it: loaded with dlopen and called through the
 // standard function list and the vendor function.
+#include "Pkcs11Client.h"
 #include "VirtualTokenFixture.h"
-#include "VendorConstants.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
@@ -9,8 +9,6 @@
 #include <openssl/ec.h>
 #include <openssl/evp.h>
 #include <openssl/param_build.h>
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <array>
@@ -24,40 +22,13 @@
 
 namespace {
 
+using keyvane::testing::osLockingArguments;
+using keyvane::testing::Pkcs11Client;
+using keyvane::testing::virtualTokenModule;
 using keyvane::testing::VirtualTokenFixture;
 using keyvane::testing::VirtualTokenSettings;
 using keyvane::testing::VirtualTouch;
 using Bytes = std::vector<unsigned char>;
-
-struct Library {
-    CK_FUNCTION_LIST_PTR functions = nullptr;
-    VT_C_EX_GetTokenInfoExtended extended = nullptr;
-};
-
-// Loaded once and never closed, as a product loads a vendor module.
-const Library& library() {
-    static const Library loaded = [] {
-        Library result;
-        void* handle = ::dlopen(VirtualTokenFixture::modulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            throw std::runtime_error(::dlerror());
-        }
-        auto getFunctionList = reinterpret_cast<CK_C_GetFunctionList>(::dlsym(handle, "C_GetFunctionList"));
-        result.extended =
-            reinterpret_cast<VT_C_EX_GetTokenInfoExtended>(::dlsym(handle, VT_EXTENDED_INFO_FUNCTION_NAME));
-        if (!getFunctionList || getFunctionList(&result.functions) != CKR_OK || !result.extended) {
-            throw std::runtime_error("the module lacks its entry points");
-        }
-        return result;
-    }();
-    return loaded;
-}
-
-CK_C_INITIALIZE_ARGS osLocking() {
-    CK_C_INITIALIZE_ARGS arguments{};
-    arguments.flags = CKF_OS_LOCKING_OK;
-    return arguments;
-}
 
 template <std::size_t N>
 std::string field(const unsigned char (&bytes)[N]) {
@@ -69,19 +40,9 @@ std::string padded(std::string text, std::size_t width) {
     return text;
 }
 
-struct Record {
-    std::array<unsigned char, VT_EXTENDED_INFO_SIZE> bytes{};
-
-    CK_ULONG word(std::size_t offset) const {
-        CK_ULONG value = 0;
-        std::memcpy(&value, bytes.data() + offset, sizeof value);
-        return value;
-    }
-};
-
-class VirtualTokenTest : public ::testing::Test {
+class VirtualTokenTest : public ::testing::Test, protected Pkcs11Client {
 protected:
-    CK_FUNCTION_LIST_PTR p11 = library().functions;
+    CK_FUNCTION_LIST_PTR p11 = functions();
 
     void start(std::vector<VirtualTokenSettings> tokens) {
         fixture_ = std::make_unique<VirtualTokenFixture>(std::move(tokens));
@@ -89,7 +50,7 @@ protected:
     }
 
     void initialize() {
-        auto arguments = osLocking();
+        auto arguments = osLockingArguments();
         ASSERT_EQ(p11->C_Initialize(&arguments), CKR_OK);
         initialized_ = true;
     }
@@ -107,117 +68,6 @@ protected:
     }
 
     VirtualTokenFixture& fixture() { return *fixture_; }
-
-    CK_SESSION_HANDLE openSession(CK_SLOT_ID slot) {
-        CK_SESSION_HANDLE session = 0;
-        EXPECT_EQ(p11->C_OpenSession(slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &session), CKR_OK);
-        return session;
-    }
-
-    CK_RV login(CK_SESSION_HANDLE session, std::string pin) {
-        return p11->C_Login(session, CKU_USER, reinterpret_cast<CK_UTF8CHAR_PTR>(pin.data()), pin.size());
-    }
-
-    std::pair<CK_RV, Record> extendedInfo(CK_SLOT_ID slot, CK_ULONG size = VT_EXTENDED_INFO_SIZE) {
-        Record record;
-        std::memcpy(record.bytes.data(), &size, sizeof size);
-        const CK_RV rv = library().extended(slot, record.bytes.data());
-        return {rv, record};
-    }
-
-    std::vector<CK_SLOT_ID> slotList(CK_BBOOL tokenPresent) {
-        CK_ULONG count = 0;
-        EXPECT_EQ(p11->C_GetSlotList(tokenPresent, nullptr, &count), CKR_OK);
-        std::vector<CK_SLOT_ID> slots(count);
-        EXPECT_EQ(p11->C_GetSlotList(tokenPresent, slots.data(), &count), CKR_OK);
-        slots.resize(count);
-        return slots;
-    }
-
-    std::vector<CK_OBJECT_HANDLE> find(CK_SESSION_HANDLE session, std::vector<CK_ATTRIBUTE> attributes) {
-        EXPECT_EQ(p11->C_FindObjectsInit(session, attributes.data(), attributes.size()), CKR_OK);
-        std::vector<CK_OBJECT_HANDLE> found;
-        while (true) {
-            std::array<CK_OBJECT_HANDLE, 16> batch{};
-            CK_ULONG count = 0;
-            EXPECT_EQ(p11->C_FindObjects(session, batch.data(), batch.size(), &count), CKR_OK);
-            found.insert(found.end(), batch.begin(), batch.begin() + count);
-            if (count == 0) {
-                break;
-            }
-        }
-        EXPECT_EQ(p11->C_FindObjectsFinal(session), CKR_OK);
-        return found;
-    }
-
-    std::vector<CK_OBJECT_HANDLE> findHardwareFeature(CK_SESSION_HANDLE session, CK_ULONG type) {
-        static CK_OBJECT_CLASS hardwareFeature = CKO_HW_FEATURE;
-        return find(session, {{CKA_CLASS, &hardwareFeature, sizeof hardwareFeature},
-                              {CKA_HW_FEATURE_TYPE, &type, sizeof type}});
-    }
-
-    // The two-pass read of a byte-string attribute.
-    std::pair<CK_RV, Bytes> readBytes(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type) {
-        CK_ATTRIBUTE attribute{type, nullptr, 0};
-        if (const CK_RV rv = p11->C_GetAttributeValue(session, object, &attribute, 1); rv != CKR_OK) {
-            return {rv, {}};
-        }
-        Bytes value(attribute.ulValueLen);
-        attribute.pValue = value.data();
-        const CK_RV rv = p11->C_GetAttributeValue(session, object, &attribute, 1);
-        value.resize(rv == CKR_OK ? attribute.ulValueLen : 0);
-        return {rv, value};
-    }
-
-    CK_ULONG readUlong(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type) {
-        CK_ULONG value = 0;
-        CK_ATTRIBUTE attribute{type, &value, sizeof value};
-        EXPECT_EQ(p11->C_GetAttributeValue(session, object, &attribute, 1), CKR_OK);
-        return value;
-    }
-
-    struct KeyPair {
-        CK_OBJECT_HANDLE publicKey = 0;
-        CK_OBJECT_HANDLE privateKey = 0;
-        Bytes point;  // 04 || X || Y
-    };
-
-    KeyPair generateKeyPair(CK_SESSION_HANDLE session) {
-        static const unsigned char p256[] = {0x06, 0x08, 0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07};
-        CK_BBOOL yes = CK_TRUE;
-        CK_MECHANISM mechanism{CKM_EC_KEY_PAIR_GEN, nullptr, 0};
-        std::vector<CK_ATTRIBUTE> publicTemplate = {{CKA_EC_PARAMS, const_cast<unsigned char*>(p256), sizeof p256},
-                                                    {CKA_TOKEN, &yes, sizeof yes},
-                                                    {CKA_VERIFY, &yes, sizeof yes}};
-        std::vector<CK_ATTRIBUTE> privateTemplate = {
-            {CKA_TOKEN, &yes, sizeof yes}, {CKA_PRIVATE, &yes, sizeof yes}, {CKA_SIGN, &yes, sizeof yes}};
-        CK_OBJECT_HANDLE publicKey = 0;
-        CK_OBJECT_HANDLE privateKey = 0;
-        EXPECT_EQ(p11->C_GenerateKeyPair(session, &mechanism, publicTemplate.data(), publicTemplate.size(),
-                                         privateTemplate.data(), privateTemplate.size(), &publicKey, &privateKey),
-                  CKR_OK);
-        auto [rv, point] = readBytes(session, publicKey, CKA_EC_POINT);
-        EXPECT_EQ(rv, CKR_OK);
-        // The point arrives wrapped in a DER OCTET STRING: 04 41 || 04 X Y.
-        EXPECT_EQ(point.size(), 67u);
-        return {publicKey, privateKey, point.size() > 2 ? Bytes(point.begin() + 2, point.end()) : Bytes{}};
-    }
-
-    std::pair<CK_RV, Bytes> signSha256(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE key, const std::string& data) {
-        CK_MECHANISM mechanism{CKM_ECDSA_SHA256, nullptr, 0};
-        if (const CK_RV rv = p11->C_SignInit(session, &mechanism, key); rv != CKR_OK) {
-            return {rv, {}};
-        }
-        CK_ULONG length = 0;
-        auto* bytes = reinterpret_cast<CK_BYTE_PTR>(const_cast<char*>(data.data()));
-        if (const CK_RV rv = p11->C_Sign(session, bytes, data.size(), nullptr, &length); rv != CKR_OK) {
-            return {rv, {}};
-        }
-        Bytes signature(length);
-        const CK_RV rv = p11->C_Sign(session, bytes, data.size(), signature.data(), &length);
-        signature.resize(rv == CKR_OK ? length : 0);
-        return {rv, signature};
-    }
 
 private:
     std::unique_ptr<VirtualTokenFixture> fixture_;
@@ -367,7 +217,7 @@ TEST_F(VirtualTokenTest, VendorRecordCarriesTouchFlagAttemptsAndClass) {
     EXPECT_EQ(extendedInfo(3).first, CKR_FUNCTION_NOT_SUPPORTED);
     EXPECT_EQ(extendedInfo(1, 128).first, CKR_BUFFER_TOO_SMALL);
     EXPECT_EQ(extendedInfo(42).first, CKR_SLOT_ID_INVALID);
-    EXPECT_EQ(library().extended(1, nullptr), CKR_ARGUMENTS_BAD);
+    EXPECT_EQ(virtualTokenModule().extended(1, nullptr), CKR_ARGUMENTS_BAD);
     fixture().unplug(1);
     EXPECT_EQ(extendedInfo(1).first, CKR_TOKEN_NOT_PRESENT);
 }
@@ -669,7 +519,7 @@ TEST_F(VirtualTokenTest, InjectedFaultsAnswerOnTheirCallWithoutRunningIt) {
     // A fault set before the library starts applies to C_Initialize itself.
     finalize();
     fixture().injectFault("C_Initialize", CKR_DEVICE_ERROR);
-    auto arguments = osLocking();
+    auto arguments = osLockingArguments();
     EXPECT_EQ(p11->C_Initialize(&arguments), CKR_DEVICE_ERROR);
     CK_ULONG count = 0;
     EXPECT_EQ(p11->C_GetSlotList(CK_TRUE, nullptr, &count), CKR_CRYPTOKI_NOT_INITIALIZED);
@@ -742,7 +592,7 @@ TEST_F(VirtualTokenTest, ConcurrentSessionsSignIndependently) {
 
 class VirtualTokenStartTest : public ::testing::Test {
 protected:
-    CK_FUNCTION_LIST_PTR p11 = library().functions;
+    CK_FUNCTION_LIST_PTR p11 = virtualTokenModule().functions;
 };
 
 TEST_F(VirtualTokenStartTest, BadConfigurationFailsInitialisationCleanly) {
@@ -782,7 +632,7 @@ TEST_F(VirtualTokenStartTest, BadConfigurationFailsInitialisationCleanly) {
         } else {
             ::unsetenv("KEYVANE_VIRTUAL_TOKEN_CONFIG");
         }
-        auto arguments = osLocking();
+        auto arguments = osLockingArguments();
         EXPECT_EQ(p11->C_Initialize(&arguments), CKR_GENERAL_ERROR) << c.why;
         CK_ULONG count = 0;
         EXPECT_EQ(p11->C_GetSlotList(CK_TRUE, nullptr, &count), CKR_CRYPTOKI_NOT_INITIALIZED) << c.why;
@@ -797,7 +647,7 @@ TEST_F(VirtualTokenStartTest, BadConfigurationFailsInitialisationCleanly) {
     callbacks.UnlockMutex = [](CK_VOID_PTR) -> CK_RV { return CKR_OK; };
     EXPECT_EQ(p11->C_Initialize(&callbacks), CKR_CANT_LOCK);
 
-    auto arguments = osLocking();
+    auto arguments = osLockingArguments();
     ASSERT_EQ(p11->C_Initialize(&arguments), CKR_OK);
     EXPECT_EQ(p11->C_Initialize(&arguments), CKR_CRYPTOKI_ALREADY_INITIALIZED);
     EXPECT_EQ(p11->C_Finalize(nullptr), CKR_OK);
