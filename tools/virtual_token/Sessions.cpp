@@ -45,18 +45,7 @@ CK_RV Sessions::close(CK_SESSION_HANDLE session) {
 CK_RV Sessions::closeAll(CK_SLOT_ID slot) {
     const auto index = slots_.presentIndex(slot);
     const CK_RV rv = backend_->C_CloseAllSessions(slots_.backing(index));
-    std::vector<CK_SESSION_HANDLE> closed;
-    {
-        std::lock_guard lock(mutex_);
-        std::erase_if(open_, [&](const auto& entry) {
-            if (entry.second != index) {
-                return false;
-            }
-            closed.push_back(entry.first);
-            return true;
-        });
-    }
-    forget(closed);
+    forget(drop(index, false));
     return rv;
 }
 
@@ -79,22 +68,26 @@ CK_RV Sessions::initPin(CK_SESSION_HANDLE session, std::size_t index, CK_UTF8CHA
 }
 
 void Sessions::tokenLeft(std::size_t index) {
-    std::vector<CK_SESSION_HANDLE> gone;
-    {
-        std::lock_guard lock(mutex_);
-        std::erase_if(open_, [&](const auto& entry) {
-            if (entry.second != index) {
-                return false;
-            }
-            removed_.insert(entry.first);
-            gone.push_back(entry.first);
-            return true;
-        });
-    }
-    forget(gone);
+    forget(drop(index, true));
     if (backend_.loaded() && !slots_.finished()) {
         backend_->C_CloseAllSessions(slots_.backing(index));
     }
+}
+
+std::vector<CK_SESSION_HANDLE> Sessions::drop(std::size_t index, bool removed) {
+    std::vector<CK_SESSION_HANDLE> dropped;
+    std::lock_guard lock(mutex_);
+    std::erase_if(open_, [&](const auto& entry) {
+        if (entry.second != index) {
+            return false;
+        }
+        dropped.push_back(entry.first);
+        if (removed) {
+            removed_.insert(entry.first);
+        }
+        return true;
+    });
+    return dropped;
 }
 
 void Sessions::forget(const std::vector<CK_SESSION_HANDLE>& sessions) {

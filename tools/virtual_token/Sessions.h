@@ -49,6 +49,9 @@ public:
     void tokenLeft(std::size_t slotIndex);
 
 private:
+    // Takes the slot's sessions out of the table; removed: their handles answer
+    // CKR_DEVICE_REMOVED from now on.
+    std::vector<CK_SESSION_HANDLE> drop(std::size_t slotIndex, bool removed);
     void forget(const std::vector<CK_SESSION_HANDLE>& sessions);
 
     const Backend& backend_;
