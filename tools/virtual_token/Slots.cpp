@@ -22,15 +22,19 @@ Slots::Slots(const std::vector<SlotConfig>& configs, const Backend& backend, Pin
 
 bool Slots::bind() {
     const auto backingSlots = backend_.tokenSlots();
-    std::lock_guard lock(mutex_);
-    for (auto& slot : slots_) {
+    std::vector<CK_SLOT_ID> found;
+    for (const auto& slot : slots_) {
         const auto backing = backend_.tokenLabelled(backingSlots, slot.config.backingLabel);
         if (!backing) {
             complain("no backing token labelled \"" + slot.config.backingLabel + "\" for slot " +
                      std::to_string(slot.config.slot));
             return false;
         }
-        slot.backing = *backing;
+        found.push_back(*backing);
+    }
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        slots_[i].backing = found[i];
     }
     return true;
 }
