@@ -1,3 +1,4 @@
+#include "ForkedProcesses.h"
 #include "files/TemporaryGroupDirectory.h"
 
 #include "shared/files/FileError.h"
@@ -9,8 +10,6 @@
 #include <cerrno>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -151,30 +150,15 @@ TEST_F(SecureFileTest, LockedUpdatesFromSeveralProcessesAreAllKept) {
     writeSecureFile(counter, "0");
     constexpr int processes = 4;
     constexpr int rounds = 50;
-    std::vector<pid_t> children;
-    for (int i = 0; i < processes; ++i) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            int status = 0;
-            try {
-                for (int round = 0; round < rounds; ++round) {
-                    updateSecureFile(counter, [](const std::optional<std::string>& current) {
-                        return std::optional(std::to_string(std::stoi(*current) + 1));
-                    });
-                }
-            } catch (...) {
-                status = 1;
-            }
-            ::_exit(status);
+    const auto reports = test_support::runInForkedProcesses(processes, [&](int) {
+        for (int round = 0; round < rounds; ++round) {
+            updateSecureFile(counter, [](const std::optional<std::string>& current) {
+                return std::optional(std::to_string(std::stoi(*current) + 1));
+            });
         }
-        children.push_back(child);
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return std::string();
+    });
+    EXPECT_EQ(reports, std::vector<std::string>(processes, ""));
     EXPECT_EQ(readSecureFile(counter), std::to_string(processes * rounds));
     EXPECT_EQ(modeOf(lock), 0600u);
 }
