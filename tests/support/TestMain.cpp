@@ -1,10 +1,11 @@
+#include "TemporaryFolder.h"
 #include "shared/dependencies/DependencyRegistry.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
+#include <optional>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -14,24 +15,16 @@ int main(int argc, char** argv) {
     keyvane::Dependencies::setContext(keyvane::DependencyContext::test);
 
     // A test that forgets to set its own group folder still never reaches the user's data.
-    std::filesystem::path groupDir;
+    std::optional<keyvane::test_support::TemporaryFolder> groupDir;
     if (std::getenv("KEYVANE_GROUP_DIR") == nullptr) {
-        char pattern[] = "/tmp/keyvane-test-group-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
-            return 2;
-        }
-        groupDir = pattern;
-        ::setenv("KEYVANE_GROUP_DIR", pattern, 1);
+        groupDir.emplace("keyvane-test-group");
+        ::setenv("KEYVANE_GROUP_DIR", groupDir->path().c_str(), 1);
     }
 
     int result = 0;
     {
         QCoreApplication application(argc, argv);
         result = RUN_ALL_TESTS();
-    }
-    if (!groupDir.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(groupDir, ignored);
     }
     return result;
 }

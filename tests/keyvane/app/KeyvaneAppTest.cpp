@@ -10,9 +10,10 @@
 #include "keyvane/middlewares/OnResetPersistentData.h"
 #include "shared/redux/middlewares/TokenMonitoring.h"
 
+#include "TemporaryFolder.h"
+
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 
 #include <cstdlib>
 
@@ -45,8 +46,8 @@ TEST(KeyvaneAppTest, TheTestModeLeavesOutTheLastFourMiddlewares) {
 }
 
 TEST(KeyvaneAppTest, AGroupDirectoryThatCannotHoldTheObjectStoreStopsBeforeAStoreExists) {
-    QTemporaryDir temporary;
-    const auto blocked = temporary.filePath("not-a-directory").toStdString();
+    test_support::TemporaryFolder temporary;
+    const auto blocked = (temporary / "not-a-directory").string();
     { std::FILE* file = std::fopen(blocked.c_str(), "w"); ASSERT_NE(file, nullptr); std::fclose(file); }
     ::setenv("KEYVANE_GROUP_DIR", blocked.c_str(), 1);
     flowkeep::VirtualClockExecutor clock;

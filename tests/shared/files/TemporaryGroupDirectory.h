@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TemporaryFolder.h"
 #include "shared/dependencies/DependencyRegistry.h"
 
 #include <cstdlib>
@@ -7,9 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace keyvane::test_support {
 
@@ -17,14 +16,7 @@ namespace keyvane::test_support {
 // lives, and the registry forgets every value built for the previous one.
 class TemporaryGroupDirectory {
 public:
-    TemporaryGroupDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "keyvane-group-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = std::filesystem::path(name.data()) / "group";
+    TemporaryGroupDirectory() : path_(folder_ / "group") {
         if (const char* previous = std::getenv("KEYVANE_GROUP_DIR")) {
             previous_ = previous;
         }
@@ -38,8 +30,6 @@ public:
         } else {
             ::unsetenv("KEYVANE_GROUP_DIR");
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(path_.parent_path(), ignored);
     }
     TemporaryGroupDirectory(const TemporaryGroupDirectory&) = delete;
     TemporaryGroupDirectory& operator=(const TemporaryGroupDirectory&) = delete;
@@ -52,6 +42,7 @@ public:
     }
 
 private:
+    TemporaryFolder folder_{"keyvane-group"};
     std::filesystem::path path_;
     std::optional<std::string> previous_;
 };

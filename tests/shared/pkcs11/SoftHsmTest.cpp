@@ -2,6 +2,8 @@
 #include "shared/pkcs11/Pkcs11Library.h"
 #include "shared/pkcs11/Pkcs11Token.h"
 
+#include "TemporaryFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -44,9 +46,6 @@ std::string shownSerial(const std::string& hex) {
 class SoftHsmTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/keyvane-softhsm-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder_ = pattern;
         std::filesystem::create_directory(folder_ / "tokens");
         std::ofstream(folder_ / "softhsm2.conf") << "directories.tokendir = " << (folder_ / "tokens").string()
                                                   << "\nobjectstore.backend = file\nlog.level = ERROR\n";
@@ -58,7 +57,6 @@ protected:
             library_->finalize(); // lets the next test point SoftHSM2 at its own folder
         }
         ::unsetenv("SOFTHSM2_CONF");
-        std::filesystem::remove_all(folder_);
     }
 
     void initToken(const std::string& label) {
@@ -107,7 +105,8 @@ protected:
         throw std::runtime_error("no token labelled " + label);
     }
 
-    std::filesystem::path folder_;
+    test_support::TemporaryFolder temporary_{"keyvane-softhsm"};
+    std::filesystem::path folder_ = temporary_.path();
     std::shared_ptr<Pkcs11Library> library_;
 };
 

@@ -1,3 +1,4 @@
+#include "ForkedProcesses.h"
 #include "files/TemporaryGroupDirectory.h"
 
 #include "shared/storage/CredentialsStorage.h"
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -251,35 +251,14 @@ TEST_F(RecordStoreTest, ANewerSchemaIsRefused) {
 // getToken would fail for that serial from then on.
 TEST_F(RecordStoreTest, ConcurrentProcessesSyncingANewTokenInsertItOnce) {
     constexpr int processes = 4;
-    int go[2];
-    ASSERT_EQ(::pipe(go), 0);
-    std::vector<pid_t> children;
-    for (int i = 0; i < processes; ++i) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(go[1]);
-            char start = 0;
-            int status = ::read(go[0], &start, 1) == 0 ? 0 : 1; // released when the pipe closes
-            try {
-                TokenStorage own(std::make_shared<ModelContainer>(container->path()));
-                for (int round = 0; round < 20; ++round) {
-                    own.syncToken(token("RACE" + std::to_string(round)));
-                }
-            } catch (...) {
-                status = 2;
-            }
-            ::_exit(status);
+    const auto reports = test_support::runInForkedProcesses(processes, [&](int) {
+        TokenStorage own(std::make_shared<ModelContainer>(container->path()));
+        for (int round = 0; round < 20; ++round) {
+            own.syncToken(token("RACE" + std::to_string(round)));
         }
-        children.push_back(child);
-    }
-    ::close(go[0]);
-    ::close(go[1]);
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return std::string();
+    });
+    EXPECT_EQ(reports, std::vector<std::string>(processes, ""));
     for (int round = 0; round < 20; ++round) {
         EXPECT_NO_THROW(tokens.getToken("RACE" + std::to_string(round)));
     }

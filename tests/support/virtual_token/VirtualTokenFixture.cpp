@@ -101,11 +101,6 @@ nlohmann::json slotConfig(const VirtualTokenSettings& settings) {
 }  // namespace
 
 VirtualTokenFixture::VirtualTokenFixture(std::vector<VirtualTokenSettings> tokens) {
-    auto pattern = (fs::temp_directory_path() / "keyvane-virtual-token-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-        throw std::runtime_error("cannot create a temporary folder");
-    }
-    directory_ = pattern;
     fs::create_directory(directory_ / "tokens");
 
     for (const char* name : {"KEYVANE_PKCS11_MODULE", "KEYVANE_VIRTUAL_TOKEN_CONFIG", "SOFTHSM2_CONF"}) {
@@ -141,8 +136,6 @@ VirtualTokenFixture::~VirtualTokenFixture() {
             ::unsetenv(name.c_str());
         }
     }
-    std::error_code ignored;
-    fs::remove_all(directory_, ignored);
 }
 
 fs::path VirtualTokenFixture::modulePath() {

@@ -5,6 +5,8 @@
 // call, so they also reach a module that is already initialised.
 #pragma once
 
+#include "TemporaryFolder.h"
+
 #include <nlohmann/json.hpp>
 
 #include <array>
@@ -98,7 +100,8 @@ private:
     nlohmann::json& controlSlot(std::uint64_t slot);
     void writeControl();
 
-    std::filesystem::path directory_;
+    keyvane::test_support::TemporaryFolder folder_{"keyvane-virtual-token"};
+    std::filesystem::path directory_ = folder_.path();
     nlohmann::json control_;
     std::map<std::uint64_t, bool> present_;
     std::map<std::string, std::optional<std::string>> savedEnvironment_;
