@@ -23,7 +23,7 @@ class AsyncStream {
         std::mutex mutex;
         std::deque<T> buffer;
         bool ended = false; // no more values are accepted
-        MainExecutor* executor = nullptr;
+        std::optional<MainExecutor::Reference> executor; // weak: a producer may outlive it
         std::function<void(T)> deliver; // set while a consumer forwards
         bool drainPosted = false;
     };
@@ -134,7 +134,7 @@ public:
     Forwarding forward(MainExecutor& executor, std::function<void(T)> deliver) && {
         {
             std::lock_guard lock(state_->mutex);
-            state_->executor = &executor;
+            state_->executor = executor.reference();
             if (state_->ended && state_->buffer.empty()) {
                 return Forwarding(state_);
             }

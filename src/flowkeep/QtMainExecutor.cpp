@@ -8,7 +8,7 @@ namespace flowkeep {
 
 QtMainExecutor::QtMainExecutor() : context_(std::make_unique<QObject>()) {}
 
-QtMainExecutor::~QtMainExecutor() = default;
+QtMainExecutor::~QtMainExecutor() { endReferences(); }
 
 void QtMainExecutor::post(Job job) {
     QMetaObject::invokeMethod(context_.get(), std::move(job), Qt::QueuedConnection);

@@ -4,6 +4,8 @@ namespace flowkeep {
 
 VirtualClockExecutor::VirtualClockExecutor() : mainThread_(std::this_thread::get_id()) {}
 
+VirtualClockExecutor::~VirtualClockExecutor() { endReferences(); }
+
 void VirtualClockExecutor::post(Job job) {
     {
         std::lock_guard lock(mutex_);

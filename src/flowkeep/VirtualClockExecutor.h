@@ -15,6 +15,10 @@ namespace flowkeep {
 class VirtualClockExecutor final : public MainExecutor {
 public:
     VirtualClockExecutor();
+    ~VirtualClockExecutor() override;
+
+    VirtualClockExecutor(const VirtualClockExecutor&) = delete;
+    VirtualClockExecutor& operator=(const VirtualClockExecutor&) = delete;
 
     void post(Job job) override;
     TimerId postAfter(std::chrono::milliseconds delay, Job job) override;

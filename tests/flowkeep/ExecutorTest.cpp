@@ -100,3 +100,45 @@ TEST(QtMainExecutorTest, DelayedJobsRunUnlessCancelledAlsoWhenSetFromAnotherThre
 }
 
 } // namespace
+
+namespace {
+
+// Work on other threads holds references; it keeps posting while the executor goes away, and
+// no call may reach the executor after that (the sanitizer builds see any that does).
+TEST(MainExecutorReferenceTest, CallsAfterTheExecutorIsGoneAreDroppedAndNeverReachIt) {
+    auto executor = std::make_unique<flowkeep::VirtualClockExecutor>();
+    const auto reference = executor->reference();
+    auto ran = std::make_shared<std::atomic<int>>(0);
+    ASSERT_TRUE(reference.post([ran] { ++*ran; }));
+    const auto timer = reference.postAfter(10ms, [ran] { ++*ran; });
+    ASSERT_TRUE(timer.has_value());
+    executor->advance(10ms);
+    EXPECT_EQ(*ran, 2);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> refused{0};
+    std::thread poster([&] {
+        while (!stop) {
+            if (!reference.post([ran] { ++*ran; })) {
+                ++refused;
+            }
+            reference.cancel(reference.postAfter(1ms, [] {}).value_or(0));
+        }
+    });
+    while (ran.use_count() < 3) {
+        std::this_thread::yield(); // until the poster has jobs queued
+    }
+    executor.reset();
+    const int refusedAtEnd = refused.load();
+    while (refused.load() == refusedAtEnd) {
+        std::this_thread::yield(); // until a post has been refused after the destruction
+    }
+    stop = true;
+    poster.join();
+    EXPECT_FALSE(reference.post([ran] { ++*ran; }));
+    EXPECT_FALSE(reference.postAfter(1ms, [] {}).has_value());
+    reference.cancel(1);
+    EXPECT_EQ(ran.use_count(), 1) << "every job that was refused or left queued has been destroyed";
+}
+
+} // namespace

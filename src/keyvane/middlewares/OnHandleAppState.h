@@ -3,9 +3,9 @@
 #include "keyvane/middlewares/ApplicationActivity.h"
 #include "keyvane/middlewares/StateRefresh.h"
 
-#include <condition_variable>
-#include <cstdint>
-#include <mutex>
+#include "flowkeep/SerialExecutor.h"
+
+#include <memory>
 #include <vector>
 
 namespace keyvane::app {
@@ -21,14 +21,9 @@ private:
     ApplicationActivity& activity_;
     StateRefresh refresh_;
     // One refresh at a time, in the order of the activations, so that the lists of an older
-    // refresh never land after those of a newer one.
-    struct Turns {
-        std::mutex mutex;
-        std::condition_variable changed;
-        std::uint64_t issued = 0;
-        std::uint64_t serving = 0;
-    };
-    std::shared_ptr<Turns> turns_ = std::make_shared<Turns>();
+    // refresh never land after those of a newer one. Activations that come while a refresh
+    // runs wait in its queue, not on a pool thread each.
+    std::shared_ptr<flowkeep::SerialExecutor> refreshes_ = std::make_shared<flowkeep::SerialExecutor>("app-state-refresh");
     std::vector<flowkeep::Subscription> cancellable_;
 };
 

@@ -54,6 +54,7 @@ struct updateMasterPasswordState {
 };
 struct receiveTokenEvents {
     std::vector<TokenMonitoringEvent> events; // in arrival order
+    TokenMonitoringRun monitoringRun = 0;     // the run that gathered them
 };
 struct selectConnectedToken {
     TokenInfo token;

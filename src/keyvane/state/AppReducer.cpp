@@ -46,7 +46,12 @@ public:
             }
         }
     }
-    void operator()(const AppAction::receiveTokenEvents& action) { receiveTokenEvents(action.events); }
+    void operator()(const AppAction::receiveTokenEvents& action) {
+        // A list of a run that has been stopped or replaced would bring its tokens back.
+        if (action.monitoringRun == state_.loginViewState.tokenMonitoringRun) {
+            receiveTokenEvents(action.events);
+        }
+    }
     void operator()(const AppAction::selectConnectedToken& action) {
         state_.loginViewState.loginDisplayViewState = enter(state_, action.token);
     }
@@ -102,8 +107,13 @@ public:
         }
     }
     void operator()(const AppAction::firstLaunch&) { state_.navigationState.onboardingState.isOnboardingShown = true; }
-    void operator()(const AppAction::startMonitoring&) { state_.loginViewState.isTokenAutoSelectionActive = true; }
+    void operator()(const AppAction::startMonitoring&) {
+        auto& login = state_.loginViewState;
+        login.isTokenAutoSelectionActive = true;
+        login.tokenMonitoringRun = nextTokenMonitoringRun(login.tokenMonitoringRun);
+    }
     void operator()(const AppAction::stopMonitoring&) {
+        state_.loginViewState.tokenMonitoringRun = nextTokenMonitoringRun(state_.loginViewState.tokenMonitoringRun);
         // The pane stays: the window that shows it is going away.
         state_.loginViewState.connectedTokens.clear();
         state_.loginViewState.verificationStatus = PinVerificationStatus::notVerified{};

@@ -128,6 +128,7 @@ const std::vector<const char*>& LocalizedStrings::inPlaceKeys() {
     static const std::vector<const char*> keys{
         "AboutDeviceInfo_FreeMemory_Value",
         "EnterGrandPass_Title_Error",
+        "EnterGrandPass_OperationFailed_Error",
         "EnterPinCode_InvalidPinMessage",
         "EnterPinCode_InvalidPinMessage_Unknown",
         "EnterPinCode_ConnectionMessage",

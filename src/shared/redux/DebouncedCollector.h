@@ -17,14 +17,15 @@ namespace keyvane {
 //
 // One collector is one subscription: elements may be received from any thread; they move
 // onto the main executor, where the list is kept and emitted. Cancelling (or destroying the
-// collector) drops a list that is still waiting and ignores later elements.
+// collector) drops a list that is still waiting and ignores later elements. The collector
+// holds the executor weakly: once the executor is gone, it does nothing more.
 template <class T>
 class DebouncedCollector {
 public:
     using Emit = std::function<void(std::vector<T>)>;
 
     DebouncedCollector(flowkeep::MainExecutor& executor, std::chrono::milliseconds dueTime, Emit onList)
-        : state_(std::make_shared<State>(executor, dueTime, std::move(onList))) {}
+        : state_(std::make_shared<State>(executor.reference(), dueTime, std::move(onList))) {}
 
     ~DebouncedCollector() { cancel(); }
 
@@ -40,7 +41,7 @@ public:
         });
     }
 
-    // On the main thread.
+    // From any thread.
     void cancel() {
         std::lock_guard lock(state_->mutex);
         state_->cancelled = true;
@@ -53,8 +54,8 @@ public:
 
 private:
     struct State : std::enable_shared_from_this<State> {
-        State(flowkeep::MainExecutor& mainExecutor, std::chrono::milliseconds due, Emit emitList)
-            : executor(mainExecutor), dueTime(due), deliver(std::move(emitList)) {}
+        State(flowkeep::MainExecutor::Reference mainExecutor, std::chrono::milliseconds due, Emit emitList)
+            : executor(std::move(mainExecutor)), dueTime(due), deliver(std::move(emitList)) {}
 
         void accumulate(T element) {
             std::lock_guard lock(mutex);
@@ -93,11 +94,11 @@ private:
             deliver(std::move(ready));
         }
 
-        flowkeep::MainExecutor& executor;
+        flowkeep::MainExecutor::Reference executor;
         std::chrono::milliseconds dueTime;
         Emit deliver; // not "emit": Qt defines that word as a macro
-        // Everything below is touched on the main thread; the lock only makes cancel() from a
-        // destructor on another thread safe.
+        // Everything below is touched on the main thread; the lock makes cancel() from another
+        // thread (the producer's, or a destructor's) safe.
         std::mutex mutex;
         std::vector<T> list;
         bool startNewList = false;

@@ -79,7 +79,8 @@ std::ostream& operator<<(std::ostream& out, const LoginViewState& state) {
         out << "none";
     }
     return out << ", storedPinState: " << state.storedPinState
-               << ", autoSelection: " << (state.isTokenAutoSelectionActive ? "on" : "off") << "}";
+               << ", autoSelection: " << (state.isTokenAutoSelectionActive ? "on" : "off")
+               << ", monitoringRun: " << state.tokenMonitoringRun << "}";
 }
 
 std::ostream& operator<<(std::ostream& out, const TokenMonitoringEvent& event) {

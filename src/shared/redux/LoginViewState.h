@@ -5,6 +5,7 @@
 #include "shared/model/TokenInfo.h"
 #include "shared/redux/CaseEnum.h"
 #include "shared/redux/TokenInfoSet.h"
+#include "shared/redux/TokenMonitoringEvent.h"
 
 #include <QString>
 
@@ -102,6 +103,8 @@ struct LoginViewState {
     StoredPinState storedPinState = StoredPinState::notChecked;
     // While true, a single suitable connected token is opened for login without asking.
     bool isTokenAutoSelectionActive = true;
+    // The monitoring run whose token lists are taken; lists of any other run are dropped.
+    TokenMonitoringRun tokenMonitoringRun = 0;
 
     friend std::ostream& operator<<(std::ostream& out, const LoginViewState& state);
 };

@@ -3,10 +3,20 @@
 #include "shared/model/TokenInfo.h"
 #include "shared/redux/CaseEnum.h"
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 
 namespace keyvane {
+
+// Numbers the monitoring runs of one store, so that token lists of a run that has ended never
+// reach the state: a list is delivered in a later main-thread step than the one that gathered
+// it, and a stop may come in between. Every startMonitoring begins a new run and every
+// stopMonitoring retires the current one; the reducer and the monitoring middlewares count
+// the same actions from the same start, so they agree on the number.
+using TokenMonitoringRun = std::uint64_t;
+
+inline TokenMonitoringRun nextTokenMonitoringRun(TokenMonitoringRun run) { return run + 1; }
 
 namespace token_monitoring_event {
 // A token was found in a slot, with its information as read when it arrived.

@@ -5,7 +5,10 @@
 
 #include "../../shared/files/TemporaryGroupDirectory.h"
 #include "VirtualTokenFixture.h"
+#include "credential_ext/passkey_manager/ExtensionPasskeyManager.h"
 #include "flowkeep/VirtualClockExecutor.h"
+#include "shared/identities/CredentialIdentityStore.h"
+#include "shared/passkeys/PasskeyMetadata.h"
 #include "shared/passkeys/PasskeyManager.h"
 #include "shared/pkcs11/Pkcs11Library.h"
 #include "shared/pkcs11/Pkcs11Manager.h"
@@ -98,6 +101,24 @@ struct EndToEnd : ::testing::Test {
         store->send(AppAction::performLoginOnToken{serial, secret});
     }
 
+    // A passkey as the extension's registration makes it on the logged-in token: the key pair,
+    // then its metadata object.
+    PasskeyCredentials addPasskey() {
+        const PasskeyCredentials passkey{Bytes{0xC0, 0x01}, "site.example", "пользователь", Bytes{0x55, 0x01}, serial};
+        ExtensionPasskeyManager(manager).createKeyPair(serial, passkey.keyId, Bytes{'k'});
+        auto metadata = dataObjectTemplate();
+        metadata.dataAttrs[Pkcs11DataAttribute::objectId] = passkeyObjectId();
+        metadata.dataAttrs[Pkcs11DataAttribute::value] = PasskeyMetadata(KeyInfo::from(passkey)).toData();
+        manager->getToken(serial)->createObject(metadata);
+        return passkey;
+    }
+    std::size_t objectsWithId(std::uint64_t objectClass, const Bytes& id) const {
+        auto search = keyTemplate(objectClass, objectClass == CKO_PRIVATE_KEY);
+        search.dataAttrs[Pkcs11DataAttribute::id] = id;
+        return manager->getToken(serial)->findObjects(search).size();
+    }
+    CredentialsStorageProtocol& records() const { return *Dependencies::get(credentialsStorage); }
+
     bool anyFileContains(const std::string& text) const {
         for (const auto& entry : std::filesystem::recursive_directory_iterator(group.path())) {
             if (!entry.is_regular_file()) {
@@ -139,6 +160,31 @@ TEST_F(EndToEnd, LaunchMonitoringLoginMasterPasswordAndHotPlug) {
     store->send(AppAction::updateCredentialsList{{PasskeyCredentials{{1}, "stale.example", "x", {1}, "another"}}});
     store->send(AppAction::enumerateCredentials{serial});
     ASSERT_TRUE(waitFor([&] { return state().credentialListState.credentials.empty(); }));
+
+    // A passkey made on the token as the extension registers one is listed, recorded and
+    // published; deleting it removes it from the token, the records and the published list.
+    AutofillExtensionHelper(group.path()).setEnabled(true);
+    const auto passkey = addPasskey();
+    store->send(AppAction::enumerateCredentials{serial});
+    ASSERT_TRUE(waitFor([&] { return !state().credentialListState.credentials.empty(); }))
+        << (state().navigationState.alert ? printed(*state().navigationState.alert) : "no alert");
+    EXPECT_EQ(state().credentialListState.credentials, std::vector{passkey});
+    EXPECT_EQ(records().fetchAllCredentials(), std::vector{passkey});
+    const std::vector<PublishedIdentity> published = CredentialIdentityStore(group.path()).publishedIdentities();
+    ASSERT_EQ(published.size(), 1u);
+    EXPECT_EQ(published[0].relyingPartyIdentifier, passkey.relyingPartyId);
+    EXPECT_EQ(published[0].userName, passkey.username);
+    EXPECT_EQ(published[0].credentialID, passkey.keyId);
+    EXPECT_EQ(published[0].userHandle, passkey.userHandle);
+
+    store->send(AppAction::deleteCredentials{CredentialsDeleteRequest{{passkey.keyId}, serial}});
+    ASSERT_TRUE(waitFor([&] { return state().credentialListState.credentials.empty(); }))
+        << (state().navigationState.alert ? printed(*state().navigationState.alert) : "no alert");
+    EXPECT_EQ(objectsWithId(CKO_PRIVATE_KEY, passkey.keyId), 0u);
+    EXPECT_EQ(objectsWithId(CKO_PUBLIC_KEY, passkey.keyId), 0u);
+    EXPECT_TRUE(manager->getToken(serial)->findObjects(passkeyMetadataTemplate()).empty());
+    EXPECT_TRUE(records().fetchAllCredentials().empty());
+    EXPECT_TRUE(CredentialIdentityStore(group.path()).publishedIdentities().empty());
 
     // With a master password, a login caches the PIN sealed; a later login uses it alone.
     store->send(AppAction::setupMasterPassword{SecretText("master pw")});

@@ -51,7 +51,14 @@ TEST(KeyvaneAppTest, AGroupDirectoryThatCannotHoldTheObjectStoreStopsBeforeAStor
     { std::FILE* file = std::fopen(blocked.c_str(), "w"); ASSERT_NE(file, nullptr); std::fclose(file); }
     ::setenv("KEYVANE_GROUP_DIR", blocked.c_str(), 1);
     flowkeep::VirtualClockExecutor clock;
-    EXPECT_ANY_THROW(KeyvaneApp({"keyvane", "UI-Testing"}, clock));
+    try {
+        KeyvaneApp app({"keyvane", "UI-Testing"}, clock);
+        ADD_FAILURE() << "the program was built over a group folder that is a file";
+    } catch (const Error& error) {
+        // The entry prints this description: it must say which folder and why.
+        EXPECT_NE(error.description().find(blocked), std::string::npos) << error.description();
+        EXPECT_NE(error.description().find("not a directory"), std::string::npos) << error.description();
+    }
     ::unsetenv("KEYVANE_GROUP_DIR");
 }
 

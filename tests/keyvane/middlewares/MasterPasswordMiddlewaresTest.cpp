@@ -10,6 +10,9 @@
 #include "shared/storage/PinCodeStorageError.h"
 #include "MiddlewareHarness.h"
 
+#include <QCoreApplication>
+#include <QTranslator>
+
 namespace keyvane::testing {
 namespace {
 
@@ -17,10 +20,27 @@ using ::testing::Return;
 using ::testing::Throw;
 
 const SecretText password("correct horse");
-const std::string failureText = "The operation couldn’t be completed. (PinCodeCacheError error 0.)";
+
+// A second language installed while the program runs, holding only the failure sentence: the
+// text under the field must come from the translations, not from the code.
+class FailureTranslator : public QTranslator {
+public:
+    QString translate(const char*, const char* key, const char* = nullptr, int = -1) const override {
+        return QByteArray(key) == "EnterGrandPass_OperationFailed_Error" ? QStringLiteral("Fehlgeschlagen: %1") : QString();
+    }
+    bool isEmpty() const override { return false; }
+};
 
 struct CacheFixture : ::testing::Test {
     flowkeep::VirtualClockExecutor clock;
+    FailureTranslator otherLanguage;
+    const std::string failureText = "Fehlgeschlagen: PinCodeCacheError";
+
+    void SetUp() override {
+        LocalizedStrings::installTranslations(); // the shipped texts first, as the program does
+        ASSERT_TRUE(QCoreApplication::installTranslator(&otherLanguage));
+    }
+    void TearDown() override { QCoreApplication::removeTranslator(&otherLanguage); }
 };
 
 // How auth(with:) answers in a case: a result, or a PIN-cache failure.

@@ -63,10 +63,14 @@ public:
         return stream;
     }
     void stopMonitoring() override {
+        if (beforeStop) {
+            beforeStop();
+        }
         std::lock_guard lock(mutex_);
         ++stops;
         if (producer_) {
             producer_->finish();
+            producer_.reset();
         }
     }
     std::shared_ptr<Pkcs11TokenProtocol> getToken(const std::string& serial) override {
@@ -91,12 +95,15 @@ public:
         std::lock_guard lock(mutex_);
         tokens.erase(serial);
     }
+    // Whether a monitoring stream is open (started and not stopped since).
     bool monitoring() {
         std::lock_guard lock(mutex_);
         return producer_.has_value();
     }
 
     std::optional<Pkcs11Error> startFailure;
+    // Runs at the start of each stopMonitoring call, before it takes effect; set before use.
+    std::function<void()> beforeStop;
     std::atomic<int> starts{0};
     std::atomic<int> stops{0};
     std::map<std::string, std::shared_ptr<Pkcs11TokenProtocol>> tokens;

@@ -1,4 +1,7 @@
 #include "TokenFakes.h"
+#include "flowkeep/Store.h"
+#include "keyvane/state/AppReducer.h"
+#include "keyvane/state/AppState.h"
 #include "keyvane/middlewares/OnDeleteCredentials.h"
 #include "keyvane/middlewares/OnDeleteToken.h"
 #include "shared/passkeys/PasskeyManagerError.h"
@@ -10,6 +13,7 @@
 #include "shared/storage/TokenStorageError.h"
 
 #include <atomic>
+#include <thread>
 
 namespace keyvane::testing {
 namespace {
@@ -22,12 +26,39 @@ using namespace std::chrono_literals;
 
 // Counts what the collector moves onto the main executor, so a test knows when an event sent
 // from the monitoring thread has arrived there.
+// While held, posted jobs wait here instead, so a test can act between a step and the steps
+// that it posts.
 class CountingExecutor final : public flowkeep::MainExecutor {
 public:
     explicit CountingExecutor(flowkeep::VirtualClockExecutor& clock) : clock_(clock) {}
+    ~CountingExecutor() override { endReferences(); }
     void post(Job job) override {
+        {
+            std::lock_guard lock(mutex_);
+            if (held_) {
+                waiting_.push_back(std::move(job));
+                return;
+            }
+        }
         clock_.post(std::move(job));
         ++posts;
+    }
+    void hold() {
+        std::lock_guard lock(mutex_);
+        held_ = true;
+    }
+    // Posts what waited, in order, and stops holding. Answers how many jobs waited.
+    std::size_t release() {
+        std::vector<Job> waiting;
+        {
+            std::lock_guard lock(mutex_);
+            held_ = false;
+            waiting.swap(waiting_);
+        }
+        for (auto& job : waiting) {
+            post(std::move(job));
+        }
+        return waiting.size();
     }
     TimerId postAfter(std::chrono::milliseconds delay, Job job) override { return clock_.postAfter(delay, std::move(job)); }
     void cancel(TimerId timer) override { clock_.cancel(timer); }
@@ -36,6 +67,9 @@ public:
 
 private:
     flowkeep::VirtualClockExecutor& clock_;
+    std::mutex mutex_;
+    bool held_ = false;
+    std::vector<Job> waiting_;
 };
 
 std::string added(const std::string& serial, std::optional<std::uint64_t> freeMemory = 1024) {
@@ -65,7 +99,6 @@ struct MonitoringFixture : ::testing::Test {
     std::shared_ptr<TokenMonitoringGate> gate = std::make_shared<TokenMonitoringGate>();
     std::unique_ptr<OnStartMonitoring<AppAction>> start = services.make<OnStartMonitoring<AppAction>>(executor, gate);
     std::unique_ptr<OnStopMonitoring<AppAction>> stop = services.make<OnStopMonitoring<AppAction>>(gate);
-    int expectedPosts = 0;
 
     // Ends a monitoring that the test left running, so its work lets go of the services.
     void TearDown() override { services.manager->stopMonitoring(); }
@@ -79,11 +112,8 @@ struct MonitoringFixture : ::testing::Test {
     }
     // Sends the event and waits until it has reached the main executor.
     void sendEvent(Pkcs11TokenEvent event) {
+        const int expectedPosts = executor.posts.load() + 1;
         services.manager->sendEvent(std::move(event));
-        ++expectedPosts;
-        settle();
-    }
-    void settle() {
         ASSERT_TRUE(clock.runUntil([&] { return executor.posts.load() >= expectedPosts; }));
         clock.runUntilIdle();
     }
@@ -159,6 +189,85 @@ TEST_F(MonitoringFixture, StoppingDeliversNothingMoreEvenBeforeTheStreamEnds) {
     EXPECT_EQ(services.manager->stops, 2);
     EXPECT_FALSE(start->process(AppAction::stopMonitoring{}));
     EXPECT_FALSE(stop->process(AppAction::startMonitoring{}));
+}
+
+// The login window closes right after a login: the list that the collector emits just before
+// the stop is forwarded only after it, and must not bring the tokens back.
+TEST_F(MonitoringFixture, AListOfAStoppedRunNeverReachesTheState) {
+    flowkeep::Store<app::AppState, AppAction> store(app::AppState{}, app::AppReducer{}, {std::move(start), std::move(stop)},
+                                                    executor);
+    const auto connected = [&] {
+        std::vector<std::string> serials;
+        for (const auto& token : store.state().loginViewState.connectedTokens) {
+            serials.push_back(token.serial);
+        }
+        return serials;
+    };
+    services.manager->plug("A1");
+    store.send(AppAction::startMonitoring{});
+    ASSERT_TRUE(clock.runUntil([&] { return services.manager->monitoring(); }));
+    sendEvent(Pkcs11TokenEvent::added{"A1"});
+
+    executor.hold();
+    clock.advance(1000ms); // the list is emitted; its delivery waits as a later step
+    store.send(AppAction::stopMonitoring{});
+    ASSERT_EQ(executor.release(), 1u);
+    ASSERT_TRUE(clock.runUntil([&] { return services.manager->stops == 1 && !store.isForwarding(0); }));
+    clock.runUntilIdle();
+    EXPECT_EQ(connected(), std::vector<std::string>{});
+
+    // The next run's lists are taken.
+    store.send(AppAction::startMonitoring{});
+    ASSERT_TRUE(clock.runUntil([&] { return services.manager->monitoring(); }));
+    sendEvent(Pkcs11TokenEvent::added{"A1"});
+    clock.advance(1000ms);
+    ASSERT_TRUE(clock.runUntil([&] { return !connected().empty(); }));
+    EXPECT_EQ(connected(), std::vector<std::string>{"A1"});
+}
+
+// Start and stop reach the manager in the order they were sent, also when a stop takes a
+// while: a stop overtaken by a newer start would end the new run.
+TEST_F(MonitoringFixture, AStopNeverEndsANewerStart) {
+    auto first = startMonitoring();
+    // The stop lingers, giving a newer start every chance to reach the manager first.
+    services.manager->beforeStop = [&] {
+        const auto deadline = std::chrono::steady_clock::now() + 200ms;
+        while (services.manager->starts < 2 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
+    };
+    auto stopped = stop->process(AppAction::stopMonitoring{});
+    auto restarted = start->process(AppAction::startMonitoring{});
+    ASSERT_TRUE(stopped && restarted);
+    Forwarded<AppAction> second(clock, std::move(*restarted));
+    EXPECT_EQ(Forwarded<AppAction>(clock, std::move(*stopped)).waitUntilFinished(), Actions{});
+    EXPECT_EQ(first.waitUntilFinished(), Actions{});
+    ASSERT_TRUE(clock.runUntil([&] { return services.manager->starts == 2; }));
+    services.manager->beforeStop = nullptr;
+    EXPECT_TRUE(services.manager->monitoring()) << "the newer run was ended by the older stop";
+    EXPECT_FALSE(second.finished());
+}
+
+// The monitoring's work outlives the main executor when a window (or a test) goes away first:
+// its end must not reach the executor that is gone.
+TEST_F(MonitoringFixture, AMonitoringThatEndsAfterItsMainExecutorLeavesItAlone) {
+    std::optional<CountingExecutor> shortLived(std::in_place, clock);
+    auto ownStart = services.make<OnStartMonitoring<AppAction>>(*shortLived, gate);
+    services.manager->plug("A1");
+    auto stream = ownStart->process(AppAction::startMonitoring{});
+    ASSERT_TRUE(stream);
+    Forwarded<AppAction> forwarded(clock, std::move(*stream));
+    ASSERT_TRUE(clock.runUntil([&] { return services.manager->monitoring(); }));
+    services.manager->sendEvent(Pkcs11TokenEvent::added{"A1"});
+    ASSERT_TRUE(clock.runUntil([&] { return shortLived->posts.load() == 1; }));
+    clock.runUntilIdle(); // the list waits for its due time
+
+    ownStart.reset();
+    shortLived.reset();
+    services.manager->stopMonitoring();
+    EXPECT_EQ(forwarded.waitUntilFinished(), Actions{});
+    clock.advance(2000ms);
+    EXPECT_EQ(forwarded.received(), Actions{});
 }
 
 struct LoginFixture : ::testing::Test {

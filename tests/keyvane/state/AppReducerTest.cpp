@@ -184,6 +184,36 @@ TEST(AppReducerTest, FreshStateWaitsForAnyTokenWithAutoSelection) {
     EXPECT_EQ(state.biometryType, BiometryType::none);
 }
 
+// Each startMonitoring and stopMonitoring ends the run before it: only lists of the run in
+// progress change the connected tokens.
+TEST(AppReducerTest, TokenListsOfAnEndedMonitoringRunAreDropped) {
+    struct Step {
+        AppAction action;
+        std::size_t expectedConnected;
+    };
+    const auto list = [](TokenMonitoringRun run) { return AppAction::receiveTokenEvents{{add(A)}, run}; };
+    const Step steps[] = {
+        {list(0), 1u}, // before any start: the state's own run
+        {AppAction::startMonitoring{}, 1u},
+        {AppAction::receiveTokenEvents{{Event::removeToken{"A"}}, 0}, 1u},
+        {AppAction::receiveTokenEvents{{Event::removeToken{"A"}}, 1}, 0u},
+        {list(1), 1u},
+        {AppAction::stopMonitoring{}, 0u},
+        {list(1), 0u}, // gathered before the stop, delivered after it
+        {AppAction::startMonitoring{}, 0u},
+        {list(2), 0u},
+        {AppAction::startMonitoring{}, 0u},
+        {list(3), 0u}, // a run replaced by a newer start
+        {list(4), 1u},
+    };
+    AppState state;
+    for (const auto& step : steps) {
+        state = AppReducer{}.reduce(state, step.action);
+        EXPECT_EQ(state.loginViewState.connectedTokens.size(), step.expectedConnected) << step.action;
+    }
+    EXPECT_EQ(state.loginViewState.tokenMonitoringRun, 4u);
+}
+
 TEST(AppReducerTest, AlertsAreSetReplacedAndHidden) {
     AppReducer reducer;
     AppState state = reducer.reduce(AppState{}, AppAction::handleError{

@@ -379,6 +379,10 @@
         <source>AboutDeviceInfo_FreeMemory_Value</source>
         <translation>%1 of %2 free</translation>
     </message>
+    <message id="EnterGrandPass_OperationFailed_Error">
+        <source>EnterGrandPass_OperationFailed_Error</source>
+        <translation>The operation couldn’t be completed. (%1 error 0.)</translation>
+    </message>
     <message id="EnterGrandPass_Title_Error">
         <source>EnterGrandPass_Title_Error</source>
         <translation>Wrong master password. Attempts left: %1</translation>

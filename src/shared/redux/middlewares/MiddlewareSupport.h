@@ -2,6 +2,7 @@
 
 #include "flowkeep/Middleware.h"
 #include "shared/errors/Error.h"
+#include "shared/localization/LocalizedStrings.h"
 
 #include <string>
 
@@ -13,12 +14,13 @@ void yieldCurrentError(const flowkeep::ActionSink<Action>& sink) {
     sink.yield(typename Action::handleError{AnyError::fromCurrentException()});
 }
 
-// The text shown under a master-password field for a failed check. The error types of the
-// PIN cache carry no user-facing wording of their own, so the field shows the generic
-// sentence for a failed operation with the error's type; the description (which may name
-// files or library codes) stays in the logs.
+// The text shown under a master-password field for a failed check, in the user's language.
+// The error types of the PIN cache carry no user-facing wording of their own, so the field
+// shows the localised sentence for a failed operation with the error's type; the description
+// (which may name files or library codes) stays in the logs.
 inline std::string genericFailureText(const std::string& errorTypeName) {
-    return "The operation couldn’t be completed. (" + errorTypeName + " error 0.)";
+    return LocalizedStrings::format("EnterGrandPass_OperationFailed_Error", {QString::fromStdString(errorTypeName)})
+        .toStdString();
 }
 
 } // namespace keyvane
