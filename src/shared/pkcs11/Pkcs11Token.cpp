@@ -96,7 +96,9 @@ void Pkcs11Token::openOnExecutor() {
         if (!extended) {
             const TokenModel model = getGenericTokenModel(parsed, mechanisms);
             model_ = model.model;
-            isSupported_ = model.isSupported;
+            // A token that was never initialised has no user PIN to log in with: it is shown,
+            // but cannot hold passkeys until its owner sets it up.
+            isSupported_ = model.isSupported && (info.flags & CKF_TOKEN_INITIALIZED) != 0;
             return;
         }
         const auto hwFeatures = findObjects(hwFeatureTemplate(pkcs11_vendor::hwFeatureModelName));
