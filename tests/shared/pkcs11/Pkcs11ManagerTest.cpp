@@ -30,6 +30,22 @@ VirtualTokenSettings token(std::uint64_t slot, const std::string& serial) {
 Pkcs11TokenEvent added(const std::string& serial) { return pkcs11_token_event::added{serial}; }
 Pkcs11TokenEvent removed(const std::string& serial) { return pkcs11_token_event::removed{serial}; }
 
+// The error that ends a monitoring stream of the manager.
+Pkcs11Error::internalError monitoringFailureOf(Pkcs11ManagerProtocol& manager) {
+    const auto stream = manager.startMonitoring();
+    try {
+        while (stream.next(patience)) {
+        }
+        ADD_FAILURE() << "monitoring ended without error";
+    } catch (const Pkcs11Error& error) {
+        if (const auto* internal = error.as<Pkcs11Error::internalError>()) {
+            return *internal;
+        }
+        ADD_FAILURE() << error.description();
+    }
+    return {};
+}
+
 class Pkcs11ManagerTest : public ::testing::Test {
 protected:
     void start(std::vector<VirtualTokenSettings> tokens) {
@@ -153,17 +169,9 @@ TEST_F(Pkcs11ManagerTest, FailedPollsEndTheStreamWithTheirError) {
         SCOPED_TRACE(failing.function);
         start({token(1, "12AB34CD")});
         fixture_->injectFault(failing.function, failing.rv);
-        const auto stream = manager_->startMonitoring();
-        try {
-            while (stream.next(patience)) {
-            }
-            ADD_FAILURE() << "the stream ended without error";
-        } catch (const Pkcs11Error& error) {
-            const auto* internal = error.as<Pkcs11Error::internalError>();
-            ASSERT_NE(internal, nullptr);
-            EXPECT_EQ(internal->func, "startMonitoring()");
-            EXPECT_EQ(internal->rv, failing.rv);
-        }
+        const auto failure = monitoringFailureOf(*manager_);
+        EXPECT_EQ(failure.func, "startMonitoring()");
+        EXPECT_EQ(failure.rv, failing.rv);
         TearDown();
     }
 }
@@ -202,22 +210,6 @@ TEST_F(Pkcs11ManagerTest, SecondStartEndsTheFirstStreamSoEveryEventIsReportedOnc
     EXPECT_EQ(nextEvent(second), added(firstSerial));
     waitForPolls();
     EXPECT_FALSE(second.next(0ms)); // no second producer repeating the events
-}
-
-// The error that ends the first monitoring stream of the process's manager.
-Pkcs11Error::internalError monitoringFailureOf(Pkcs11ManagerProtocol& manager) {
-    const auto stream = manager.startMonitoring();
-    try {
-        while (stream.next(patience)) {
-        }
-        ADD_FAILURE() << "monitoring ended without error";
-    } catch (const Pkcs11Error& error) {
-        if (const auto* internal = error.as<Pkcs11Error::internalError>()) {
-            return *internal;
-        }
-        ADD_FAILURE() << error.description();
-    }
-    return {};
 }
 
 TEST_F(Pkcs11ManagerTest, ModuleThatCannotBeLoadedEndsMonitoringWithTheReason) {
