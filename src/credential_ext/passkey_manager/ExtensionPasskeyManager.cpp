@@ -43,16 +43,34 @@ Bytes ExtensionPasskeyManager::createKeyPair(const std::string& serial, const By
         privateTemplate.boolAttrs[Pkcs11BoolAttribute::extractable] = false;
 
         const auto pair = token->generateKeyPair(publicTemplate, privateTemplate);
-        const Bytes ecPoint = pair.publicKey.getValue(Pkcs11DataAttribute::ecpoint);
-        pair.publicKey.deleteObject();
+        // A failure after the generation must not leave a key that nobody received: it would
+        // block a retry with the same identifier. Removal is best effort; the first error is the
+        // one the caller hears.
+        bool isPublicKeyRemoved = false;
+        const auto removeGenerated = [&] {
+            for (const auto* key : {&pair.publicKey, &pair.privateKey}) {
+                if (key == &pair.publicKey && isPublicKeyRemoved) {
+                    continue;
+                }
+                try {
+                    key->deleteObject();
+                } catch (const Error&) {
+                }
+            }
+        };
+        Bytes ecPoint;
+        try {
+            ecPoint = pair.publicKey.getValue(Pkcs11DataAttribute::ecpoint);
+            pair.publicKey.deleteObject();
+            isPublicKeyRemoved = true;
+        } catch (...) {
+            removeGenerated();
+            throw;
+        }
         try {
             (void)PublicPoint::fromEcPoint(ecPoint);
         } catch (const Error& error) {
-            try {
-                pair.privateKey.deleteObject();
-            } catch (const Error&) {
-                // The refusal below is what the caller needs to hear.
-            }
+            removeGenerated();
             throw PasskeyManagerError(PasskeyManagerError::generalError{function, sourceLine(), AnyError(error)});
         }
         return ecPoint;

@@ -16,8 +16,9 @@ public:
 
     // Only the private key stays on the token: CKA_SIGN true, CKA_SENSITIVE true and
     // CKA_EXTRACTABLE false are set explicitly rather than left to the token's defaults. The
-    // public point is checked before it is answered; a point that no site could use removes
-    // the new key again and fails.
+    // public point is checked before it is answered. When reading the point, removing the
+    // public key or the check fails, both new objects are removed (best effort) and the first
+    // error is raised.
     Bytes createKeyPair(const std::string& serial, const Bytes& keyId, const Bytes& label) override;
     Bytes sign(const PasskeyCredentials& credentials, const Bytes& data) override;
 };

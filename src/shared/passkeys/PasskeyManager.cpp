@@ -4,6 +4,8 @@
 
 #include <QDebug>
 
+#include <map>
+
 namespace keyvane {
 
 Pkcs11Template passkeyMetadataTemplate() {
@@ -25,72 +27,143 @@ std::shared_ptr<Pkcs11TokenProtocol> PasskeyManager::getToken(const std::string&
     return token;
 }
 
-std::shared_ptr<Pkcs11TokenProtocol> PasskeyManager::getLoggedInToken(const std::string& serial,
-                                                                      const char* function) {
-    auto token = getToken(serial);
-    if (!token->isLoggedIn()) {
-        throw PasskeyManagerError(PasskeyManagerError::generalError{
-            function, sourceLine(), TextError("The token session is not logged in")});
-    }
-    return token;
+void PasskeyManager::withLoggedInToken(const std::string& serial, const char* function,
+                                       const std::function<void(const Pkcs11TokenProtocol&)>& operation) {
+    const auto token = getToken(serial);
+    token->runAsOneJob([&] {
+        if (!token->isLoggedIn()) {
+            throw PasskeyManagerError(PasskeyManagerError::generalError{
+                function, sourceLine(), TextError("The token session is not logged in")});
+        }
+        operation(*token);
+    });
 }
 
-std::vector<PasskeyManager::MetadataObject> PasskeyManager::readMetadataObjects(
-    const Pkcs11TokenProtocol& token) const {
-    std::vector<MetadataObject> result;
-    for (auto& object : token.findObjects(passkeyMetadataTemplate())) {
+namespace {
+
+constexpr const char* findPrivateKeyFunction = "findPrivateKey(for:by:)";
+
+// The key that a search by one CKA_ID found: none, that one, or an error for several.
+std::optional<Pkcs11Object> onlyKey(std::vector<Pkcs11Object> found) {
+    if (found.empty()) {
+        return std::nullopt;
+    }
+    if (found.size() > 1) {
+        throw PasskeyManagerError(PasskeyManagerError::generalError{
+            findPrivateKeyFunction, sourceLine(), TextError("More than 1 private key were found")});
+    }
+    return std::move(found.front());
+}
+
+// Visits every passkey metadata object with its record, in the order of the token's search.
+// An unreadable record (a newer format, a damaged write) or one without a key identifier is
+// logged and passed over: it must not hide or endanger the other passkeys, nor be destroyed as
+// if it were an orphan. A failing library call ends the walk.
+void forEachPasskey(const Pkcs11TokenProtocol& token,
+                    const std::function<void(const Pkcs11Object&, const KeyInfo&)>& visit) {
+    for (const auto& object : token.findObjects(passkeyMetadataTemplate())) {
         const Bytes value = object.getValue(Pkcs11DataAttribute::value);
         std::optional<PasskeyMetadata> metadata;
         try {
             metadata = PasskeyMetadata::from(value);
-            if (metadata->keyInfo.ckaID.empty()) {
-                metadata.reset();
-                qWarning("passkey metadata object %llu on token %s has no key identifier; left as it is",
-                         static_cast<unsigned long long>(object.object()), token.serial().c_str());
-            }
         } catch (const PasskeyMetadataError& error) {
-            // One unreadable object (a newer format, a damaged write) must not hide or endanger
-            // the other passkeys, nor be destroyed as if it were an orphan.
             qWarning("passkey metadata object %llu on token %s cannot be read (%s); left as it is",
                      static_cast<unsigned long long>(object.object()), token.serial().c_str(),
                      error.description().c_str());
+            continue;
         }
-        result.push_back({std::move(object), std::move(metadata)});
+        if (metadata->keyInfo.ckaID.empty()) {
+            qWarning("passkey metadata object %llu on token %s has no key identifier; left as it is",
+                     static_cast<unsigned long long>(object.object()), token.serial().c_str());
+            continue;
+        }
+        visit(object, metadata->keyInfo);
     }
-    return result;
 }
+
+// The token's private keys by CKA_ID, from one search made when the first passkey asks for its
+// key (so a failing search ends the operation at the same point as a search per passkey
+// would). It answers exactly what findPrivateKey would answer for each identifier. Should a
+// key's CKA_ID be unreadable, the index cannot tell whether it matches, and every lookup falls
+// back to findPrivateKey's own search rather than take a passkey for an orphan.
+class PrivateKeyIndex {
+public:
+    PrivateKeyIndex(const PasskeyManager& manager, const Pkcs11TokenProtocol& token)
+        : manager_(manager), token_(token) {}
+
+    std::optional<Pkcs11Object> find(const Bytes& keyId) {
+        load();
+        if (!isComplete_) {
+            return manager_.findPrivateKey(token_, keyId);
+        }
+        const auto found = keys_.find(keyId);
+        return found == keys_.end() ? std::nullopt : onlyKey(found->second);
+    }
+    // The key of the identifier was destroyed.
+    void forget(const Bytes& keyId) { keys_.erase(keyId); }
+
+private:
+    void load() {
+        if (isLoaded_) {
+            return;
+        }
+        for (auto& key : token_.findObjects(privateKeyTemplate())) {
+            try {
+                keys_[key.getValue(Pkcs11DataAttribute::id)].push_back(std::move(key));
+            } catch (const Pkcs11Error& error) {
+                const auto* internal = error.as<Pkcs11Error::internalError>();
+                if (internal == nullptr ||
+                    (internal->rv != CKR_ATTRIBUTE_SENSITIVE && internal->rv != CKR_ATTRIBUTE_TYPE_INVALID)) {
+                    throw;
+                }
+                isComplete_ = false;
+            }
+        }
+        isLoaded_ = true;
+    }
+
+    const PasskeyManager& manager_;
+    const Pkcs11TokenProtocol& token_;
+    std::map<Bytes, std::vector<Pkcs11Object>> keys_;
+    bool isLoaded_ = false;
+    bool isComplete_ = true;
+};
+
+} // namespace
 
 std::vector<PasskeyCredentials> PasskeyManager::getCredentials(const std::string& serial) {
     return PasskeyManagerError::mapping([&] {
-        const auto token = getLoggedInToken(serial, "getCredentials(serial:)");
         std::vector<PasskeyCredentials> credentials;
-        for (const auto& [object, metadata] : readMetadataObjects(*token)) {
-            if (!metadata) {
-                continue;
-            }
-            if (findPrivateKey(*token, metadata->keyInfo.ckaID)) {
-                credentials.push_back(metadata->keyInfo.credentials(serial));
-            } else {
-                object.deleteObject(); // an orphan: its key is gone
-            }
-        }
+        withLoggedInToken(serial, "getCredentials(serial:)", [&](const Pkcs11TokenProtocol& token) {
+            PrivateKeyIndex keys(*this, token);
+            forEachPasskey(token, [&](const Pkcs11Object& object, const KeyInfo& keyInfo) {
+                if (keys.find(keyInfo.ckaID)) {
+                    credentials.push_back(keyInfo.credentials(serial));
+                } else {
+                    object.deleteObject(); // an orphan: its key is gone
+                }
+            });
+        });
         return credentials;
     });
 }
 
 void PasskeyManager::deleteCredentials(const std::set<Bytes>& keyIds, const std::string& serial) {
     PasskeyManagerError::mapping([&] {
-        const auto token = getLoggedInToken(serial, "deleteCredentials(_:serial:)");
-        for (const auto& [object, metadata] : readMetadataObjects(*token)) {
-            if (!metadata || keyIds.count(metadata->keyInfo.ckaID) == 0) {
-                continue;
-            }
-            const auto key = findPrivateKey(*token, metadata->keyInfo.ckaID);
-            object.deleteObject();
-            if (key) {
-                key->deleteObject();
-            }
-        }
+        withLoggedInToken(serial, "deleteCredentials(_:serial:)", [&](const Pkcs11TokenProtocol& token) {
+            PrivateKeyIndex keys(*this, token);
+            forEachPasskey(token, [&](const Pkcs11Object& object, const KeyInfo& keyInfo) {
+                if (keyIds.count(keyInfo.ckaID) == 0) {
+                    return;
+                }
+                const auto key = keys.find(keyInfo.ckaID); // looked up before anything is destroyed
+                object.deleteObject();
+                if (key) {
+                    key->deleteObject();
+                    keys.forget(keyInfo.ckaID);
+                }
+            });
+        });
     });
 }
 
@@ -99,19 +172,11 @@ std::optional<Pkcs11Object> PasskeyManager::findPrivateKey(const Pkcs11TokenProt
     return PasskeyManagerError::mapping([&]() -> std::optional<Pkcs11Object> {
         if (keyId.empty()) {
             throw PasskeyManagerError(PasskeyManagerError::generalError{
-                "findPrivateKey(for:by:)", sourceLine(), TextError("Empty key identifier")});
+                findPrivateKeyFunction, sourceLine(), TextError("Empty key identifier")});
         }
         auto keyTemplate = privateKeyTemplate();
         keyTemplate.dataAttrs[Pkcs11DataAttribute::id] = keyId;
-        auto objects = token.findObjects(keyTemplate);
-        if (objects.empty()) {
-            return std::nullopt;
-        }
-        if (objects.size() > 1) {
-            throw PasskeyManagerError(PasskeyManagerError::generalError{
-                "findPrivateKey(for:by:)", sourceLine(), TextError("More than 1 private key were found")});
-        }
-        return std::move(objects.front());
+        return onlyKey(token.findObjects(keyTemplate));
     });
 }
 

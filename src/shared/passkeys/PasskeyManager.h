@@ -5,6 +5,7 @@
 #include "shared/pkcs11/Pkcs11ManagerProtocol.h"
 #include "shared/pkcs11/Pkcs11Object.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -14,9 +15,14 @@
 namespace keyvane {
 
 // Lists and deletes the passkeys on the tokens that the PKCS#11 manager keeps open. It holds
-// no state but the manager, so overlapping calls need no serialising of their own; the library
-// calls are serialised on the PKCS#11 executor and each operation handles its objects one
-// after the other.
+// no state but the manager, so overlapping calls need no serialising of their own: each listing
+// or deletion runs as one job on the PKCS#11 executor and handles its objects one after the
+// other.
+//
+// A listing or deletion searches the token twice whatever the number of passkeys: once for the
+// metadata objects and once for all private keys, whose CKA_ID are then matched in memory. A
+// search walks every object of some tokens (SoftHSM2 among them), so a search per passkey
+// would make listing quadratic.
 //
 // Key generation and signing belong to the extension: this manager refuses them, the
 // extension's manager (derived from this one) implements them.
@@ -32,24 +38,17 @@ public:
     Bytes createKeyPair(const std::string& serial, const Bytes& keyId, const Bytes& label) override;
     Bytes sign(const PasskeyCredentials& credentials, const Bytes& data) override;
 
-    // The private key whose CKA_ID is the identifier, or nothing. Several keys, or an empty
-    // identifier (which could match another application's key without an identifier), are
-    // errors.
+    // The private key whose CKA_ID is the identifier, or nothing: one search of the token.
+    // Several keys, or an empty identifier (which could match another application's key
+    // without an identifier), are errors.
     std::optional<Pkcs11Object> findPrivateKey(const Pkcs11TokenProtocol& token, const Bytes& keyId) const;
 
-protected:
-    // The token of the serial, logged in: listing an unlogged session would find no private
-    // objects and read as "no passkeys".
-    std::shared_ptr<Pkcs11TokenProtocol> getLoggedInToken(const std::string& serial, const char* function);
-
 private:
-    struct MetadataObject {
-        Pkcs11Object object;
-        std::optional<PasskeyMetadata> metadata; // absent when the value could not be read
-    };
-    // Every passkey metadata object with its decoded value. An undecodable value (or one
-    // without a key identifier) is logged and has no metadata; it is never destroyed.
-    std::vector<MetadataObject> readMetadataObjects(const Pkcs11TokenProtocol& token) const;
+    // Runs the operation on the token of the serial as one job, after checking that its session
+    // is logged in: listing an unlogged session would find no private objects and read as "no
+    // passkeys", and a logout in the middle of the job would make every passkey look orphaned.
+    void withLoggedInToken(const std::string& serial, const char* function,
+                           const std::function<void(const Pkcs11TokenProtocol&)>& operation);
 
     std::shared_ptr<Pkcs11ManagerProtocol> pkcsManager_;
 };

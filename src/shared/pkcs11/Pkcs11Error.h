@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace keyvane {
 
@@ -25,6 +26,12 @@ struct internalError {
     std::optional<std::uint64_t> rv;
     bool operator==(const internalError&) const = default;
 };
+// What an internalError tells beyond its operation: the library's return value when a call
+// failed, a description when one of our own checks did.
+struct internalErrorDetails {
+    std::optional<std::uint64_t> rv = std::nullopt;
+    std::optional<std::string> desc = std::nullopt;
+};
 struct pinLocked {
     bool operator==(const pinLocked&) const = default;
 };
@@ -42,6 +49,12 @@ public:
     using internalError = pkcs11_error::internalError;
     using pinLocked = pkcs11_error::pinLocked;
     using touchTimeExpired = pkcs11_error::touchTimeExpired;
+
+    using Details = pkcs11_error::internalErrorDetails;
+    // Every internalError of the layer is built here, with the line of the code that raises it.
+    static Pkcs11Error internal(std::string func, Details details = {}, int line = __builtin_LINE()) {
+        return internalError{std::move(func), static_cast<std::uint64_t>(line), std::move(details.desc), details.rv};
+    }
 
     bool operator==(const Pkcs11Error& other) const { return value == other.value; }
 

@@ -18,8 +18,8 @@ namespace {
 
 [[noreturn]] void failLoading(const std::string& path, const std::string& reason, int line,
                               std::optional<std::uint64_t> rv = std::nullopt) {
-    throw Pkcs11Error(Pkcs11Error::internalError{"loadModule(path:)", static_cast<std::uint64_t>(line),
-                                                 "cannot load the PKCS#11 module '" + path + "': " + reason, rv});
+    throw Pkcs11Error::internal("loadModule(path:)",
+                                {.rv = rv, .desc = "cannot load the PKCS#11 module '" + path + "': " + reason}, line);
 }
 
 std::string loaderReason() {
@@ -29,8 +29,8 @@ std::string loaderReason() {
 
 } // namespace
 
-Pkcs11Library::Pkcs11Library(Pkcs11Functions functions)
-    : functions_(functions), executor_(std::make_unique<flowkeep::SerialExecutor>("pkcs11")) {}
+Pkcs11Library::Pkcs11Library(Pkcs11Functions functions, std::string path)
+    : functions_(functions), path_(std::move(path)), executor_(std::make_unique<flowkeep::SerialExecutor>("pkcs11")) {}
 
 Pkcs11Library::~Pkcs11Library() { executor_->stop(); }
 
@@ -63,7 +63,7 @@ std::shared_ptr<Pkcs11Library> Pkcs11Library::load(const std::string& path) {
     functions.getTokenInfoExtended = reinterpret_cast<Pkcs11GetTokenInfoExtended>(
         dlsym(handle, pkcs11_vendor::getTokenInfoExtendedSymbol));
     dlerror();
-    return std::make_shared<Pkcs11Library>(functions);
+    return std::make_shared<Pkcs11Library>(functions, path);
 }
 
 void Pkcs11Library::initialize() {
@@ -71,8 +71,8 @@ void Pkcs11Library::initialize() {
     arguments.flags = CKF_OS_LOCKING_OK;
     const CK_RV rv = call(&CK_FUNCTION_LIST::C_Initialize, static_cast<CK_VOID_PTR>(&arguments));
     if (rv != CKR_OK && rv != CKR_CRYPTOKI_ALREADY_INITIALIZED) {
-        throw Pkcs11Error(Pkcs11Error::internalError{"initialize()", static_cast<std::uint64_t>(sourceLine()),
-                                                     std::nullopt, rv});
+        throw Pkcs11Error::internal("initialize()",
+                                    {.rv = rv, .desc = "the PKCS#11 module '" + path_ + "' failed to initialise"});
     }
 }
 
@@ -80,10 +80,6 @@ void Pkcs11Library::finalize() { call(&CK_FUNCTION_LIST::C_Finalize, static_cast
 
 std::vector<CK_SLOT_ID> Pkcs11Library::getSlotList() {
     return run([&] {
-        const auto fail = [](CK_RV rv, int line) {
-            return Pkcs11Error(
-                Pkcs11Error::internalError{"startMonitoring()", static_cast<std::uint64_t>(line), std::nullopt, rv});
-        };
         // A token that arrives between the two calls makes the list too short for the second
         // one: count again rather than give up monitoring.
         constexpr int attempts = 8;
@@ -92,7 +88,7 @@ std::vector<CK_SLOT_ID> Pkcs11Library::getSlotList() {
             if (const CK_RV rv =
                     call(&CK_FUNCTION_LIST::C_GetSlotList, CK_BBOOL(CK_TRUE), CK_SLOT_ID_PTR(nullptr), &count);
                 rv != CKR_OK) {
-                throw fail(rv, sourceLine());
+                throw Pkcs11Error::internal("startMonitoring()", {.rv = rv});
             }
             std::vector<CK_SLOT_ID> slots(count);
             if (count == 0) {
@@ -103,7 +99,7 @@ std::vector<CK_SLOT_ID> Pkcs11Library::getSlotList() {
                 continue;
             }
             if (rv != CKR_OK) {
-                throw fail(rv, sourceLine());
+                throw Pkcs11Error::internal("startMonitoring()", {.rv = rv});
             }
             // A module may answer fewer slots the second time; never more than the list holds.
             slots.resize(std::min<std::size_t>(count, slots.size()));
@@ -125,8 +121,7 @@ std::optional<CK_SLOT_ID> Pkcs11Library::pollSlotEvent() {
         return std::nullopt;
     }
     if (rv != CKR_OK) {
-        throw Pkcs11Error(
-            Pkcs11Error::internalError{"startMonitoring()", static_cast<std::uint64_t>(sourceLine()), std::nullopt, rv});
+        throw Pkcs11Error::internal("startMonitoring()", {.rv = rv});
     }
     return slot;
 }

@@ -35,7 +35,8 @@ struct Outcome<void> {};
 // The module is never unloaded: a loaded library is never finished while the program runs.
 class Pkcs11Library {
 public:
-    explicit Pkcs11Library(Pkcs11Functions functions);
+    // The path names the module in errors.
+    explicit Pkcs11Library(Pkcs11Functions functions, std::string path = "<in-process module>");
     ~Pkcs11Library();
 
     Pkcs11Library(const Pkcs11Library&) = delete;
@@ -50,7 +51,7 @@ public:
     static std::shared_ptr<Pkcs11Library> load(const std::string& path);
 
     // C_Initialize for operating-system locking. "Already initialised" counts as success;
-    // any other failure is a Pkcs11Error with the return value.
+    // any other failure is a Pkcs11Error naming the module's path, with its return value.
     void initialize();
     // C_Finalize; the result is ignored.
     void finalize();
@@ -122,9 +123,11 @@ public:
     }
 
     bool isExecutorThread() const { return executor_->isCurrent(); }
+    const std::string& path() const { return path_; }
 
 private:
     Pkcs11Functions functions_;
+    std::string path_;
     std::unique_ptr<flowkeep::SerialExecutor> executor_;
 };
 

@@ -4,18 +4,13 @@
 
 namespace keyvane {
 
-namespace {
-
-Pkcs11Error monitoringFailure(int line, std::optional<std::string> desc = std::nullopt) {
-    return Pkcs11Error::internalError{"startMonitoring()", static_cast<std::uint64_t>(line), std::move(desc),
-                                      std::nullopt};
-}
-
-} // namespace
-
 Pkcs11Manager::Pkcs11Manager(std::shared_ptr<Pkcs11Library> library, std::chrono::milliseconds pollInterval)
     : library_(std::move(library)), pollInterval_(pollInterval) {
-    ensureInitialized();
+    try {
+        ensureInitialized();
+    } catch (const Pkcs11Error&) {
+        // Tried again when monitoring starts, whose stream then ends with the module's answer.
+    }
 }
 
 Pkcs11Manager::Pkcs11Manager(Pkcs11Error loadFailure)
@@ -33,8 +28,13 @@ Pkcs11Manager::~Pkcs11Manager() {
         }
     }
     endProducer(startLock);
+    std::vector<Pkcs11Token> forgotten;
+    for (auto& [slot, token] : availableTokens_) {
+        forgotten.push_back(std::move(token));
+    }
     availableTokens_.clear();
     if (library_ && isInitialized_) {
+        closeSessions(forgotten);
         library_->finalize();
     }
 }
@@ -49,14 +49,20 @@ void Pkcs11Manager::ensureInitialized() {
             return;
         }
     }
-    try {
-        library_->initialize();
-    } catch (const Pkcs11Error&) {
-        // Kept quiet here: the first monitoring call reports what the module answers.
-        return;
-    }
+    library_->initialize();
     std::lock_guard lock(mutex_);
     isInitialized_ = true;
+}
+
+void Pkcs11Manager::closeSessions(const std::vector<Pkcs11Token>& tokens, bool logOutFirst) {
+    for (const auto& token : tokens) {
+        if (logOutFirst) {
+            library_->logout(token.sessionHandle());
+        }
+        // A token with a limit on open sessions would otherwise stop appearing after a few
+        // stops, removals or swaps.
+        library_->closeSession(token.sessionHandle());
+    }
 }
 
 void Pkcs11Manager::endProducer(std::unique_lock<std::mutex>& startLock) {
@@ -93,7 +99,7 @@ Pkcs11TokenEventStream Pkcs11Manager::startMonitoring() {
 
 void Pkcs11Manager::stopMonitoring() {
     std::unique_lock startLock(startMutex_);
-    std::vector<std::uint64_t> sessions;
+    std::vector<Pkcs11Token> forgotten;
     {
         std::lock_guard lock(mutex_);
         isMonitoringEnabled_ = false;
@@ -102,16 +108,14 @@ void Pkcs11Manager::stopMonitoring() {
             events_->finish();
             events_.reset();
         }
-        for (const auto& [slot, token] : availableTokens_) {
-            sessions.push_back(token.sessionHandle());
+        // Taken out at once: no producer may enter a token any more (the generation moved on).
+        for (auto& [slot, token] : availableTokens_) {
+            forgotten.push_back(std::move(token));
         }
+        availableTokens_.clear();
     }
     wake_.notify_all();
-    for (const auto session : sessions) {
-        library_->logout(session);
-    }
-    std::lock_guard lock(mutex_);
-    availableTokens_.clear();
+    closeSessions(forgotten, true);
 }
 
 std::shared_ptr<Pkcs11TokenProtocol> Pkcs11Manager::getToken(const std::string& serial) {
@@ -171,7 +175,7 @@ void Pkcs11Manager::produce(std::uint64_t generation, const Continuation& events
     } catch (const Pkcs11Error& error) {
         events.finish(error);
     } catch (const std::exception& error) {
-        events.finish(monitoringFailure(sourceLine(), error.what()));
+        events.finish(Pkcs11Error::internal("startMonitoring()", {.desc = error.what()}));
     }
 }
 
@@ -182,12 +186,20 @@ void Pkcs11Manager::handleArrival(std::uint64_t generation, const Continuation& 
     } catch (const std::exception&) {
         return; // an unsupported or unreadable token is never listed
     }
-    std::lock_guard lock(mutex_);
-    if (!isCurrentLocked(generation)) {
-        return;
+    std::vector<Pkcs11Token> forgotten;
+    {
+        std::lock_guard lock(mutex_);
+        if (!isCurrentLocked(generation)) {
+            forgotten.push_back(std::move(*token)); // opened after a stop: nobody will use it
+        } else {
+            if (const auto known = availableTokens_.find(slot); known != availableTokens_.end()) {
+                forgotten.push_back(std::move(known->second));
+            }
+            availableTokens_.insert_or_assign(slot, *token);
+            events.yield(pkcs11_token_event::added{token->serial()});
+        }
     }
-    availableTokens_.insert_or_assign(slot, *token);
-    events.yield(pkcs11_token_event::added{token->serial()});
+    closeSessions(forgotten);
 }
 
 void Pkcs11Manager::handleSlotEvent(std::uint64_t generation, const Continuation& events, CK_SLOT_ID slot) {
@@ -200,19 +212,27 @@ void Pkcs11Manager::handleSlotEvent(std::uint64_t generation, const Continuation
             // says the slot changed and its old session is gone.
         }
     }
-    std::lock_guard lock(mutex_);
-    if (!isCurrentLocked(generation)) {
-        return;
+    std::vector<Pkcs11Token> forgotten;
+    {
+        std::lock_guard lock(mutex_);
+        if (!isCurrentLocked(generation)) {
+            if (token) {
+                forgotten.push_back(std::move(*token));
+            }
+        } else {
+            if (const auto known = availableTokens_.find(slot); known != availableTokens_.end()) {
+                const std::string serial = known->second.serial();
+                forgotten.push_back(std::move(known->second));
+                availableTokens_.erase(known);
+                events.yield(pkcs11_token_event::removed{serial});
+            }
+            if (token) {
+                availableTokens_.insert_or_assign(slot, *token);
+                events.yield(pkcs11_token_event::added{token->serial()});
+            }
+        }
     }
-    if (const auto known = availableTokens_.find(slot); known != availableTokens_.end()) {
-        const std::string serial = known->second.serial();
-        availableTokens_.erase(known);
-        events.yield(pkcs11_token_event::removed{serial});
-    }
-    if (token) {
-        availableTokens_.insert_or_assign(slot, *token);
-        events.yield(pkcs11_token_event::added{token->serial()});
-    }
+    closeSessions(forgotten);
 }
 
 void Pkcs11Manager::compareSlotLists(std::uint64_t generation, const Continuation& events,

@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace keyvane {
 
@@ -29,7 +30,8 @@ class Pkcs11Manager final : public Pkcs11ManagerProtocol {
 public:
     static constexpr std::chrono::milliseconds defaultPollInterval{500};
 
-    // Initialises the module at once; a failure is kept and retried when monitoring starts.
+    // Initialises the module at once; a failure is retried when monitoring starts, and a second
+    // failure ends that monitoring stream with the module's path and return value.
     explicit Pkcs11Manager(std::shared_ptr<Pkcs11Library> library,
                            std::chrono::milliseconds pollInterval = defaultPollInterval);
     // A manager without a module (it could not be loaded): every monitoring stream ends at once
@@ -49,14 +51,20 @@ private:
     using Continuation = Pkcs11TokenEventStream::Continuation;
 
     void produce(std::uint64_t generation, const Continuation& events);
+    // Initialises the module unless that was done; a failure is thrown.
     void ensureInitialized();
+    // Closes the sessions of tokens that left the table (or never entered it), logging out
+    // first when asked. Results are ignored: the token may be gone already. Never called with
+    // the mutex held.
+    void closeSessions(const std::vector<Pkcs11Token>& tokens, bool logOutFirst = false);
     // Whether the producer of this generation may still change the table. Mutex held.
     bool isCurrentLocked(std::uint64_t generation) const {
         return isMonitoringEnabled_ && generation_ == generation;
     }
     // Waits one poll interval; false when the producer must end.
     bool waitForNextCycle(std::uint64_t generation);
-    // A token arrived in the slot: opened, entered and announced. Failures are dropped.
+    // A token arrived in the slot: opened, entered and announced. Failures are dropped. A token
+    // already known in the slot is replaced and its session closed.
     void handleArrival(std::uint64_t generation, const Continuation& events, CK_SLOT_ID slot);
     // Something happened in the slot: the token known there leaves first, then the one present
     // now (if it opens) arrives, so a swap within one cycle reads as a removal and an arrival.

@@ -20,8 +20,8 @@ public:
     // stopMonitoring(), or with the Pkcs11Error of a failed slot query. Starting again ends
     // the stream of the earlier start, so one producer at most feeds one stream.
     virtual Pkcs11TokenEventStream startMonitoring() = 0;
-    // Ends monitoring and its stream, logs out every known token's session (results ignored)
-    // and forgets the tokens; nothing is added to the table after it returns.
+    // Ends monitoring and its stream, forgets the tokens, and logs out and closes each of their
+    // sessions (results ignored); nothing is added to the table after it returns.
     virtual void stopMonitoring() = 0;
     // The open token with the serial (exact text), or null; never fails.
     virtual std::shared_ptr<Pkcs11TokenProtocol> getToken(const std::string& serial) = 0;

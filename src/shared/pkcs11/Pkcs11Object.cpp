@@ -17,7 +17,7 @@ namespace {
 constexpr const char* getValueFunc = "getValue(forAttr:)";
 
 Pkcs11Error readError(int line, std::optional<std::uint64_t> rv) {
-    return Pkcs11Error::internalError{getValueFunc, static_cast<std::uint64_t>(line), std::nullopt, rv};
+    return Pkcs11Error::internal(getValueFunc, {.rv = rv}, line);
 }
 
 // Reads a fixed-size attribute into a buffer of that size with one call.
@@ -97,7 +97,7 @@ void Pkcs11Object::deleteObject() const {
     const CK_RV rv =
         library_->call(&CK_FUNCTION_LIST::C_DestroyObject, CK_SESSION_HANDLE(session_), CK_OBJECT_HANDLE(object_));
     if (rv != CKR_OK) {
-        throw Pkcs11Error(Pkcs11Error::internalError{"delete()", static_cast<std::uint64_t>(sourceLine()), std::nullopt, rv});
+        throw Pkcs11Error::internal("delete()", {.rv = rv});
     }
 }
 

@@ -20,10 +20,6 @@ namespace {
 
 constexpr CK_ULONG searchBatchSize = 16;
 
-Pkcs11Error failure(const char* func, int line, std::optional<std::uint64_t> rv = std::nullopt) {
-    return Pkcs11Error::internalError{func, static_cast<std::uint64_t>(line), std::nullopt, rv};
-}
-
 // Runs a token operation; an error that is not the layer's own becomes one, named after the
 // operation, without a return value.
 template <class F>
@@ -33,7 +29,7 @@ auto asLayerError(const char* func, int line, F&& operation) {
     } catch (const Pkcs11Error&) {
         throw;
     } catch (...) {
-        throw failure(func, line);
+        throw Pkcs11Error::internal(func, {}, line);
     }
 }
 
@@ -52,7 +48,7 @@ void Pkcs11Token::openOnExecutor() {
 
     CK_TOKEN_INFO info{};
     if (const CK_RV rv = library.call(&CK_FUNCTION_LIST::C_GetTokenInfo, CK_SLOT_ID(slot_), &info); rv != CKR_OK) {
-        throw failure(func, sourceLine(), rv);
+        throw Pkcs11Error::internal(func, {.rv = rv});
     }
     const ParsedTokenInfo parsed = token_info_parser::parse(info);
     label_ = parsed.label;
@@ -65,7 +61,7 @@ void Pkcs11Token::openOnExecutor() {
     if (library.hasVendorFunction()) {
         const auto [rv, record] = library.getTokenInfoExtended(slot_);
         if (rv != CKR_OK) {
-            throw failure(func, sourceLine(), rv);
+            throw Pkcs11Error::internal(func, {.rv = rv});
         }
         extended = ExtendedTokenInfo::parse(record);
     }
@@ -74,14 +70,14 @@ void Pkcs11Token::openOnExecutor() {
     if (const CK_RV rv = library.call(&CK_FUNCTION_LIST::C_GetMechanismList, CK_SLOT_ID(slot_),
                                       CK_MECHANISM_TYPE_PTR(nullptr), &count);
         rv != CKR_OK) {
-        throw failure(func, sourceLine(), rv);
+        throw Pkcs11Error::internal(func, {.rv = rv});
     }
     std::vector<CK_MECHANISM_TYPE> mechanisms(count);
     if (count > 0) {
         if (const CK_RV rv =
                 library.call(&CK_FUNCTION_LIST::C_GetMechanismList, CK_SLOT_ID(slot_), mechanisms.data(), &count);
             rv != CKR_OK) {
-            throw failure(func, sourceLine(), rv);
+            throw Pkcs11Error::internal(func, {.rv = rv});
         }
         mechanisms.resize(std::min<std::size_t>(count, mechanisms.size()));
     }
@@ -92,7 +88,7 @@ void Pkcs11Token::openOnExecutor() {
                                       CK_FLAGS(CKF_SERIAL_SESSION | CKF_RW_SESSION), CK_VOID_PTR(nullptr),
                                       CK_NOTIFY(nullptr), &session);
         rv != CKR_OK) {
-        throw failure(func, sourceLine(), rv);
+        throw Pkcs11Error::internal(func, {.rv = rv});
     }
     sessionHandle_ = session;
 
@@ -100,17 +96,19 @@ void Pkcs11Token::openOnExecutor() {
         if (!extended) {
             const TokenModel model = getGenericTokenModel(parsed, mechanisms);
             model_ = model.model;
-            isSupported_ = model.isSupported;
+            // A token that was never initialised has no user PIN to log in with: it is shown,
+            // but cannot hold passkeys until its owner sets it up.
+            isSupported_ = model.isSupported && (info.flags & CKF_TOKEN_INITIALIZED) != 0;
             return;
         }
         const auto hwFeatures = findObjects(hwFeatureTemplate(pkcs11_vendor::hwFeatureModelName));
         if (hwFeatures.empty()) {
-            throw failure(func, sourceLine());
+            throw Pkcs11Error::internal(func);
         }
         if (extended->needsTouch()) {
             const auto touchObjects = findObjects(hwFeatureTemplate(pkcs11_vendor::hwFeatureTouchSettings));
             if (touchObjects.empty()) {
-                throw failure(func, sourceLine());
+                throw Pkcs11Error::internal(func);
             }
             Pkcs11TouchTokenInfo touch;
             try {
@@ -119,7 +117,7 @@ void Pkcs11Token::openOnExecutor() {
                 touch.userPresentTimeLimit = settings.getValue(Pkcs11CkUlongAttribute::touchUserPresentTimeLimit);
                 touch.userActionTimeout = settings.getValue(Pkcs11CkUlongAttribute::touchUserActionTimeout);
             } catch (...) {
-                throw failure(func, sourceLine());
+                throw Pkcs11Error::internal(func);
             }
             interactionType_ = Pkcs11TokenInteractionType::touch{touch};
         }
@@ -142,7 +140,7 @@ std::vector<Pkcs11Object> Pkcs11Token::findObjects(const Pkcs11Template& objectT
                 const auto session = CK_SESSION_HANDLE(sessionHandle_);
                 if (const CK_RV rv = library.call(&CK_FUNCTION_LIST::C_FindObjectsInit, session, list, count);
                     rv != CKR_OK) {
-                    throw failure(func, sourceLine(), rv); // never started: nothing to end
+                    throw Pkcs11Error::internal(func, {.rv = rv}); // never started: nothing to end
                 }
                 std::vector<Pkcs11Object> found;
                 try {
@@ -152,10 +150,10 @@ std::vector<Pkcs11Object> Pkcs11Token::findObjects(const Pkcs11Template& objectT
                         const CK_RV rv = library.call(&CK_FUNCTION_LIST::C_FindObjects, session, batch.data(),
                                                       searchBatchSize, &answered);
                         if (rv != CKR_OK) {
-                            throw failure(func, sourceLine(), rv);
+                            throw Pkcs11Error::internal(func, {.rv = rv});
                         }
                         if (answered > searchBatchSize) {
-                            throw failure(func, sourceLine()); // more than the buffer holds
+                            throw Pkcs11Error::internal(func); // more than the buffer holds
                         }
                         for (CK_ULONG index = 0; index < answered; ++index) {
                             found.emplace_back(batch[index], sessionHandle_, library_);
@@ -184,7 +182,7 @@ Pkcs11Object Pkcs11Token::createObject(const Pkcs11Template& objectTemplate) con
                 if (const CK_RV rv = library_->call(&CK_FUNCTION_LIST::C_CreateObject,
                                                     CK_SESSION_HANDLE(sessionHandle_), list, count, &handle);
                     rv != CKR_OK) {
-                    throw failure(func, sourceLine(), rv);
+                    throw Pkcs11Error::internal(func, {.rv = rv});
                 }
                 return Pkcs11Object(handle, sessionHandle_, library_);
             });
@@ -222,7 +220,7 @@ void Pkcs11Token::login(const std::string& pin) const {
         case CKR_PIN_LOCKED:
             throw Pkcs11Error(Pkcs11Error::pinLocked{});
         default:
-            throw failure("login(with:)", sourceLine(), rv);
+            throw Pkcs11Error::internal("login(with:)", {.rv = rv});
         }
     });
 }
@@ -250,7 +248,7 @@ std::optional<std::uint64_t> Pkcs11Token::attemptsLeftAfterWrongPin() const {
 std::optional<std::uint64_t> Pkcs11Token::getFreeMemory() const {
     CK_TOKEN_INFO info{};
     if (const CK_RV rv = library_->call(&CK_FUNCTION_LIST::C_GetTokenInfo, CK_SLOT_ID(slot_), &info); rv != CKR_OK) {
-        throw failure("getFreeMemory()", sourceLine(), rv);
+        throw Pkcs11Error::internal("getFreeMemory()", {.rv = rv});
     }
     if (info.ulFreePublicMemory == CK_UNAVAILABLE_INFORMATION) {
         return std::nullopt;
@@ -262,10 +260,12 @@ bool Pkcs11Token::isLoggedIn() const {
     CK_SESSION_INFO info{};
     if (const CK_RV rv = library_->call(&CK_FUNCTION_LIST::C_GetSessionInfo, CK_SESSION_HANDLE(sessionHandle_), &info);
         rv != CKR_OK) {
-        throw failure("isLoggedIn()", sourceLine(), rv);
+        throw Pkcs11Error::internal("isLoggedIn()", {.rv = rv});
     }
     return info.state == CKS_RO_USER_FUNCTIONS || info.state == CKS_RW_USER_FUNCTIONS;
 }
+
+void Pkcs11Token::runAsOneJob(const std::function<void()>& operation) const { library_->run(operation); }
 
 Pkcs11KeyPair Pkcs11Token::generateKeyPair(const Pkcs11Template& publicKeyTemplate,
                                            const Pkcs11Template& privateKeyTemplate) const {
@@ -280,7 +280,7 @@ Pkcs11KeyPair Pkcs11Token::generateKeyPair(const Pkcs11Template& publicKeyTempla
                                                     CK_SESSION_HANDLE(sessionHandle_), &mechanism, publicList,
                                                     publicCount, privateList, privateCount, &publicKey, &privateKey);
                     rv != CKR_OK) {
-                    throw failure(func, sourceLine(), rv);
+                    throw Pkcs11Error::internal(func, {.rv = rv});
                 }
                 return Pkcs11KeyPair{Pkcs11Object(publicKey, sessionHandle_, library_),
                                      Pkcs11Object(privateKey, sessionHandle_, library_)};
@@ -311,13 +311,13 @@ Bytes Pkcs11Token::sign(const Bytes& data, const Pkcs11ObjectProtocol& key) cons
             if (const CK_RV rv =
                     library.call(&CK_FUNCTION_LIST::C_SignInit, session, &mechanism, CK_OBJECT_HANDLE(key.object()));
                 rv != CKR_OK) {
-                throw failure(func, sourceLine(), rv);
+                throw Pkcs11Error::internal(func, {.rv = rv});
             }
             CK_ULONG length = 0;
             if (const CK_RV rv = library.call(&CK_FUNCTION_LIST::C_Sign, session, input.data(), CK_ULONG(input.size()),
                                               CK_BYTE_PTR(nullptr), &length);
                 rv != CKR_OK) {
-                throw failure(func, sourceLine(), rv);
+                throw Pkcs11Error::internal(func, {.rv = rv});
             }
             Bytes signature(length);
             const CK_RV rv = library.call(&CK_FUNCTION_LIST::C_Sign, session, input.data(), CK_ULONG(input.size()),
@@ -326,7 +326,7 @@ Bytes Pkcs11Token::sign(const Bytes& data, const Pkcs11ObjectProtocol& key) cons
                 throw Pkcs11Error(Pkcs11Error::touchTimeExpired{});
             }
             if (rv != CKR_OK) {
-                throw failure(func, sourceLine(), rv);
+                throw Pkcs11Error::internal(func, {.rv = rv});
             }
             signature.resize(std::min<std::size_t>(length, signature.size()));
             return signature;

@@ -7,6 +7,7 @@
 #include "shared/model/TokenInfo.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,6 +48,10 @@ public:
     virtual std::optional<std::uint64_t> getFreeMemory() const = 0;
     // Whether the session is logged in as the user (C_GetSessionInfo).
     virtual bool isLoggedIn() const = 0;
+    // Runs the operation's token calls as one job on the library's executor, so that no other
+    // call (a logout, another operation on the session) comes in between. Exceptions pass
+    // through. Without a library behind the token, the operation simply runs.
+    virtual void runAsOneJob(const std::function<void()>& operation) const { operation(); }
 
     // C_GenerateKeyPair with CKM_EC_KEY_PAIR_GEN on the session.
     virtual Pkcs11KeyPair generateKeyPair(const Pkcs11Template& publicKeyTemplate,
@@ -80,6 +85,7 @@ public:
     void login(const std::string& pin) const override;
     std::optional<std::uint64_t> getFreeMemory() const override;
     bool isLoggedIn() const override;
+    void runAsOneJob(const std::function<void()>& operation) const override;
     Pkcs11KeyPair generateKeyPair(const Pkcs11Template& publicKeyTemplate,
                                   const Pkcs11Template& privateKeyTemplate) const override;
     Bytes sign(const Bytes& data, const Pkcs11ObjectProtocol& key) const override;

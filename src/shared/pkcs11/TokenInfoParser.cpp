@@ -94,9 +94,7 @@ int hexDigit(char c) {
     return -1;
 }
 
-[[noreturn]] void fail(int line) {
-    throw Pkcs11Error(Pkcs11Error::internalError{"init(with:)", static_cast<std::uint64_t>(line), std::nullopt, std::nullopt});
-}
+constexpr const char* parseFunc = "init(with:)";
 
 } // namespace
 
@@ -178,17 +176,17 @@ ParsedTokenInfo parse(const CK_TOKEN_INFO& info) {
     ParsedTokenInfo parsed;
     const auto serialField = fixedFieldText(info.serialNumber);
     if (!serialField) {
-        fail(sourceLine());
+        throw Pkcs11Error::internal(parseFunc);
     }
     const auto number = parseHex(*serialField);
     if (!number) {
-        fail(sourceLine());
+        throw Pkcs11Error::internal(parseFunc);
     }
     parsed.serial = serialText(*number);
 
     const auto label = fixedFieldText(info.label);
     if (!label) {
-        fail(sourceLine());
+        throw Pkcs11Error::internal(parseFunc);
     }
     if (!isPlaceholderLabel(*label)) {
         parsed.label = *label;

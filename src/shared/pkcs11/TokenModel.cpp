@@ -21,8 +21,7 @@ TokenModel getTokenModel(const CK_TOKEN_INFO& tokenInfo, const ExtendedTokenInfo
                          const std::vector<CK_MECHANISM_TYPE>& supportedMechs,
                          const Pkcs11ObjectProtocol& hwFeaturesObject) {
     if (tokenInfoEx.tokenClass != pkcs11_vendor::tokenClassA && tokenInfoEx.tokenClass != pkcs11_vendor::tokenClassB) {
-        throw Pkcs11Error(Pkcs11Error::internalError{getTokenModelFunc, static_cast<std::uint64_t>(sourceLine()),
-                                                     "Неподдерживаемый токен", std::nullopt});
+        throw Pkcs11Error::internal(getTokenModelFunc, {.desc = "Неподдерживаемый токен"});
     }
     if (!offers(supportedMechs, CKM_EC_KEY_PAIR_GEN)) {
         return {"Варнел Сигма 2", false};
@@ -47,7 +46,7 @@ TokenModel getTokenModel(const CK_TOKEN_INFO& tokenInfo, const ExtendedTokenInfo
     } catch (const Pkcs11Error&) {
         throw;
     } catch (...) {
-        throw Pkcs11Error(Pkcs11Error::internalError{getTokenModelFunc, static_cast<std::uint64_t>(sourceLine()), std::nullopt, std::nullopt});
+        throw Pkcs11Error::internal(getTokenModelFunc);
     }
 }
 

@@ -13,8 +13,10 @@
 #include <openssl/evp.h>
 #include <openssl/param_build.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <future>
 
 namespace keyvane {
 namespace {
@@ -105,6 +107,11 @@ protected:
         object.dataAttrs[Pkcs11DataAttribute::objectId] = passkeyObjectId();
         object.dataAttrs[Pkcs11DataAttribute::value] = value;
         token_->createObject(object);
+    }
+    int calls(const std::string& function) const {
+        const auto log = fixture_->callLog();
+        return static_cast<int>(
+            std::count_if(log.begin(), log.end(), [&](const auto& call) { return call.function == function; }));
     }
     std::size_t count(std::uint64_t objectClass, const std::optional<Bytes>& id = std::nullopt) const {
         auto search = keyTemplate(objectClass, objectClass != CKO_PUBLIC_KEY);
@@ -216,6 +223,173 @@ TEST_F(PasskeyManagerTest, ListingErrors) {
     fixture_->injectFault("C_FindObjectsInit", CKR_DEVICE_ERROR);
     const auto failed = errorOf([&] { passkeys_->getCredentials(serial); });
     EXPECT_EQ(failed.as<PasskeyManagerError::generalError>()->function, "makeDefaultError(_:)");
+}
+
+TEST_F(PasskeyManagerTest, ListingAndDeletingSearchTheTokenTwiceWhateverTheNumberOfPasskeys) {
+    start();
+    std::vector<PasskeyCredentials> all;
+    for (std::uint8_t id = 1; id <= 8; ++id) {
+        all.push_back(addPasskey(id));
+    }
+    // Keys that are not passkeys' keys are matched by identifier like any other.
+    passkeys_->createKeyPair(serial, {0xEE}, {'o'});
+
+    fixture_->clearCallLog();
+    EXPECT_EQ(passkeys_->getCredentials(serial), all);
+    EXPECT_EQ(calls("C_FindObjectsInit"), 2);
+
+    fixture_->clearCallLog();
+    passkeys_->deleteCredentials({all[3].keyId, all[6].keyId}, serial);
+    EXPECT_EQ(calls("C_FindObjectsInit"), 2);
+    all.erase(all.begin() + 6);
+    all.erase(all.begin() + 3);
+    EXPECT_EQ(passkeys_->getCredentials(serial), all);
+    EXPECT_EQ(count(CKO_PRIVATE_KEY), 7U);
+}
+
+TEST_F(PasskeyManagerTest, DeletionMatchesKeysAsASearchPerPasskeyWould) {
+    start();
+    const auto first = addPasskey(1);
+    addMetadataObject(PasskeyMetadata(KeyInfo::from(first)).toData()); // a second record of the same key
+    const auto keyless = addPasskey(2, false);
+    const auto kept = addPasskey(3);
+
+    // The key goes with the first record; the second finds none. A passkey without its key
+    // loses its record only.
+    passkeys_->deleteCredentials({first.keyId, keyless.keyId}, serial);
+    EXPECT_EQ(count(CKO_DATA), 1U);
+    EXPECT_EQ(count(CKO_PRIVATE_KEY), 1U);
+    EXPECT_EQ(passkeys_->getCredentials(serial), std::vector{kept});
+}
+
+TEST_F(PasskeyManagerTest, TheFirstFailureEndsTheListingAndWhatWasDoneStaysDone) {
+    start();
+    addPasskey(1, false); // an orphan, handled before the failure
+    const auto doubled = addPasskey(2);
+    passkeys_->createKeyPair(serial, doubled.keyId, {'x'});
+    addPasskey(3, false); // an orphan after it, never reached
+
+    EXPECT_EQ(underlyingText(errorOf([&] { passkeys_->getCredentials(serial); })),
+              "More than 1 private key were found");
+    EXPECT_EQ(count(CKO_DATA), 2U);
+    EXPECT_EQ(underlyingText(errorOf([&] { passkeys_->deleteCredentials({doubled.keyId}, serial); })),
+              "More than 1 private key were found");
+    EXPECT_EQ(count(CKO_DATA), 2U);
+    EXPECT_EQ(count(CKO_PRIVATE_KEY), 2U);
+}
+
+// A token whose login check lets another thread log the session out at once, the way the login
+// sheet closing does; that logout reaches the token as soon as the executor lets it.
+class TokenLoggedOutAfterTheCheck final : public Pkcs11TokenProtocol {
+public:
+    explicit TokenLoggedOutAfterTheCheck(std::shared_ptr<Pkcs11Token> token) : token_(std::move(token)) {}
+    ~TokenLoggedOutAfterTheCheck() override { waitForLogout(); }
+    void waitForLogout() const {
+        if (logout_.valid()) {
+            logout_.wait();
+        }
+    }
+
+    bool isLoggedIn() const override {
+        const bool loggedIn = token_->isLoggedIn();
+        const auto library = token_->library();
+        const auto session = token_->sessionHandle();
+        logout_ = std::async(std::launch::async, [library, session] { library->logout(session); });
+        if (!library->isExecutorThread()) {
+            logout_.wait(); // nothing holds the executor: the logout lands before the next call
+        }
+        return loggedIn;
+    }
+    void runAsOneJob(const std::function<void()>& operation) const override { token_->runAsOneJob(operation); }
+
+    std::uint64_t slot() const override { return token_->slot(); }
+    std::uint64_t sessionHandle() const override { return token_->sessionHandle(); }
+    const std::optional<std::string>& label() const override { return token_->label(); }
+    const std::string& serial() const override { return token_->serial(); }
+    const std::string& model() const override { return token_->model(); }
+    const Pkcs11TokenInteractionType& interactionType() const override { return token_->interactionType(); }
+    bool isSupported() const override { return token_->isSupported(); }
+    const Pkcs11TokenVersion& tokenVersion() const override { return token_->tokenVersion(); }
+    std::optional<std::uint64_t> totalMemory() const override { return token_->totalMemory(); }
+    std::vector<Pkcs11Object> findObjects(const Pkcs11Template& objectTemplate) const override {
+        return token_->findObjects(objectTemplate);
+    }
+    Pkcs11Object createObject(const Pkcs11Template& objectTemplate) const override {
+        return token_->createObject(objectTemplate);
+    }
+    void login(const std::string& userPin) const override { token_->login(userPin); }
+    std::optional<std::uint64_t> getFreeMemory() const override { return token_->getFreeMemory(); }
+    Pkcs11KeyPair generateKeyPair(const Pkcs11Template& publicKey, const Pkcs11Template& privateKey) const override {
+        return token_->generateKeyPair(publicKey, privateKey);
+    }
+    Bytes sign(const Bytes& data, const Pkcs11ObjectProtocol& key) const override { return token_->sign(data, key); }
+
+private:
+    std::shared_ptr<Pkcs11Token> token_;
+    mutable std::future<void> logout_;
+};
+
+class OneTokenManager final : public Pkcs11ManagerProtocol {
+public:
+    explicit OneTokenManager(std::shared_ptr<Pkcs11TokenProtocol> token) : token_(std::move(token)) {}
+    Pkcs11TokenEventStream startMonitoring() override { return Pkcs11TokenEventStream::make().first; }
+    void stopMonitoring() override {}
+    std::shared_ptr<Pkcs11TokenProtocol> getToken(const std::string& wanted) override {
+        return wanted == token_->serial() ? token_ : nullptr;
+    }
+
+private:
+    std::shared_ptr<Pkcs11TokenProtocol> token_;
+};
+
+TEST_F(PasskeyManagerTest, ALogoutAfterTheLoginCheckWaitsForTheListing) {
+    start();
+    const auto first = addPasskey(1);
+    const auto second = addPasskey(2);
+    for (const bool deleting : {false, true}) {
+        SCOPED_TRACE(deleting ? "deleting" : "listing");
+        token_->login(pin);
+        auto token = std::make_shared<TokenLoggedOutAfterTheCheck>(std::dynamic_pointer_cast<Pkcs11Token>(token_));
+        PasskeyManager passkeys(std::make_shared<OneTokenManager>(token));
+        if (deleting) {
+            passkeys.deleteCredentials({first.keyId}, serial);
+        } else {
+            auto listed = passkeys.getCredentials(serial);
+            std::sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) { return a.keyId < b.keyId; });
+            EXPECT_EQ(listed, (std::vector{first, second}));
+        }
+        token->waitForLogout();
+        EXPECT_FALSE(token_->isLoggedIn());
+    }
+    token_->login(pin);
+    EXPECT_EQ(passkeys_->getCredentials(serial), std::vector{second});
+}
+
+TEST_F(PasskeyManagerTest, AFailureAfterGenerationRemovesTheNewKeys) {
+    struct Case {
+        const char* function;
+        const char* failedOperation;
+    };
+    for (const Case& failing : {Case{"C_GetAttributeValue", "getValue(forAttr:)"}, Case{"C_DestroyObject", "delete()"}}) {
+        SCOPED_TRACE(failing.function);
+        start();
+        const Bytes keyId{7, 7};
+        fixture_->injectFault(failing.function, CKR_DEVICE_ERROR); // the first such call after generating
+        const auto error = errorOf([&] { passkeys_->createKeyPair(serial, keyId, {'l'}); });
+        const auto* general = error.as<PasskeyManagerError::generalError>();
+        ASSERT_NE(general, nullptr);
+        ASSERT_TRUE(general->error);
+        const auto* cause = general->error->as<Pkcs11Error>();
+        ASSERT_NE(cause, nullptr);
+        ASSERT_NE(cause->as<Pkcs11Error::internalError>(), nullptr);
+        EXPECT_EQ(cause->as<Pkcs11Error::internalError>()->func, failing.failedOperation);
+        EXPECT_EQ(cause->as<Pkcs11Error::internalError>()->rv, CKR_DEVICE_ERROR);
+        EXPECT_EQ(count(CKO_PRIVATE_KEY, keyId), 0U);
+        EXPECT_EQ(count(CKO_PUBLIC_KEY, keyId), 0U);
+        // Nothing blocks a second try with the same identifier.
+        EXPECT_NO_THROW(passkeys_->createKeyPair(serial, keyId, {'l'}));
+        TearDown();
+    }
 }
 
 } // namespace

@@ -30,6 +30,22 @@ VirtualTokenSettings token(std::uint64_t slot, const std::string& serial) {
 Pkcs11TokenEvent added(const std::string& serial) { return pkcs11_token_event::added{serial}; }
 Pkcs11TokenEvent removed(const std::string& serial) { return pkcs11_token_event::removed{serial}; }
 
+// The error that ends a monitoring stream of the manager.
+Pkcs11Error::internalError monitoringFailureOf(Pkcs11ManagerProtocol& manager) {
+    const auto stream = manager.startMonitoring();
+    try {
+        while (stream.next(patience)) {
+        }
+        ADD_FAILURE() << "monitoring ended without error";
+    } catch (const Pkcs11Error& error) {
+        if (const auto* internal = error.as<Pkcs11Error::internalError>()) {
+            return *internal;
+        }
+        ADD_FAILURE() << error.description();
+    }
+    return {};
+}
+
 class Pkcs11ManagerTest : public ::testing::Test {
 protected:
     void start(std::vector<VirtualTokenSettings> tokens) {
@@ -153,17 +169,9 @@ TEST_F(Pkcs11ManagerTest, FailedPollsEndTheStreamWithTheirError) {
         SCOPED_TRACE(failing.function);
         start({token(1, "12AB34CD")});
         fixture_->injectFault(failing.function, failing.rv);
-        const auto stream = manager_->startMonitoring();
-        try {
-            while (stream.next(patience)) {
-            }
-            ADD_FAILURE() << "the stream ended without error";
-        } catch (const Pkcs11Error& error) {
-            const auto* internal = error.as<Pkcs11Error::internalError>();
-            ASSERT_NE(internal, nullptr);
-            EXPECT_EQ(internal->func, "startMonitoring()");
-            EXPECT_EQ(internal->rv, failing.rv);
-        }
+        const auto failure = monitoringFailureOf(*manager_);
+        EXPECT_EQ(failure.func, "startMonitoring()");
+        EXPECT_EQ(failure.rv, failing.rv);
         TearDown();
     }
 }
@@ -205,11 +213,85 @@ TEST_F(Pkcs11ManagerTest, SecondStartEndsTheFirstStreamSoEveryEventIsReportedOnc
 }
 
 TEST_F(Pkcs11ManagerTest, ModuleThatCannotBeLoadedEndsMonitoringWithTheReason) {
-    Pkcs11Manager manager(Pkcs11Error(Pkcs11Error::internalError{"loadModule(path:)", 1, "gone", std::nullopt}));
-    const auto stream = manager.startMonitoring();
-    EXPECT_THROW(stream.next(patience), Pkcs11Error);
-    EXPECT_EQ(manager.getToken(firstSerial), nullptr);
-    manager.stopMonitoring();
+    fixture_ = std::make_unique<VirtualTokenFixture>(); // a temporary folder, and the environment restored
+    const std::string missing = (fixture_->directory() / "missing-module.so").string();
+    setenv("KEYVANE_PKCS11_MODULE", missing.c_str(), 1); // the fixture restores it
+    const auto manager = makeLivePkcs11Manager();
+    const auto failure = monitoringFailureOf(*manager);
+    EXPECT_EQ(failure.func, "loadModule(path:)");
+    ASSERT_TRUE(failure.desc);
+    EXPECT_NE(failure.desc->find("'" + missing + "'"), std::string::npos) << *failure.desc;
+    EXPECT_NE(failure.desc->find("No such file"), std::string::npos) << *failure.desc; // the loader's reason
+    EXPECT_EQ(manager->getToken(firstSerial), nullptr);
+    manager->stopMonitoring();
+}
+
+TEST_F(Pkcs11ManagerTest, ModuleThatFailsToInitialiseEndsMonitoringWithItsPathAndAnswer) {
+    fixture_ = std::make_unique<VirtualTokenFixture>(std::vector{token(1, "12AB34CD")});
+    fixture_->injectFault("C_Initialize", CKR_DEVICE_ERROR, 1, 0); // the first try and the retry
+    const auto manager = makeLivePkcs11Manager();
+    const auto failure = monitoringFailureOf(*manager);
+    EXPECT_EQ(failure.func, "initialize()");
+    EXPECT_EQ(failure.rv, CKR_DEVICE_ERROR);
+    ASSERT_TRUE(failure.desc);
+    EXPECT_NE(failure.desc->find(VirtualTokenFixture::modulePath().string()), std::string::npos) << *failure.desc;
+
+    // A module that initialises on the retry is monitored as usual.
+    fixture_->clearFaults();
+    const auto stream = manager->startMonitoring();
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+}
+
+TEST_F(Pkcs11ManagerTest, EverySessionTheManagerForgetsIsClosed) {
+    auto second = token(2, "5");
+    start({token(1, "12AB34CD"), second});
+    // Sessions opened and not closed so far: every opened one must be closed or still in use.
+    const auto balance = [&] {
+        const auto log = fixture_->callLog();
+        const auto opened = std::count_if(log.begin(), log.end(), [](const auto& call) {
+            return call.function == "C_OpenSession" && call.rv == CKR_OK;
+        });
+        const auto closed = std::count_if(log.begin(), log.end(),
+                                          [](const auto& call) { return call.function == "C_CloseSession"; });
+        return static_cast<int>(opened - closed);
+    };
+    // The producer closes a session just after it reports the token's removal.
+    const auto settledBalance = [&](int expected) {
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        while (balance() != expected && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
+        return balance();
+    };
+    const auto openTokens = [&] {
+        return (manager_->getToken(firstSerial) ? 1 : 0) + (manager_->getToken("0000000005") ? 1 : 0);
+    };
+
+    for (int cycle = 0; cycle < 5; ++cycle) {
+        const auto stream = manager_->startMonitoring();
+        if (cycle % 2 == 0) { // and otherwise a stop while the first scan may still be opening tokens
+            nextEvent(stream);
+            nextEvent(stream);
+        }
+        manager_->stopMonitoring();
+    }
+    auto stream = manager_->startMonitoring(); // ends the last stopped producer first
+    nextEvent(stream);
+    nextEvent(stream);
+    EXPECT_EQ(balance(), 2);
+
+    fixture_->unplug(2);
+    EXPECT_EQ(nextEvent(stream), removed("0000000005"));
+    EXPECT_EQ(settledBalance(1), 1);
+    fixture_->unplug(1);
+    fixture_->plug(1); // a swap between two polls
+    EXPECT_EQ(nextEvent(stream), removed(firstSerial));
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+    EXPECT_EQ(openTokens(), 1);
+    EXPECT_EQ(settledBalance(1), 1);
+
+    manager_->stopMonitoring();
+    EXPECT_EQ(balance(), 0);
 }
 
 class TokenLoginManagerTest : public Pkcs11ManagerTest {

@@ -103,6 +103,19 @@ TEST(Pkcs11TokenOpenTest, GenericProfileWithoutTheVendorFunction) {
     EXPECT_EQ(module.count("C_FindObjectsInit"), 0); // no vendor object is looked for
 }
 
+TEST(Pkcs11TokenOpenTest, GenericTokensThatCannotHoldPasskeysAreUnsupported) {
+    const std::function<void(ScriptedModule&)> rows[] = {
+        [](ScriptedModule& m) { m.tokenInfo.flags &= ~CK_FLAGS(CKF_TOKEN_INITIALIZED); },
+        [](ScriptedModule& m) { std::erase(m.mechanisms, CKM_EC_KEY_PAIR_GEN); },
+    };
+    for (const auto& arrange : rows) {
+        ScriptedModule module;
+        module.setModelField("Card");
+        arrange(module);
+        EXPECT_FALSE(open(module).isSupported());
+    }
+}
+
 // Every failure after the session was opened closes it again: nobody would ever use it.
 TEST(Pkcs11TokenOpenTest, FailedOpeningsReportTheirCauseAndCloseTheirSession) {
     using Arrange = std::function<void(ScriptedModule&, CK_OBJECT_HANDLE touchObject)>;
