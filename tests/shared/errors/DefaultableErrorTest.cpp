@@ -14,7 +14,7 @@ using keyvane::AnyError;
 namespace sample_service_error {
 struct generalError {
     std::string function;
-    int line;
+    keyvane::SourceLine line;
     std::optional<AnyError> error;
 };
 struct tokenNotFound {};
