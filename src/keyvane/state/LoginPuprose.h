@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shared/redux/CaseEnum.h"
+#include "shared/errors/CaseEnum.h"
 #include "shared/utils/Bytes.h"
 
 #include <ostream>

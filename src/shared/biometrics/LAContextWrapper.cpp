@@ -7,7 +7,7 @@ namespace keyvane {
 
 namespace {
 
-LaContextError mapFailure(const BiometricFailure& failure, int line) {
+LaContextError mapFailure(const BiometricFailure& failure, SourceLine line = __builtin_LINE()) {
     switch (failure.code) {
     case biometricUserCancel:
         return LaContextError::userRejectedBiometry{};
@@ -16,9 +16,8 @@ LaContextError mapFailure(const BiometricFailure& failure, int line) {
     case biometryNotEnrolled:
         return LaContextError::bioNotEnrolled{};
     default:
-        return LaContextError::generalError{
-            "performBiometricAuthentication()", line,
-            AnyError(TextError(failure.message + " (code " + std::to_string(failure.code) + ")"))};
+        return LaContextError::general("performBiometricAuthentication()",
+                                       failure.message + " (code " + std::to_string(failure.code) + ")", line);
     }
 }
 
@@ -35,15 +34,14 @@ void LAContextWrapper::performBiometricAuthentication() {
     const auto check = backend_->canEvaluatePolicy();
     if (!check.canEvaluate) {
         if (check.error) {
-            throw mapFailure(*check.error, sourceLine());
+            throw mapFailure(*check.error);
         }
-        throw LaContextError(LaContextError::generalError{
-            "performBiometricAuthentication()", sourceLine(),
-            AnyError(TextError("Unable to evaluate biometric authentication"))});
+        throw LaContextError::general("performBiometricAuthentication()",
+                                      "Unable to evaluate biometric authentication");
     }
     // An empty fallback title: the prompt offers no password fallback.
     if (const auto failure = backend_->evaluatePolicy(localizedReason, "")) {
-        throw mapFailure(*failure, sourceLine());
+        throw mapFailure(*failure);
     }
 }
 

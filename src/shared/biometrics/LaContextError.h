@@ -10,7 +10,7 @@ namespace keyvane {
 namespace la_context_error {
 struct generalError {
     std::string function;
-    int line = 0;
+    SourceLine line = 0;
     std::optional<AnyError> error;
 };
 struct bioNotAvailable {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shared/errors/CaseEnum.h"
 #include "shared/localization/LocalizedStrings.h"
 
 #include <QString>
@@ -7,7 +8,6 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <variant>
 
 namespace keyvane {
 
@@ -30,27 +30,13 @@ struct mismatch {
 
 // Why a master-password entry was refused; shown under the entry field. Equal when the case
 // and its payload are equal. Using localizedMessage() needs keyvane_localization.
-class MasterPassAuthError {
+class MasterPassAuthError : public CaseEnum<master_pass_auth_error::invalidPass, master_pass_auth_error::text,
+                                             master_pass_auth_error::mismatch> {
 public:
+    using CaseEnum::CaseEnum;
     using invalidPass = master_pass_auth_error::invalidPass;
     using text = master_pass_auth_error::text;
     using mismatch = master_pass_auth_error::mismatch;
-    using Case = std::variant<invalidPass, text, mismatch>;
-
-    template <class C>
-        requires std::is_constructible_v<Case, C&&>
-    MasterPassAuthError(C&& value) : value(std::forward<C>(value)) {} // NOLINT: cases convert implicitly
-
-    template <class C>
-    bool is() const {
-        return std::holds_alternative<C>(value);
-    }
-    template <class C>
-    const C* as() const {
-        return std::get_if<C>(&value);
-    }
-
-    bool operator==(const MasterPassAuthError&) const = default;
 
     // The text under the field: the attempts left, the carried text, or nothing for a mismatch
     // (the double-entry view shows its own wording).
@@ -73,8 +59,6 @@ public:
         }
         return out << "mismatch";
     }
-
-    Case value;
 };
 
 } // namespace keyvane

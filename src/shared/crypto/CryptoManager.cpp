@@ -31,14 +31,6 @@ struct KdfCtxDeleter {
     void operator()(EVP_KDF_CTX* ctx) const noexcept { EVP_KDF_CTX_free(ctx); }
 };
 
-[[noreturn]] void fail(const char* function, int line, const std::string& message) {
-    throw CryptoManagerError(CryptoManagerError::generalError{function, line, AnyError(TextError(message))});
-}
-
-[[noreturn]] void failWithCurrent(const char* function, int line) {
-    throw CryptoManagerError(CryptoManagerError::generalError{function, line, AnyError::fromCurrentException()});
-}
-
 int intLength(std::size_t size) {
     if (size > static_cast<std::size_t>(INT32_MAX)) {
         throw OpenSslError("input too long");
@@ -106,7 +98,7 @@ void CryptoManager::createKEK(ByteView tag) {
     try {
         Dependencies::get(deviceKeyStore)->createKey(toBytes(tag));
     } catch (...) {
-        failWithCurrent("createKEK(with:)", sourceLine());
+        throw CryptoManagerError::general("createKEK(with:)", AnyError::fromCurrentException());
     }
 }
 
@@ -120,12 +112,12 @@ EnclaveKeys CryptoManager::getKeysFromEnclave(ByteView tag) {
     } catch (const DeviceKeyError&) {
         // Kept as the cause: the PIN cache must tell a TPM that lost the key (erase, set up
         // again) from one that is only out of reach (wait for it).
-        failWithCurrent("getKeysFromEnclave(with:)", sourceLine());
+        throw CryptoManagerError::general("getKeysFromEnclave(with:)", AnyError::fromCurrentException());
     } catch (...) {
         keys.privateKey.reset();
     }
     if (!keys.privateKey || keys.publicKey.empty()) {
-        fail("getKeysFromEnclave(with:)", sourceLine(), "Something went wrong with key pair retrieval");
+        throw CryptoManagerError::general("getKeysFromEnclave(with:)", "Something went wrong with key pair retrieval");
     }
     return keys;
 }
@@ -147,14 +139,13 @@ SecureBytes CryptoManager::deriveKEK(const DeviceKey& privateKey, const Bytes& p
         }
     } catch (...) {
     }
-    fail("deriveKEK(_:_:)", sourceLine(), "Something went wrong with KEK deriving");
+    throw CryptoManagerError::general("deriveKEK(_:_:)", "Something went wrong with KEK deriving");
 }
 
 Bytes CryptoManager::encryptCEK(ByteView cek, const SecureBytes& kek) {
     auto box = sealCombined(cek, kek);
     if (!box) {
-        throw CryptoManagerError(CryptoManagerError::generalError{"encryptCEK(cek:kek:)", sourceLine(),
-                                                                  AnyError(OpenSslError("AES-GCM seal"))});
+        throw CryptoManagerError::general("encryptCEK(cek:kek:)", OpenSslError("AES-GCM seal"));
     }
     return std::move(*box);
 }
@@ -162,9 +153,8 @@ Bytes CryptoManager::encryptCEK(ByteView cek, const SecureBytes& kek) {
 SecureBytes CryptoManager::decryptCEK(ByteView encryptedCEK, const SecureBytes& kek) {
     auto cek = openCombined(encryptedCEK, kek);
     if (!cek) {
-        throw CryptoManagerError(CryptoManagerError::generalError{
-            "decryptCEK(encryptedCEK:kek:)", sourceLine(),
-            AnyError(TextError("AES-GCM open failed: the box is too short or not authentic"))});
+        throw CryptoManagerError::general("decryptCEK(encryptedCEK:kek:)",
+                                          "AES-GCM open failed: the box is too short or not authentic");
     }
     return std::move(*cek);
 }
@@ -175,7 +165,7 @@ Bytes CryptoManager::encrypt(ByteView plaintext, ByteView sealedCEK, ByteView ta
     const SecureBytes cek = decryptCEK(sealedCEK, kek);
     auto box = sealCombined(plaintext, cek);
     if (!box) {
-        fail("encrypt(_:with:_:)", sourceLine(), "Something went wrong with data encryption");
+        throw CryptoManagerError::general("encrypt(_:with:_:)", "Something went wrong with data encryption");
     }
     return std::move(*box);
 }
@@ -186,7 +176,7 @@ SecureBytes CryptoManager::decrypt(ByteView box, ByteView sealedCEK, ByteView ta
     const SecureBytes cek = decryptCEK(sealedCEK, kek);
     auto plaintext = openCombined(box, cek);
     if (!plaintext) {
-        fail("decrypt(_:with:_:)", sourceLine(), "Something went wrong with data decryption");
+        throw CryptoManagerError::general("decrypt(_:with:_:)", "Something went wrong with data decryption");
     }
     return std::move(*plaintext);
 }
@@ -203,14 +193,15 @@ SecureBytes CryptoManager::hash(const std::string& password, ByteView salt, int 
             return derived;
         }
     }
-    fail("hash(password:salt:keyByteCount:)", sourceLine(), "Something went wrong with password hashing");
+    throw CryptoManagerError::general("hash(password:salt:keyByteCount:)",
+                                      "Something went wrong with password hashing");
 }
 
 void CryptoManager::deleteKEK(ByteView tag) {
     try {
         Dependencies::get(deviceKeyStore)->deleteKey(toBytes(tag));
     } catch (...) {
-        fail("deleteKEK(with:)", sourceLine(), "Something went wrong with deleting KEK");
+        throw CryptoManagerError::general("deleteKEK(with:)", "Something went wrong with deleting KEK");
     }
 }
 

@@ -10,7 +10,7 @@ namespace keyvane {
 namespace crypto_manager_error {
 struct generalError {
     std::string function;
-    int line = 0;
+    SourceLine line = 0;
     std::optional<AnyError> error;
 };
 } // namespace crypto_manager_error

@@ -19,7 +19,7 @@ AnyError AnyError::from(const std::exception_ptr& exception) {
     }
 }
 
-std::string describeGeneralError(const std::string& errorType, const std::string& function, int line,
+std::string describeGeneralError(const std::string& errorType, const std::string& function, SourceLine line,
                                  const std::optional<AnyError>& underlying) {
     std::string text = errorType + ".generalError in " + function + " (line " + std::to_string(line) + ")";
     if (underlying) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "shared/errors/CaseEnum.h"
+
 #include <concepts>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -14,6 +17,13 @@
 namespace keyvane {
 
 class AnyError;
+
+// The source line recorded in every error that names where it was raised.
+using SourceLine = std::uint64_t;
+
+// The source line of the caller, for the line field of an error case. A builtin rather than
+// std::source_location: clang 14 (the fuzz build) cannot use libstdc++'s.
+inline SourceLine sourceLine(SourceLine line = __builtin_LINE()) { return line; }
 
 // Base of every error value of the system. Services throw their own error type (a value
 // type derived from ErrorValue) and nothing else; middlewares catch, carry the error in an
@@ -83,35 +93,6 @@ private:
     std::shared_ptr<const Error> error_;
 };
 
-// A service's error enumeration: one value of its cases. The case structs are declared
-// before the error type (in a namespace of their own) and named again inside it:
-//     namespace passkey_manager_error { struct generalError {...}; struct tokenNotFound {}; }
-//     class PasskeyManagerError final
-//         : public ErrorEnum<PasskeyManagerError, passkey_manager_error::generalError, ...> {
-//         using ErrorEnum::ErrorEnum; ...
-// Each case converts to the error, so `throw PasskeyManagerError(tokenNotFound{})` and
-// `return generalError{...}` both read as the enumeration does.
-template <class Derived, class... Cases>
-class ErrorEnum : public ErrorValue<Derived> {
-public:
-    using Case = std::variant<Cases...>;
-
-    template <class C>
-        requires(std::is_same_v<std::remove_cvref_t<C>, Cases> || ...)
-    ErrorEnum(C&& value) : value(std::forward<C>(value)) {} // NOLINT: cases convert implicitly
-
-    template <class C>
-    bool is() const {
-        return std::holds_alternative<C>(value);
-    }
-    template <class C>
-    const C* as() const {
-        return std::get_if<C>(&value);
-    }
-
-    Case value;
-};
-
 // A plain text raised as an error, for example "Token not found".
 class TextError final : public ErrorValue<TextError> {
 public:
@@ -133,12 +114,39 @@ public:
     std::string message;
 };
 
-// The text of a general error case: "operation (line N): underlying".
-std::string describeGeneralError(const std::string& errorType, const std::string& function, int line,
-                                 const std::optional<AnyError>& underlying);
+// A service's error enumeration: one value of its cases. The case structs are declared
+// before the error type (in a namespace of their own) and named again inside it:
+//     namespace passkey_manager_error { struct generalError {...}; struct tokenNotFound {}; }
+//     class PasskeyManagerError final
+//         : public ErrorEnum<PasskeyManagerError, passkey_manager_error::generalError, ...> {
+//         using ErrorEnum::ErrorEnum; ...
+// Each case converts to the error, so `throw PasskeyManagerError(tokenNotFound{})` reads as
+// the enumeration does; the general case is built by general(). The cases are held by the
+// same CaseEnum as every state enumeration.
+template <class Derived, class... Cases>
+class ErrorEnum : public ErrorValue<Derived>, public CaseEnum<Cases...> {
+public:
+    using CaseEnum<Cases...>::CaseEnum;
 
-// The source line of the caller, for the line field of a general error case. A builtin rather
-// than std::source_location: clang 14 (the fuzz build) cannot use libstdc++'s.
-inline int sourceLine(int line = __builtin_LINE()) { return line; }
+    // The one builder of an error type's general case (`generalError`): the operation, the
+    // caller's line and the cause, which is another error or a text. Types whose general case
+    // keeps no cause take the operation alone.
+    static Derived general(std::string function, std::optional<AnyError> cause = std::nullopt,
+                           SourceLine line = __builtin_LINE()) {
+        using General = typename Derived::generalError;
+        if constexpr (requires { General{std::move(function), line, std::move(cause)}; }) {
+            return Derived(General{std::move(function), line, std::move(cause)});
+        } else {
+            return Derived(General{std::move(function), line});
+        }
+    }
+    static Derived general(std::string function, std::string text, SourceLine line = __builtin_LINE()) {
+        return general(std::move(function), AnyError(TextError(std::move(text))), line);
+    }
+};
+
+// The text of a general error case: "operation (line N): underlying".
+std::string describeGeneralError(const std::string& errorType, const std::string& function, SourceLine line,
+                                 const std::optional<AnyError>& underlying);
 
 } // namespace keyvane

@@ -27,8 +27,7 @@ void CredentialIdentityStore::update(const std::vector<PasskeyCredentials>& cred
             return true;
         });
     } catch (...) {
-        throw CredentialIdentityStoreError(
-            CredentialIdentityStoreError::generalError{"update(_:)", sourceLine(), AnyError::fromCurrentException()});
+        throw CredentialIdentityStoreError::general("update(_:)", AnyError::fromCurrentException());
     }
 }
 

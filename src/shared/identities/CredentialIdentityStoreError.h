@@ -10,7 +10,7 @@ namespace keyvane {
 namespace credential_identity_store_error {
 struct generalError {
     std::string function;
-    int line = 0;
+    SourceLine line = 0;
     std::optional<AnyError> error;
 };
 } // namespace credential_identity_store_error

@@ -11,7 +11,7 @@ namespace keyvane {
 namespace passkey_manager_error {
 struct generalError {
     std::string function;
-    int line = 0;
+    SourceLine line = 0;
     std::optional<AnyError> error;
 };
 struct tokenNotFound {};
@@ -32,7 +32,7 @@ public:
     using touchTimeExpired = passkey_manager_error::touchTimeExpired;
 
     static PasskeyManagerError makeDefaultError(const AnyError& error) {
-        return generalError{"makeDefaultError(_:)", sourceLine(), error};
+        return general("makeDefaultError(_:)", error);
     }
 
     std::string description() const override {

@@ -58,15 +58,11 @@ bool isValidUtf8(std::string_view text) {
 std::string asString(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 Bytes asBytes(const std::string& text) { return {text.begin(), text.end()}; }
 
-PasskeyMetadataError writeError(int line = __builtin_LINE()) {
-    return PasskeyMetadataError::generalError{"toData()", static_cast<std::uint64_t>(line)};
-}
-
 } // namespace
 
 PasskeyMetadata PasskeyMetadata::from(std::span<const std::uint8_t> data) {
     if (data.size() < 3) {
-        throw PasskeyMetadataError(PasskeyMetadataError::generalError{"init(from:)", static_cast<std::uint64_t>(sourceLine())});
+        throw PasskeyMetadataError::general("init(from:)");
     }
     if (data[0] != formatVersion) {
         throw PasskeyMetadataError(PasskeyMetadataError::wrongVersion{});
@@ -82,7 +78,7 @@ PasskeyMetadata PasskeyMetadata::from(std::span<const std::uint8_t> data) {
         parsed = message.ParseFromArray(record.data(), static_cast<int>(record.size()));
     }
     if (!parsed) {
-        throw PasskeyMetadataError(PasskeyMetadataError::generalError{"init(from:)", static_cast<std::uint64_t>(sourceLine())});
+        throw PasskeyMetadataError::general("init(from:)");
     }
 
     KeyInfo keyInfo;
@@ -102,11 +98,11 @@ PasskeyMetadata PasskeyMetadata::from(std::span<const std::uint8_t> data) {
 
 Bytes PasskeyMetadata::toData() const {
     if (keyInfo == KeyInfo{}) {
-        throw writeError();
+        throw PasskeyMetadataError::general("toData()");
     }
     // Checked here rather than left to the runtime, which would log and write the bad text.
     if (!isValidUtf8(keyInfo.relyingPartyID) || !isValidUtf8(keyInfo.userName)) {
-        throw writeError();
+        throw PasskeyMetadataError::general("toData()");
     }
     ::KeyInfo message;
     message.set_relyingpartyid(keyInfo.relyingPartyID);
@@ -115,7 +111,7 @@ Bytes PasskeyMetadata::toData() const {
     message.set_ckaid(asString(keyInfo.ckaID));
     std::string record;
     if (!message.SerializeToString(&record)) {
-        throw writeError();
+        throw PasskeyMetadataError::general("toData()");
     }
 
     Bytes data;
@@ -135,7 +131,7 @@ Bytes PasskeyMetadata::toData() const {
         readsBack = false;
     }
     if (!readsBack) {
-        throw writeError();
+        throw PasskeyMetadataError::general("toData()");
     }
     return data;
 }

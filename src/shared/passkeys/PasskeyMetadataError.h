@@ -12,7 +12,7 @@ namespace passkey_metadata_error {
 // written in a form that reads back. No underlying cause is kept.
 struct generalError {
     std::string func;
-    std::uint64_t line = 0;
+    SourceLine line = 0;
     bool operator==(const generalError&) const = default;
 };
 struct wrongVersion {

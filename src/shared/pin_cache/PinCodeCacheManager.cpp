@@ -25,8 +25,8 @@ namespace {
 
 constexpr int hashByteCount = 32;
 
-[[noreturn]] void fail(const char* function, int line, const char* message) {
-    throw PinCodeCacheError(PinCodeCacheError::generalError{function, line, AnyError(TextError(message))});
+[[noreturn]] void fail(const char* function, SourceLine line, const char* message) {
+    throw PinCodeCacheError::general(function, message, line);
 }
 
 Bytes tagBytes() {
@@ -71,7 +71,7 @@ Bytes PinCodeCacheManager::makeSalt() {
 
 template <class Work>
 auto PinCodeCacheManager::locked(const char* function, Work&& work) -> decltype(work()) {
-    const int line = sourceLine();
+    const SourceLine line = sourceLine();
     try {
         FileLock lock(lockPath());
         return work();

@@ -21,7 +21,7 @@ struct incorrectPin {
 // are our own checks, and the library's return value when a library call failed.
 struct internalError {
     std::string func;
-    std::uint64_t line = 0;
+    SourceLine line = 0;
     std::optional<std::string> desc;
     std::optional<std::uint64_t> rv;
     bool operator==(const internalError&) const = default;

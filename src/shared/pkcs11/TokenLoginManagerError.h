@@ -12,7 +12,7 @@ namespace keyvane {
 namespace token_login_manager_error {
 struct generalError {
     std::string function;
-    std::int64_t line = 0;
+    SourceLine line = 0;
     std::optional<AnyError> error;
 };
 struct incorrectPin {
@@ -36,12 +36,12 @@ public:
     using pinLocked = token_login_manager_error::pinLocked;
 
     static TokenLoginManagerError makeDefaultError(const AnyError& error) {
-        return generalError{"makeDefaultError(_:)", sourceLine(), error};
+        return general("makeDefaultError(_:)", error);
     }
 
     std::string description() const override {
         if (const auto* general = as<generalError>()) {
-            return describeGeneralError("TokenLoginManagerError", general->function, static_cast<int>(general->line),
+            return describeGeneralError("TokenLoginManagerError", general->function, general->line,
                                         general->error);
         }
         if (const auto* wrong = as<incorrectPin>()) {

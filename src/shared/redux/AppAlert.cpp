@@ -1,12 +1,12 @@
 #include "shared/redux/AppAlert.h"
 
 #include "shared/biometrics/LaContextError.h"
+#include "shared/errors/CaseEnum.h"
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/passkeys/PasskeyManagerError.h"
 #include "shared/pin_cache/AuthResult.h"
 #include "shared/pkcs11/Pkcs11Error.h"
 #include "shared/pkcs11/TokenLoginManagerError.h"
-#include "shared/redux/CaseEnum.h"
 #include "shared/redux/ExtensionError.h"
 
 #include <variant>

@@ -2,8 +2,8 @@
 
 #include "shared/biometrics/MasterPassAuthError.h"
 #include "shared/biometrics/StoredPinState.h"
+#include "shared/errors/CaseEnum.h"
 #include "shared/model/TokenInfo.h"
-#include "shared/redux/CaseEnum.h"
 #include "shared/redux/TokenInfoSet.h"
 #include "shared/redux/TokenMonitoringEvent.h"
 

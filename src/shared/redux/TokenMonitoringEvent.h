@@ -1,7 +1,7 @@
 #pragma once
 
+#include "shared/errors/CaseEnum.h"
 #include "shared/model/TokenInfo.h"
-#include "shared/redux/CaseEnum.h"
 
 #include <cstdint>
 #include <ostream>

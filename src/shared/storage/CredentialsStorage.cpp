@@ -15,8 +15,7 @@ void CredentialsStorage::updateCredentials(const std::vector<PasskeyCredentials>
             auto find = context_->prepare("SELECT id FROM TokenStorableInfo WHERE serial = ?1 ORDER BY id LIMIT 1");
             find.bind(1, tokenSerial);
             if (!find.step()) {
-                throw CredentialsStorageError(CredentialsStorageError::generalError{
-                    "updateCredentials(_:for:)", sourceLine(), AnyError(TextError("Token not found"))});
+                throw CredentialsStorageError::general("updateCredentials(_:for:)", "Token not found");
             }
             const std::int64_t token = find.int64(0);
             // The old records are never reused: every element becomes a new record.
@@ -86,8 +85,7 @@ void CredentialsStorage::deleteCredentials(const std::set<Bytes>& keyIds) {
             }
         });
     } catch (...) {
-        throw CredentialsStorageError(CredentialsStorageError::generalError{"deleteCredentials(_:)", sourceLine(),
-                                                                            AnyError::fromCurrentException()});
+        throw CredentialsStorageError::general("deleteCredentials(_:)", AnyError::fromCurrentException());
     }
 }
 

@@ -11,7 +11,7 @@ namespace keyvane {
 namespace credentials_storage_error {
 struct generalError {
     std::string function;
-    int line = 0;
+    SourceLine line = 0;
     std::optional<AnyError> error;
 };
 } // namespace credentials_storage_error
@@ -25,7 +25,7 @@ public:
     using generalError = credentials_storage_error::generalError;
 
     static CredentialsStorageError makeDefaultError(const AnyError& error) {
-        return generalError{"makeDefaultError(_:)", sourceLine(), error};
+        return general("makeDefaultError(_:)", error);
     }
 
     std::string description() const override {

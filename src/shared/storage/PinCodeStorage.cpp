@@ -8,17 +8,17 @@ PinCodeStorage::PinCodeStorage(std::shared_ptr<const ModelContainer> modelContai
     : modelContainer_(std::move(modelContainer)), context_(modelContainer_->makeContext()) {}
 
 template <class Work>
-auto PinCodeStorage::run(const char* function, int line, bool writes, Work&& work) -> decltype(work()) {
+auto PinCodeStorage::run(const char* function, bool writes, Work&& work, SourceLine line) -> decltype(work()) {
     std::lock_guard guard(modelExecutor_);
     try {
         return writes ? context_->write(std::forward<Work>(work)) : context_->read(std::forward<Work>(work));
     } catch (...) {
-        throw PinCodeStorageError(PinCodeStorageError::generalError{function, line, AnyError::fromCurrentException()});
+        throw PinCodeStorageError::general(function, AnyError::fromCurrentException(), line);
     }
 }
 
 void PinCodeStorage::savePin(const std::string& serial, const Bytes& encryptedPin) {
-    run("savePin(for:encryptedPin:)", sourceLine(), true, [&] {
+    run("savePin(for:encryptedPin:)", true, [&] {
         const PinEntry entry(serial, encryptedPin);
         auto statement = context_->prepare(
             "INSERT INTO PinEntry (serial, encryptedPin) VALUES (?1, ?2) "
@@ -29,7 +29,7 @@ void PinCodeStorage::savePin(const std::string& serial, const Bytes& encryptedPi
 }
 
 std::optional<Bytes> PinCodeStorage::getPin(const std::string& serial) {
-    return run("getPin(for:)", sourceLine(), false, [&]() -> std::optional<Bytes> {
+    return run("getPin(for:)", false, [&]() -> std::optional<Bytes> {
         auto statement = context_->prepare("SELECT encryptedPin FROM PinEntry WHERE serial = ?1 ORDER BY id LIMIT 1");
         statement.bind(1, serial);
         if (!statement.step()) {
@@ -40,7 +40,7 @@ std::optional<Bytes> PinCodeStorage::getPin(const std::string& serial) {
 }
 
 void PinCodeStorage::deletePin(const std::string& serial) {
-    run("deletePin(for:)", sourceLine(), true, [&] {
+    run("deletePin(for:)", true, [&] {
         auto statement = context_->prepare("DELETE FROM PinEntry WHERE serial = ?1");
         statement.bind(1, serial);
         statement.step();
@@ -48,11 +48,11 @@ void PinCodeStorage::deletePin(const std::string& serial) {
 }
 
 void PinCodeStorage::clean() {
-    run("clean()", sourceLine(), true, [&] { context_->execute("DELETE FROM PinEntry"); });
+    run("clean()", true, [&] { context_->execute("DELETE FROM PinEntry"); });
 }
 
 bool PinCodeStorage::hasPins() {
-    return run("hasPins()", sourceLine(), false, [&] {
+    return run("hasPins()", false, [&] {
         auto statement = context_->prepare("SELECT EXISTS (SELECT 1 FROM PinEntry)");
         statement.step();
         return statement.int64(0) != 0;

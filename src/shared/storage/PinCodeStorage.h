@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shared/errors/Error.h"
 #include "shared/storage/ModelContainer.h"
 #include "shared/storage/PinCodeStorageProtocol.h"
 #include "shared/storage/PinEntry.h"
@@ -23,9 +24,9 @@ public:
 
 private:
     // Runs one statement with an optional serial parameter inside a transaction; failures
-    // leave as PinCodeStorageError named after the operation.
+    // leave as PinCodeStorageError named after the operation and the caller's line.
     template <class Work>
-    auto run(const char* function, int line, bool writes, Work&& work) -> decltype(work());
+    auto run(const char* function, bool writes, Work&& work, SourceLine line = __builtin_LINE()) -> decltype(work());
 
     std::shared_ptr<const ModelContainer> modelContainer_;
     std::mutex modelExecutor_;

@@ -10,7 +10,7 @@ namespace keyvane {
 namespace pin_code_storage_error {
 struct generalError {
     std::string function;
-    int line = 0;
+    SourceLine line = 0;
     std::optional<AnyError> error;
 };
 } // namespace pin_code_storage_error

@@ -77,8 +77,7 @@ void TokenStorage::syncToken(const TokenInfo& tokenInfo) {
             insert.step();
         });
     } catch (...) {
-        throw TokenStorageError(
-            TokenStorageError::generalError{"syncToken(_:)", sourceLine(), AnyError::fromCurrentException()});
+        throw TokenStorageError::general("syncToken(_:)", AnyError::fromCurrentException());
     }
 }
 
@@ -102,8 +101,7 @@ std::vector<TokenInfo> TokenStorage::listTokens() {
         }
         return tokens;
     } catch (...) {
-        throw TokenStorageError(
-            TokenStorageError::generalError{"listTokens()", sourceLine(), AnyError::fromCurrentException()});
+        throw TokenStorageError::general("listTokens()", AnyError::fromCurrentException());
     }
 }
 
@@ -131,8 +129,7 @@ void TokenStorage::deleteToken(const std::string& serial) {
             statement.step();
         });
     } catch (...) {
-        throw TokenStorageError(
-            TokenStorageError::generalError{"deleteToken(serial:)", sourceLine(), AnyError::fromCurrentException()});
+        throw TokenStorageError::general("deleteToken(serial:)", AnyError::fromCurrentException());
     }
 }
 

@@ -11,7 +11,7 @@ namespace keyvane {
 namespace token_storage_error {
 struct generalError {
     std::string function;
-    int line = 0;
+    SourceLine line = 0;
     std::optional<AnyError> error;
 };
 struct tokenNotFound {};
@@ -30,7 +30,7 @@ public:
     using multipleTokensWithSameSerial = token_storage_error::multipleTokensWithSameSerial;
 
     static TokenStorageError makeDefaultError(const AnyError& error) {
-        return generalError{"makeDefaultError(_:)", sourceLine(), error};
+        return general("makeDefaultError(_:)", error);
     }
 
     std::string description() const override {

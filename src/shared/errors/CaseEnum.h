@@ -9,7 +9,8 @@ namespace keyvane {
 // An enumeration whose cases may carry payloads: one value of its case structs. Each case
 // converts to the enumeration, so `pane = enterPin{token}` reads as the enumeration does, and
 // std::visit over `value` with one handler per case is checked by the compiler for
-// completeness. Equality exists where every case is comparable.
+// completeness. Equality exists where every case is comparable. State enumerations derive
+// from it directly, error enumerations through ErrorEnum (Error.h): one wrapper for both.
 template <class... Cases>
 class CaseEnum {
 public:

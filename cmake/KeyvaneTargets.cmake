@@ -1,0 +1,26 @@
+# The two ways a target of the project is declared.
+
+# keyvane_add_library(NAME [INTERFACE] SOURCES...)
+# A library under src/: its headers are included as "folder/Header.h" from src/, and its own
+# sources are built with the project's warning flags (a target's users are not).
+function(keyvane_add_library name)
+    if(ARGV1 STREQUAL "INTERFACE")
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    else()
+        add_library(${name} ${ARGN})
+        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+        target_link_libraries(${name} PRIVATE keyvane_compile_flags)
+    endif()
+endfunction()
+
+# keyvane_add_test(NAME LABEL label SOURCES ... [LIBRARIES ...])
+# A GoogleTest program under tests/, its tests known to ctest one by one under its label.
+function(keyvane_add_test name)
+    cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBRARIES" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE keyvane_test_main keyvane_compile_flags ${ARG_LIBRARIES})
+    gtest_discover_tests(${name}
+        PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT 120
+        DISCOVERY_TIMEOUT 60)
+endfunction()
