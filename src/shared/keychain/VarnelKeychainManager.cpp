@@ -1,5 +1,6 @@
 #include "shared/keychain/VarnelKeychainManager.h"
 
+#include "shared/files/FileError.h"
 #include "shared/files/GroupDirectory.h"
 #include "shared/files/SecureFile.h"
 #include "shared/utils/Base64.h"
@@ -115,27 +116,32 @@ bool VarnelKeychainManager::setEncoded(const std::string& json, const std::strin
 }
 
 std::optional<std::string> VarnelKeychainManager::getEncoded(const std::string& key) {
-    std::lock_guard guard(lock_);
     try {
-        const fs::path folder = directory();
-        const std::string stem = fileStem(containerId_);
-        FileLock fileLock(folder / (stem + ".lock"));
-        const auto text = readSecureFile(folder / (stem + ".json"));
-        if (!text) {
-            return std::nullopt;
-        }
-        const auto items = parseKeychainFile(*text);
-        if (!items) {
-            return std::nullopt;
-        }
-        const auto item = items->find(key);
-        if (item == items->end()) {
-            return std::nullopt;
-        }
-        return item->second.data;
+        return readEncoded(key);
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+std::optional<std::string> VarnelKeychainManager::readEncoded(const std::string& key) {
+    std::lock_guard guard(lock_);
+    const fs::path folder = directory();
+    const std::string stem = fileStem(containerId_);
+    FileLock fileLock(folder / (stem + ".lock"));
+    const fs::path path = folder / (stem + ".json");
+    const auto text = readSecureFile(path);
+    if (!text) {
+        return std::nullopt;
+    }
+    const auto items = parseKeychainFile(*text);
+    if (!items) {
+        throw FileError(path.string(), "not a well-formed item file");
+    }
+    const auto item = items->find(key);
+    if (item == items->end()) {
+        return std::nullopt;
+    }
+    return item->second.data;
 }
 
 bool VarnelKeychainManager::deleteItem(const std::string& key) {

@@ -21,6 +21,7 @@ public:
 
     bool setEncoded(const std::string& json, const std::string& key, VNAccessibilityType accessibility) override;
     std::optional<std::string> getEncoded(const std::string& key) override;
+    std::optional<std::string> readEncoded(const std::string& key) override;
     bool clear() override;
     bool deleteItem(const std::string& key) override;
     bool apply(const KeychainBatch& batch) override;

@@ -64,6 +64,9 @@ public:
     // The item's JSON text as stored; set creates or replaces it.
     virtual bool setEncoded(const std::string& json, const std::string& key, VNAccessibilityType accessibility) = 0;
     virtual std::optional<std::string> getEncoded(const std::string& key) = 0;
+    // The same, for callers that must not take "cannot read" for "absent": nothing only when
+    // the item is absent; an item file that is refused or damaged fails (FileError).
+    virtual std::optional<std::string> readEncoded(const std::string& key) = 0;
     // True when items of the access group were deleted.
     virtual bool clear() = 0;
     // True when the item existed and was deleted.

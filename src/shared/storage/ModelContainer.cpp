@@ -40,12 +40,12 @@ PRAGMA user_version = 1;
 
 } // namespace
 
-ModelContainer::ModelContainer(std::optional<std::filesystem::path> path)
-    : path_(path ? std::move(*path) : groupDirectory() / "records.sqlite") {
+ModelContainer::ModelContainer(std::optional<std::filesystem::path> path, std::chrono::milliseconds busyTimeout)
+    : path_(path ? std::move(*path) : groupDirectory() / "records.sqlite"), busyTimeout_(busyTimeout) {
     // The -wal and -shm files take the database's mode, so it must be 0600 before SQLite
     // creates them.
     ensurePrivateFile(path_);
-    SqliteConnection connection(path_);
+    SqliteConnection connection(path_, busyTimeout_);
     connection.write([&] {
         auto statement = connection.prepare("PRAGMA user_version");
         statement.step();
@@ -60,7 +60,7 @@ ModelContainer::ModelContainer(std::optional<std::filesystem::path> path)
 }
 
 std::unique_ptr<SqliteConnection> ModelContainer::makeContext() const {
-    return std::make_unique<SqliteConnection>(path_);
+    return std::make_unique<SqliteConnection>(path_, busyTimeout_);
 }
 
 } // namespace keyvane

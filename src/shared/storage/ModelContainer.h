@@ -15,8 +15,9 @@ namespace keyvane {
 class ModelContainer {
 public:
     // Without a path: "records.sqlite" in the group directory. Fails with FileError or
-    // SqliteError.
-    explicit ModelContainer(std::optional<std::filesystem::path> path = std::nullopt);
+    // SqliteError. Every context waits up to busyTimeout for another writer.
+    explicit ModelContainer(std::optional<std::filesystem::path> path = std::nullopt,
+                            std::chrono::milliseconds busyTimeout = SqliteConnection::defaultBusyTimeout);
 
     std::unique_ptr<SqliteConnection> makeContext() const;
     const std::filesystem::path& path() const { return path_; }
@@ -25,6 +26,7 @@ public:
 
 private:
     std::filesystem::path path_;
+    std::chrono::milliseconds busyTimeout_;
 };
 
 } // namespace keyvane

@@ -76,9 +76,27 @@ TEST_F(CacheFixture, SetupChangeAndDisable) {
     const Case cases[] = {
         {"setup", [](Services& s) { EXPECT_CALL(*s.cache, initCache(password.reveal())); },
          AppAction::setupMasterPassword{password}, {describe(AppAction::updateMasterPasswordState{MasterPasswordState::enabled})}},
-        {"setup fails",
-         [&](Services& s) { EXPECT_CALL(*s.cache, initCache(password.reveal())).WillOnce(Throw(failure)); },
+        {"setup", [](Services& s) {
+             EXPECT_CALL(*s.cache, initCache(password.reveal()));
+             EXPECT_CALL(*s.cache, protection()).WillOnce(Return(DeviceKeyBackend::tpm));
+         },
+         AppAction::setupMasterPassword{password},
+         {describe(AppAction::updateMasterPasswordState{MasterPasswordState::enabled, DeviceKeyBackend::tpm})}},
+        // A failed set-up leaves the old cache whole (nothing to say) or erases it (the state
+        // follows).
+        {"setup fails, the old cache whole",
+         [&](Services& s) {
+             EXPECT_CALL(*s.cache, initCache(password.reveal())).WillOnce(Throw(failure));
+             EXPECT_CALL(*s.cache, isMasterPasswordSet()).WillOnce(Return(true));
+         },
          AppAction::setupMasterPassword{password}, {describe(AppAction::handleError{failure})}},
+        {"setup fails, the cache erased",
+         [&](Services& s) {
+             EXPECT_CALL(*s.cache, initCache(password.reveal())).WillOnce(Throw(failure));
+             EXPECT_CALL(*s.cache, isMasterPasswordSet()).WillOnce(Return(false));
+         },
+         AppAction::setupMasterPassword{password},
+         {describe(AppAction::handleError{failure}), describe(AppAction::updateMasterPasswordState{MasterPasswordState::disabled})}},
         {"change", [](Services& s) { EXPECT_CALL(*s.cache, changePassword(password.reveal())); },
          AppAction::changeMasterPassword{password}, {}},
         {"change fails",

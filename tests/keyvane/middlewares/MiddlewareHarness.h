@@ -85,6 +85,7 @@ public:
     MOCK_METHOD(std::string, getPin, (const std::string&), (override));
     MOCK_METHOD(void, changePassword, (const std::string&), (override));
     MOCK_METHOD(bool, isMasterPasswordSet, (), (override));
+    MOCK_METHOD(DeviceKeyBackend, protection, (), (override));
 };
 
 class MockPinCodeStorage : public PinCodeStorageProtocol {
