@@ -14,7 +14,10 @@ MaybeStream OnAppLaunched::process(const AppAction& action) {
     return flowkeep::runTask<AppAction>([refresh = refresh_, defaults = userDefaultsManager_](const AppActionSink& sink) {
         try {
             const auto stored = defaults->value<std::int64_t>(UserDefaultsKey::onboardingStatus);
-            if (!stored) {
+            // Only nothing stored is a first start. Preferences that cannot be read are damage
+            // (logged by the store): onboarding goes on from its default step, and the PIN
+            // cache stays.
+            if (!stored && defaults->state(UserDefaultsKey::onboardingStatus) == PreferenceState::absent) {
                 // A first start: a PIN cache left by an earlier installation must not unlock
                 // anything for the new user.
                 refresh.pinCodeCacheManager->eraseCache();

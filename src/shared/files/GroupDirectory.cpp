@@ -29,11 +29,14 @@ fs::path ensurePrivateDirectory(const fs::path& directory) {
     if (::lstat(directory.c_str(), &info) != 0) {
         throw FileError(directory.string(), std::strerror(errno));
     }
+    if (S_ISLNK(info.st_mode)) {
+        throw FileError(directory.string(), "is a symbolic link; refused", FileError::Kind::symbolicLink);
+    }
     if (!S_ISDIR(info.st_mode)) {
-        throw FileError(directory.string(), "not a directory (symbolic links are not followed)");
+        throw FileError(directory.string(), "not a directory", FileError::Kind::refused);
     }
     if (info.st_uid != ::geteuid()) {
-        throw FileError(directory.string(), "owned by another user");
+        throw FileError(directory.string(), "owned by another user", FileError::Kind::refused);
     }
     if ((info.st_mode & 0077) != 0 && ::chmod(directory.c_str(), 0700) != 0) {
         throw FileError(directory.string(), std::string("cannot restrict to its owner: ") + std::strerror(errno));

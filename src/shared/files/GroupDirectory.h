@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 namespace keyvane {
 
@@ -12,5 +14,20 @@ std::filesystem::path groupDirectory();
 
 // The same checks and creation for a given folder.
 std::filesystem::path ensurePrivateDirectory(const std::filesystem::path& directory);
+
+// Where a store keeps its files: the folder it was given (a test's, or a caller's that knows
+// better), else the group directory, looked up at each use so that a store built before
+// KEYVANE_GROUP_DIR changes follows it. A given folder is used as it is.
+class GroupFolder {
+public:
+    explicit GroupFolder(std::optional<std::filesystem::path> chosen = std::nullopt) : chosen_(std::move(chosen)) {}
+
+    // Fails with FileError when the group directory cannot be used.
+    std::filesystem::path path() const { return chosen_ ? *chosen_ : groupDirectory(); }
+    std::filesystem::path file(std::string_view name) const { return path() / name; }
+
+private:
+    std::optional<std::filesystem::path> chosen_;
+};
 
 } // namespace keyvane

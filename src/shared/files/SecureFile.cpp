@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -20,9 +21,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-[[noreturn]] void fail(const fs::path& path, const std::string& what) {
-    throw FileError(path.string(), what + ": " + std::strerror(errno));
+[[noreturn]] void fail(const fs::path& path, const std::string& what,
+                       FileError::Kind kind = FileError::Kind::failed) {
+    throw FileError(path.string(), what + ": " + std::strerror(errno), kind);
 }
+
+[[noreturn]] void refuseLink(const fs::path& path) {
+    throw FileError(path.string(), "is a symbolic link; refused", FileError::Kind::symbolicLink);
+}
+
+std::atomic<int> injectedDirectorySyncError{0};
 
 class Descriptor {
 public:
@@ -52,13 +60,13 @@ void checkPrivate(const fs::path& path, int fd) {
         fail(path, "fstat");
     }
     if (!S_ISREG(info.st_mode)) {
-        throw FileError(path.string(), "not a regular file");
+        throw FileError(path.string(), "not a regular file", FileError::Kind::refused);
     }
     if (info.st_uid != ::geteuid()) {
-        throw FileError(path.string(), "owned by another user");
+        throw FileError(path.string(), "owned by another user", FileError::Kind::refused);
     }
     if ((info.st_mode & 0077) != 0) {
-        throw FileError(path.string(), "readable or writable by other users; refused");
+        throw FileError(path.string(), "readable or writable by other users; refused", FileError::Kind::refused);
     }
 }
 
@@ -78,10 +86,16 @@ void writeAll(const fs::path& path, int fd, std::string_view content) {
     }
 }
 
+// After a rename or unlink has landed: a failure here leaves the change in place, with its
+// durability unknown, and says so.
 void syncDirectory(const fs::path& directory) {
+    if (const int injected = injectedDirectorySyncError.load()) {
+        errno = injected;
+        fail(directory, "fsync of the directory", FileError::Kind::landedNotDurable);
+    }
     Descriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
-        fail(directory, "fsync of the directory");
+        fail(directory, "fsync of the directory", FileError::Kind::landedNotDurable);
     }
 }
 
@@ -96,7 +110,7 @@ std::optional<std::string> readSecureFile(const fs::path& path) {
             return std::nullopt;
         }
         if (errno == ELOOP) {
-            throw FileError(path.string(), "is a symbolic link; refused");
+            refuseLink(path);
         }
         fail(path, "open");
     }
@@ -164,7 +178,7 @@ void ensurePrivateFile(const fs::path& path) {
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600));
     if (fd.get() < 0) {
         if (errno == ELOOP) {
-            throw FileError(path.string(), "is a symbolic link; refused");
+            refuseLink(path);
         }
         fail(path, "open");
     }
@@ -181,6 +195,34 @@ bool removeSecureFile(const fs::path& path) {
     syncDirectory(directoryOf(path));
     return true;
 }
+
+fs::path lockPathFor(const fs::path& path) {
+    fs::path lock = path;
+    lock.replace_extension(".lock");
+    return lock;
+}
+
+FileUpdate updateSecureFile(const fs::path& path, const FileChange& change, RefusedFile refused) {
+    FileLock lock(lockPathFor(path));
+    std::optional<std::string> current;
+    try {
+        current = readSecureFile(path);
+    } catch (const FileError& error) {
+        // A symbolic link is never replaced silently, whatever the caller allows.
+        if (refused != RefusedFile::replace || error.kind != FileError::Kind::refused) {
+            throw;
+        }
+    }
+    auto next = change(current);
+    if (!next) {
+        return FileUpdate::unchanged;
+    }
+    writeSecureFile(path, *next);
+    return FileUpdate::written;
+}
+
+DirectorySyncFailureForTesting::DirectorySyncFailureForTesting(int error) { injectedDirectorySyncError = error; }
+DirectorySyncFailureForTesting::~DirectorySyncFailureForTesting() { injectedDirectorySyncError = 0; }
 
 struct FileLock::State {
     std::unique_lock<std::mutex> threadLock;
@@ -205,7 +247,7 @@ FileLock::FileLock(const fs::path& lockPath) : state_(std::make_unique<State>())
     Descriptor fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (fd.get() < 0) {
         if (errno == ELOOP) {
-            throw FileError(lockPath.string(), "is a symbolic link; refused");
+            refuseLink(lockPath);
         }
         fail(lockPath, "open the lock file");
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,7 +16,10 @@ namespace keyvane {
 // - writing: a new 0600 file beside the target, written in full, fsync'ed, renamed over the
 //   target, and the directory fsync'ed, so a reader sees the old or the new content, never a
 //   mix, also after a crash;
-// - read-modify-write: under a FileLock, re-reading the file inside the lock.
+// - read-modify-write: under a FileLock, re-reading the file inside the lock
+//   (updateSecureFile).
+// A write whose rename landed but whose directory fsync failed fails with a FileError of kind
+// landedNotDurable: the new content is in place, its survival of a crash unknown.
 
 // The content, or nothing when the file does not exist.
 std::optional<std::string> readSecureFile(const std::filesystem::path& path);
@@ -29,6 +33,36 @@ void ensurePrivateFile(const std::filesystem::path& path);
 
 // Removes the file; a missing file is no failure. Answers whether a file was removed.
 bool removeSecureFile(const std::filesystem::path& path);
+
+// The lock file that orders the changes of a file: "x.json" is ordered by "x.lock".
+std::filesystem::path lockPathFor(const std::filesystem::path& path);
+
+// Turns the current content (nothing when the file is absent) into the new content, or
+// nothing to leave the file as it is.
+using FileChange = std::function<std::optional<std::string>(const std::optional<std::string>& current)>;
+
+enum class FileUpdate { unchanged, written };
+
+// What an update does with a file that the read refuses (not ours, open to other users, not
+// a regular file): fail, or hand the change nothing, as if absent, and replace the file with
+// a private one. A symbolic link always fails: it is never replaced silently.
+enum class RefusedFile { fail, replace };
+
+// The one read-modify-write of a file of ours: under the file's lock (lockPathFor), the file
+// is read afresh, change runs on what was read, and its result is written as writeSecureFile
+// writes. Fails with FileError; change's own exceptions pass through with the file untouched.
+FileUpdate updateSecureFile(const std::filesystem::path& path, const FileChange& change,
+                            RefusedFile refused = RefusedFile::fail);
+
+// For tests: while it lives, every directory fsync after a rename or unlink fails with the
+// given errno, as a full or failing disk can make it.
+class DirectorySyncFailureForTesting {
+public:
+    explicit DirectorySyncFailureForTesting(int error);
+    ~DirectorySyncFailureForTesting();
+    DirectorySyncFailureForTesting(const DirectorySyncFailureForTesting&) = delete;
+    DirectorySyncFailureForTesting& operator=(const DirectorySyncFailureForTesting&) = delete;
+};
 
 // Exclusive lock across threads and processes, named by a lock file. flock belongs to an open
 // file description, so threads of one process are ordered by a mutex per lock path first.

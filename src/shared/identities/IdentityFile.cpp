@@ -83,11 +83,13 @@ std::string serializeIdentityFile(const IdentityFileContent& content) {
     return document.dump(2) + "\n";
 }
 
-fs::path IdentityFile::directory() const { return directory_ ? *directory_ : groupDirectory(); }
+namespace {
+constexpr const char* fileName = "credential-identities.json";
+} // namespace
 
 IdentityFileContent IdentityFile::read() const {
     try {
-        if (const auto text = readSecureFile(directory() / "credential-identities.json")) {
+        if (const auto text = readSecureFile(folder_.file(fileName))) {
             return parseIdentityFile(*text).value_or(IdentityFileContent{});
         }
     } catch (const std::exception&) {
@@ -96,16 +98,16 @@ IdentityFileContent IdentityFile::read() const {
 }
 
 void IdentityFile::modify(const std::function<bool(IdentityFileContent&)>& change) const {
-    const fs::path folder = directory();
-    FileLock fileLock(folder / "credential-identities.lock");
-    const fs::path path = folder / "credential-identities.json";
-    IdentityFileContent content;
-    if (const auto text = readSecureFile(path)) {
-        content = parseIdentityFile(*text).value_or(IdentityFileContent{});
-    }
-    if (change(content)) {
-        writeSecureFile(path, serializeIdentityFile(content));
-    }
+    updateSecureFile(folder_.file(fileName), [&](const std::optional<std::string>& text) -> std::optional<std::string> {
+        IdentityFileContent content;
+        if (text) {
+            content = parseIdentityFile(*text).value_or(IdentityFileContent{});
+        }
+        if (!change(content)) {
+            return std::nullopt;
+        }
+        return serializeIdentityFile(content);
+    });
 }
 
 } // namespace keyvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shared/files/GroupDirectory.h"
 #include "shared/utils/Bytes.h"
 
 #include <filesystem>
@@ -37,7 +38,7 @@ std::string serializeIdentityFile(const IdentityFileContent& content);
 class IdentityFile {
 public:
     explicit IdentityFile(std::optional<std::filesystem::path> directory = std::nullopt)
-        : directory_(std::move(directory)) {}
+        : folder_(std::move(directory)) {}
 
     IdentityFileContent read() const;
     // Runs change on the current content under the lock and writes the result back when it
@@ -45,8 +46,7 @@ public:
     void modify(const std::function<bool(IdentityFileContent&)>& change) const;
 
 private:
-    std::filesystem::path directory() const;
-    std::optional<std::filesystem::path> directory_;
+    GroupFolder folder_;
 };
 
 } // namespace keyvane

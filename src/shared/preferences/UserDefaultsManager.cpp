@@ -1,8 +1,10 @@
 #include "shared/preferences/UserDefaultsManager.h"
 
-#include "shared/files/GroupDirectory.h"
+#include "shared/files/FileError.h"
 #include "shared/files/SecureFile.h"
 #include "shared/preferences/PreferencesFile.h"
+
+#include <QtGlobal>
 
 #include <nlohmann/json.hpp>
 
@@ -13,33 +15,53 @@ namespace keyvane {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
+namespace {
+constexpr const char* fileName = "preferences.json";
+} // namespace
+
 const char* storedKey(UserDefaultsKey key) {
     return key == UserDefaultsKey::onboardingStatus ? "onboardingStatus" : "isBioEnabled";
 }
 
-std::optional<Preferences> parsePreferencesFile(std::string_view text) {
+PreferenceState preferenceStateOf(UserDefaultsKey key, const std::optional<PreferenceValue>& value) {
+    if (!value) {
+        return PreferenceState::absent;
+    }
+    const bool typed = key == UserDefaultsKey::onboardingStatus ? std::holds_alternative<std::int64_t>(*value)
+                                                                : std::holds_alternative<bool>(*value);
+    return typed ? PreferenceState::stored : PreferenceState::unreadable;
+}
+
+std::optional<PreferencesFileContent> readPreferencesFile(std::string_view text) {
     const json document = json::parse(text.begin(), text.end(), nullptr, false);
     if (document.is_discarded() || !document.is_object()) {
         return std::nullopt;
     }
-    Preferences preferences;
+    PreferencesFileContent content;
     for (const auto& [key, value] : document.items()) {
         if (value.is_boolean()) {
-            preferences.emplace(key, value.get<bool>());
-        } else if (value.is_number_unsigned()) {
-            const auto number = value.get<std::uint64_t>();
-            if (std::in_range<std::int64_t>(number)) {
-                preferences.emplace(key, static_cast<std::int64_t>(number));
-            }
-        } else if (value.is_number_integer()) {
-            preferences.emplace(key, value.get<std::int64_t>());
+            content.values.emplace(key, value.get<bool>());
+        } else if (value.is_number_unsigned() && std::in_range<std::int64_t>(value.get<std::uint64_t>())) {
+            content.values.emplace(key, static_cast<std::int64_t>(value.get<std::uint64_t>()));
+        } else if (value.is_number_integer() && !value.is_number_unsigned()) {
+            content.values.emplace(key, value.get<std::int64_t>());
         } else if (value.is_number_float()) {
-            preferences.emplace(key, value.get<double>());
+            content.values.emplace(key, value.get<double>());
         } else if (value.is_string()) {
-            preferences.emplace(key, value.get<std::string>());
+            content.values.emplace(key, value.get<std::string>());
+        } else {
+            content.unusable.insert(key);
         }
     }
-    return preferences;
+    return content;
+}
+
+std::optional<Preferences> parsePreferencesFile(std::string_view text) {
+    auto content = readPreferencesFile(text);
+    if (!content) {
+        return std::nullopt;
+    }
+    return std::move(content->values);
 }
 
 std::string serializePreferencesFile(const Preferences& preferences) {
@@ -73,25 +95,75 @@ std::shared_ptr<UserDefaultsManagerProtocol> makeLiveUserDefaultsManager() {
     return std::make_shared<UserDefaultsManager>();
 }
 
-UserDefaultsManager::UserDefaultsManager(std::optional<fs::path> directory) : directory_(std::move(directory)) {}
+// The file as read for one operation: its content, or why it cannot be read.
+struct UserDefaultsManager::Reading {
+    PreferencesFileContent content;
+    std::optional<std::string> problem;
+};
 
-fs::path UserDefaultsManager::directory() const { return directory_ ? *directory_ : groupDirectory(); }
+UserDefaultsManager::UserDefaultsManager(std::optional<fs::path> directory) : folder_(std::move(directory)) {}
+
+void UserDefaultsManager::report(const std::string& problem) {
+    if (problem == lastReported_) {
+        return;
+    }
+    lastReported_ = problem;
+    qWarning("preferences: %s", problem.c_str());
+}
+
+UserDefaultsManager::Reading UserDefaultsManager::read() {
+    fs::path path;
+    try {
+        path = folder_.file(fileName);
+        const auto text = readSecureFile(path);
+        if (!text) {
+            return {};
+        }
+        if (auto content = readPreferencesFile(*text)) {
+            return {std::move(*content), std::nullopt};
+        }
+        return {{}, path.string() + ": not a JSON object of preferences; going on with defaults, the next write "
+                                    "replaces it"};
+    } catch (const FileError& error) {
+        if (error.kind == FileError::Kind::symbolicLink) {
+            return {{}, error.description() + "; not followed and left as it is: going on with defaults, "
+                                              "preferences are not kept until it is removed"};
+        }
+        return {{}, error.description() + "; going on with defaults, the next write replaces it"};
+    } catch (const std::exception& error) {
+        return {{}, path.string() + ": " + error.what() + "; going on with defaults"};
+    }
+}
 
 void UserDefaultsManager::modify(const std::function<void(Preferences&)>& change) {
     std::lock_guard guard(lock_);
     try {
-        const fs::path folder = directory();
-        FileLock fileLock(folder / "preferences.lock");
-        const fs::path path = folder / "preferences.json";
-        Preferences preferences;
-        if (const auto text = readSecureFile(path)) {
-            // A damaged file holds nothing that can be read; it is replaced.
-            preferences = parsePreferencesFile(*text).value_or(Preferences{});
+        updateSecureFile(
+            folder_.file(fileName),
+            [&](const std::optional<std::string>& current) {
+                // What cannot be read is replaced, a value of the wrong type under one of our
+                // keys dropped; the rest is kept, the other deliverable's keys included.
+                Preferences preferences = current ? parsePreferencesFile(*current).value_or(Preferences{})
+                                                  : Preferences{};
+                for (const auto key : {UserDefaultsKey::onboardingStatus, UserDefaultsKey::isBioEnabled}) {
+                    const auto found = preferences.find(storedKey(key));
+                    if (found != preferences.end() &&
+                        preferenceStateOf(key, found->second) == PreferenceState::unreadable) {
+                        preferences.erase(found);
+                    }
+                }
+                change(preferences);
+                return std::optional(serializePreferencesFile(preferences));
+            },
+            RefusedFile::replace);
+    } catch (const FileError& error) {
+        if (!error.landed()) {
+            report(error.description() + (error.kind == FileError::Kind::symbolicLink
+                                              ? "; not followed and left as it is: the preference is not kept"
+                                              : "; the preference is not kept"));
         }
-        change(preferences);
-        writeSecureFile(path, serializePreferencesFile(preferences));
     } catch (const std::exception&) {
-        // Preference writes report nothing, as the preferences domain does.
+        // Preference writes report nothing to the caller, as the preferences domain does.
     }
 }
 
@@ -103,25 +175,29 @@ void UserDefaultsManager::removeValue(UserDefaultsKey key) {
     modify([&](Preferences& preferences) { preferences.erase(storedKey(key)); });
 }
 
-std::optional<PreferenceValue> UserDefaultsManager::storedValue(UserDefaultsKey key) {
+std::pair<PreferenceState, std::optional<PreferenceValue>> UserDefaultsManager::lookup(UserDefaultsKey key) {
     std::lock_guard guard(lock_);
-    try {
-        const auto text = readSecureFile(directory() / "preferences.json");
-        if (!text) {
-            return std::nullopt;
-        }
-        const auto preferences = parsePreferencesFile(*text);
-        if (!preferences) {
-            return std::nullopt;
-        }
-        const auto found = preferences->find(storedKey(key));
-        if (found == preferences->end()) {
-            return std::nullopt;
-        }
-        return found->second;
-    } catch (const std::exception&) {
-        return std::nullopt;
+    const auto reading = read();
+    if (reading.problem) {
+        report(*reading.problem);
+        return {PreferenceState::unreadable, std::nullopt};
     }
+    const std::string name = storedKey(key);
+    std::optional<PreferenceValue> value;
+    if (const auto found = reading.content.values.find(name); found != reading.content.values.end()) {
+        value = found->second;
+    }
+    const auto state =
+        reading.content.unusable.count(name) != 0 ? PreferenceState::unreadable : preferenceStateOf(key, value);
+    if (state == PreferenceState::unreadable) {
+        report(folder_.file(fileName).string() + ": \"" + name +
+               "\" holds a value of another type; going on with its default, the next write replaces it");
+    }
+    return {state, std::move(value)};
 }
+
+std::optional<PreferenceValue> UserDefaultsManager::storedValue(UserDefaultsKey key) { return lookup(key).second; }
+
+PreferenceState UserDefaultsManager::state(UserDefaultsKey key) { return lookup(key).first; }
 
 } // namespace keyvane

@@ -20,6 +20,15 @@ const char* storedKey(UserDefaultsKey key);
 // only as an integer.
 using PreferenceValue = std::variant<bool, std::int64_t, double, std::string>;
 
+// What the preferences hold under a key. Absent and unreadable differ: nothing stored is a
+// first start, while a file that cannot be read (refused, a symbolic link, unparsable) or a
+// value of another type than the key's ("onboardingStatus" an integer, "isBioEnabled" a
+// Boolean) is damage, read as the default and never taken for a first start.
+enum class PreferenceState { absent, stored, unreadable };
+
+// The state of a key from what was read under it.
+PreferenceState preferenceStateOf(UserDefaultsKey key, const std::optional<PreferenceValue>& value);
+
 class UserDefaultsManagerProtocol {
 public:
     virtual ~UserDefaultsManagerProtocol() = default;
@@ -27,6 +36,7 @@ public:
     // Nothing when the key is absent.
     virtual std::optional<PreferenceValue> storedValue(UserDefaultsKey key) = 0;
     virtual void removeValue(UserDefaultsKey key) = 0;
+    virtual PreferenceState state(UserDefaultsKey key) = 0;
 
     void set(bool value, UserDefaultsKey key) { setValue(PreferenceValue(value), key); }
     template <std::integral T>

@@ -41,24 +41,31 @@ Actions concat(Actions first, const Actions& rest) {
 
 TEST_F(LaunchFixture, OnboardingDecisionComesFirstThenTheFiveStateActions) {
     struct Case {
-        std::optional<std::int64_t> stored;
+        std::string name;
+        std::optional<PreferenceValue> stored;
         bool erasesCache;
         std::string first;
+        bool unreadable = false;
     };
     const Case cases[] = {
-        {std::nullopt, true, describe(AppAction::firstLaunch{})},
-        {4, false, describe(AppAction::enableExtension{false})},
-        {0, false, describe(AppAction::firstLaunch{})},
-        {3, false, describe(AppAction::firstLaunch{})},
-        {7, false, describe(AppAction::firstLaunch{})},
+        {"nothing stored", std::nullopt, true, describe(AppAction::firstLaunch{})},
+        {"4", std::int64_t{4}, false, describe(AppAction::enableExtension{false})},
+        {"0", std::int64_t{0}, false, describe(AppAction::firstLaunch{})},
+        {"3", std::int64_t{3}, false, describe(AppAction::firstLaunch{})},
+        {"7", std::int64_t{7}, false, describe(AppAction::firstLaunch{})},
+        // Damage is not a first start: the onboarding resumes from its default step and the
+        // PIN cache stays.
+        {"a text", std::string("4"), false, describe(AppAction::firstLaunch{})},
+        {"an unreadable file", std::nullopt, false, describe(AppAction::firstLaunch{}), true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored ? std::to_string(*c.stored) : "nothing stored");
+        SCOPED_TRACE(c.name);
         services.renew();
         answerRefresh(true, std::nullopt);
         if (c.stored) {
-            services.defaults->set(*c.stored, UserDefaultsKey::onboardingStatus);
+            services.defaults->setValue(*c.stored, UserDefaultsKey::onboardingStatus);
         }
+        services.defaults->unreadable = c.unreadable;
         {
             InSequence order;
             EXPECT_CALL(*services.cache, eraseCache()).Times(c.erasesCache ? 1 : 0);

@@ -140,6 +140,9 @@ public:
     }
     std::optional<PreferenceValue> storedValue(UserDefaultsKey key) override {
         std::lock_guard lock(mutex_);
+        if (unreadable) {
+            return std::nullopt;
+        }
         auto it = values_.find(key);
         return it == values_.end() ? std::nullopt : std::optional(it->second);
     }
@@ -147,6 +150,15 @@ public:
         std::lock_guard lock(mutex_);
         values_.erase(key);
     }
+    PreferenceState state(UserDefaultsKey key) override {
+        if (unreadable) {
+            return PreferenceState::unreadable;
+        }
+        return preferenceStateOf(key, storedValue(key));
+    }
+
+    // A preferences file that cannot be read: every key reads as nothing.
+    std::atomic<bool> unreadable = false;
 
 private:
     std::mutex mutex_;

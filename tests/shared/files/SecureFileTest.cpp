@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,10 +70,84 @@ TEST_F(SecureFileTest, FilesOthersCanUseAndSymbolicLinksAreRefused) {
     EXPECT_FALSE(fs::is_symlink(link));
 }
 
+FileError::Kind kindOfFailure(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const FileError& error) {
+        return error.kind;
+    }
+    ADD_FAILURE() << "no FileError";
+    return FileError::Kind::failed;
+}
+
+TEST_F(SecureFileTest, AWriteWhoseDirectorySyncFailsSaysItLanded) {
+    const fs::path file = directory / "item.json";
+    writeSecureFile(file, "old");
+    {
+        DirectorySyncFailureForTesting failingDisk(EIO);
+        try {
+            writeSecureFile(file, "new");
+            ADD_FAILURE() << "the failed directory fsync was not reported";
+        } catch (const FileError& error) {
+            EXPECT_TRUE(error.landed());
+            EXPECT_NE(error.description().find("in place"), std::string::npos) << error.description();
+        }
+        EXPECT_EQ(readSecureFile(file), "new");
+        EXPECT_EQ(kindOfFailure([&] { removeSecureFile(file); }), FileError::Kind::landedNotDurable);
+        EXPECT_FALSE(fs::exists(file));
+    }
+    // A write that fails before its rename changed nothing, and says so.
+    const auto kind = kindOfFailure([&] { writeSecureFile(directory / "missing" / "item.json", "new"); });
+    EXPECT_EQ(kind, FileError::Kind::failed);
+}
+
+TEST_F(SecureFileTest, AnUpdateSeesTheCurrentContentAndWritesOnlyWhatItIsGiven) {
+    const fs::path file = directory / "item.json";
+    std::vector<std::optional<std::string>> seen;
+    const auto append = [&](const std::optional<std::string>& current) -> std::optional<std::string> {
+        seen.push_back(current);
+        return current.value_or("") + "+";
+    };
+    EXPECT_EQ(updateSecureFile(file, append), FileUpdate::written);
+    EXPECT_EQ(updateSecureFile(file, append), FileUpdate::written);
+    EXPECT_EQ(updateSecureFile(file, [](const auto&) { return std::optional<std::string>(); }), FileUpdate::unchanged);
+    EXPECT_EQ(seen, (std::vector<std::optional<std::string>>{std::nullopt, "+"}));
+    EXPECT_EQ(readSecureFile(file), "++");
+    EXPECT_EQ(modeOf(lockPathFor(file)), 0600u);
+    EXPECT_EQ(lockPathFor(directory / "keychain-group.a.json"), directory / "keychain-group.a.lock");
+
+    // A change that throws leaves the file as it was.
+    EXPECT_THROW(updateSecureFile(file, [](const auto&) -> std::optional<std::string> { throw std::runtime_error("x"); }),
+                 std::runtime_error);
+    EXPECT_EQ(readSecureFile(file), "++");
+}
+
+TEST_F(SecureFileTest, AnUpdateReplacesARefusedFileOnlyWhenAskedAndNeverALink) {
+    const fs::path file = directory / "item.json";
+    writeSecureFile(file, "old");
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    const auto replace = [](const std::optional<std::string>& current) -> std::optional<std::string> {
+        EXPECT_EQ(current, std::nullopt);
+        return "new";
+    };
+    EXPECT_EQ(kindOfFailure([&] { updateSecureFile(file, replace); }), FileError::Kind::refused);
+    EXPECT_EQ(modeOf(file), 0644u);
+    EXPECT_EQ(updateSecureFile(file, replace, RefusedFile::replace), FileUpdate::written);
+    EXPECT_EQ(readSecureFile(file), "new");
+    EXPECT_EQ(modeOf(file), 0600u);
+
+    const fs::path link = directory / "link.json";
+    fs::create_symlink(file, link);
+    EXPECT_EQ(kindOfFailure([&] { updateSecureFile(link, replace, RefusedFile::replace); }),
+              FileError::Kind::symbolicLink);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readSecureFile(file), "new");
+}
+
 // Read-modify-write under the lock from several processes loses no update.
 TEST_F(SecureFileTest, LockedUpdatesFromSeveralProcessesAreAllKept) {
     const fs::path counter = directory / "counter";
-    const fs::path lock = directory / "counter.lock";
+    const fs::path lock = lockPathFor(counter);
     writeSecureFile(counter, "0");
     constexpr int processes = 4;
     constexpr int rounds = 50;
@@ -83,9 +159,9 @@ TEST_F(SecureFileTest, LockedUpdatesFromSeveralProcessesAreAllKept) {
             int status = 0;
             try {
                 for (int round = 0; round < rounds; ++round) {
-                    FileLock held(lock);
-                    const int value = std::stoi(*readSecureFile(counter));
-                    writeSecureFile(counter, std::to_string(value + 1));
+                    updateSecureFile(counter, [](const std::optional<std::string>& current) {
+                        return std::optional(std::to_string(std::stoi(*current) + 1));
+                    });
                 }
             } catch (...) {
                 status = 1;

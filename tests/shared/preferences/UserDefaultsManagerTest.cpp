@@ -5,7 +5,14 @@
 #include "shared/preferences/PreferencesFile.h"
 #include "shared/preferences/UserDefaultsManager.h"
 
+#include <QString>
+#include <QtGlobal>
+
 #include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -63,13 +70,115 @@ TEST_F(UserDefaultsManagerTest, OnlyExactJsonTypesAreRead) {
     EXPECT_EQ(defaults.value<bool>(UserDefaultsKey::isBioEnabled), true);
 }
 
-TEST_F(UserDefaultsManagerTest, AGroupReadableFileIsRefused) {
-    defaults.set(true, UserDefaultsKey::isBioEnabled);
+// Every warning logged while it lives.
+class LogCapture {
+public:
+    LogCapture() {
+        clear();
+        previous_ = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture() { qInstallMessageHandler(previous_); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::string text() const {
+        std::lock_guard guard(mutex());
+        std::string all;
+        for (const auto& line : lines()) {
+            all += line + "\n";
+        }
+        return all;
+    }
+    void clear() {
+        std::lock_guard guard(mutex());
+        lines().clear();
+    }
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex instance;
+        return instance;
+    }
+    static std::vector<std::string>& lines() {
+        static std::vector<std::string> instance;
+        return instance;
+    }
+    static void handle(QtMsgType, const QMessageLogContext&, const QString& message) {
+        std::lock_guard guard(mutex());
+        lines().push_back(message.toStdString());
+    }
+    QtMessageHandler previous_ = nullptr;
+};
+
+mode_t modeOf(const std::filesystem::path& path) {
     struct stat info {};
-    ASSERT_EQ(::stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
-    EXPECT_EQ(defaults.value<bool>(UserDefaultsKey::isBioEnabled), std::nullopt);
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 0777;
+}
+
+// A refused or damaged file is not "nothing stored": the keys read as their defaults, the
+// state says so, the problem is logged with the file's path, and the next write replaces the
+// file with a private one.
+TEST_F(UserDefaultsManagerTest, ARefusedOrDamagedFileIsLoggedReadAsDefaultsAndReplacedByTheNextWrite) {
+    const struct {
+        const char* name;
+        const char* json;
+        mode_t mode;
+        const char* logged;
+    } cases[] = {
+        {"group can read it", R"({"onboardingStatus": 2, "isBioEnabled": true})", 0640, "other users"},
+        {"others can write it", R"({"onboardingStatus": 2, "isBioEnabled": true})", 0602, "other users"},
+        {"unparsable", R"({"onboardingStatus": 2)", 0600, "not a JSON object"},
+        {"not an object", R"([2, true])", 0600, "not a JSON object"},
+        {"wrong types", R"({"onboardingStatus": "2", "isBioEnabled": 1})", 0600, "another type"},
+        {"no preference type", R"({"onboardingStatus": null, "isBioEnabled": [true]})", 0600, "another type"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        LogCapture log;
+        writeSecureFile(file, row.json);
+        ASSERT_EQ(::chmod(file.c_str(), row.mode), 0);
+        UserDefaultsManager fresh;
+        for (const auto key : {UserDefaultsKey::onboardingStatus, UserDefaultsKey::isBioEnabled}) {
+            EXPECT_EQ(fresh.state(key), PreferenceState::unreadable);
+        }
+        EXPECT_EQ(fresh.value<int>(UserDefaultsKey::onboardingStatus), std::nullopt);
+        EXPECT_EQ(fresh.value<bool>(UserDefaultsKey::isBioEnabled), std::nullopt);
+        EXPECT_NE(log.text().find(file.string()), std::string::npos) << log.text();
+        EXPECT_NE(log.text().find(row.logged), std::string::npos) << log.text();
+
+        fresh.set(3, UserDefaultsKey::onboardingStatus);
+        EXPECT_EQ(modeOf(file), 0600u);
+        EXPECT_EQ(fresh.state(UserDefaultsKey::onboardingStatus), PreferenceState::stored);
+        EXPECT_EQ(fresh.value<int>(UserDefaultsKey::onboardingStatus), 3);
+        EXPECT_EQ(fresh.state(UserDefaultsKey::isBioEnabled), PreferenceState::absent);
+    }
+}
+
+TEST_F(UserDefaultsManagerTest, ASymbolicLinkIsNeitherFollowedNorReplacedAndSaysSo) {
+    const auto elsewhere = group.path().parent_path() / "elsewhere.json";
+    writeSecureFile(elsewhere, R"({"onboardingStatus": 4})");
+    std::filesystem::create_symlink(elsewhere, file);
+    LogCapture log;
+    EXPECT_EQ(defaults.state(UserDefaultsKey::onboardingStatus), PreferenceState::unreadable);
+    EXPECT_EQ(defaults.value<int>(UserDefaultsKey::onboardingStatus), std::nullopt);
+    EXPECT_NE(log.text().find(file.string() + ": is a symbolic link"), std::string::npos) << log.text();
+    EXPECT_NE(log.text().find("left as it is"), std::string::npos) << log.text();
+
+    log.clear();
+    defaults.set(1, UserDefaultsKey::onboardingStatus);
+    EXPECT_TRUE(std::filesystem::is_symlink(file));
+    EXPECT_EQ(readSecureFile(elsewhere), R"({"onboardingStatus": 4})");
+    EXPECT_NE(log.text().find("left as it is"), std::string::npos) << log.text();
+}
+
+TEST_F(UserDefaultsManagerTest, NothingStoredIsAbsentAndLogsNothing) {
+    LogCapture log;
+    EXPECT_EQ(defaults.state(UserDefaultsKey::onboardingStatus), PreferenceState::absent);
+    defaults.set(true, UserDefaultsKey::isBioEnabled);
+    EXPECT_EQ(defaults.state(UserDefaultsKey::onboardingStatus), PreferenceState::absent);
+    EXPECT_EQ(defaults.state(UserDefaultsKey::isBioEnabled), PreferenceState::stored);
+    EXPECT_EQ(log.text(), "");
 }
 
 } // namespace
