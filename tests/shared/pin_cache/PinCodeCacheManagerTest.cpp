@@ -8,6 +8,7 @@
 #include "shared/crypto/DeviceKeyError.h"
 #include "shared/crypto/PlatformDeviceKeyStore.h"
 #include "shared/files/FileError.h"
+#include "shared/files/SecureFile.h"
 #include "shared/keychain/VarnelKeychainManager.h"
 #include "shared/pin_cache/PinCodeCacheError.h"
 #include "shared/pin_cache/PinCodeCacheManager.h"
@@ -49,7 +50,9 @@ public:
     std::optional<std::string> readEncoded(const std::string& key) override { return real.readEncoded(key); }
     bool clear() override { return real.clear(); }
     bool deleteItem(const std::string& key) override { return real.deleteItem(key); }
-    bool apply(const KeychainBatch& batch) override { return !failBatches && real.apply(batch); }
+    KeychainWrite write(const KeychainBatch& batch) override {
+        return failBatches ? KeychainWrite::failed : real.write(batch);
+    }
 };
 
 // The test device-key store with one of its operations made to fail as the files below it
@@ -335,6 +338,16 @@ TEST_P(PinCodeCacheManagerTest, TheAttemptLimitHoldsWhileTheRecordsAreWriteLocke
     // The next call finishes the erasure.
     EXPECT_FALSE(cache.isMasterPasswordSet());
     EXPECT_FALSE(hasPins());
+}
+
+// A count whose rename landed but whose directory sync failed is a count: the guess is
+// checked and counted, never refused as if the counter were unwritten.
+TEST_P(PinCodeCacheManagerTest, ACountThatLandedWithoutADurableDirectoryCounts) {
+    cache.initCache("right");
+    const DirectorySyncFailureForTesting failingSync(EIO);
+    EXPECT_EQ(cache.auth("wrong"), AuthResult(AuthResult::invalidMasterPassword{4}));
+    EXPECT_EQ(cache.auth("wrong"), AuthResult(AuthResult::invalidMasterPassword{3}));
+    EXPECT_EQ(cache.auth("right"), AuthResult(AuthResult::success{}));
 }
 
 // A counter that cannot be read as a number counts as spent: the guess is refused unchecked
