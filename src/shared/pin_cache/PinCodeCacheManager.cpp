@@ -309,7 +309,8 @@ void PinCodeCacheManager::eraseCache() {
     locked("eraseCache()", [&] { eraseLocked(); });
 }
 
-void PinCodeCacheManager::savePin(const std::string& serial, const std::string& pin) {
+void PinCodeCacheManager::savePin(const std::string& serial, const std::string& pin,
+                                  const std::string& serialNumber) {
     locked("savePin(for:pin:)", [&] {
         recoverLocked();
         const auto sealedCek = readBytes(cekKeychainKey, "savePin(for:pin:)");
@@ -319,23 +320,28 @@ void PinCodeCacheManager::savePin(const std::string& serial, const std::string& 
         const Bytes box = eraseWhenKeyLost("savePin(for:pin:)", [&] {
             return crypto_->encrypt(bytesOf(pin), *sealedCek, tagBytes());
         });
-        pinCodeStorage_->savePin(serial, box);
+        pinCodeStorage_->savePin(serial, box, serialNumber);
     });
 }
 
-std::string PinCodeCacheManager::getPin(const std::string& serial) {
+std::string PinCodeCacheManager::getPin(const std::string& serial, const std::string& serialNumber) {
     return locked("getPin(for:)", [&] {
         recoverLocked();
         const auto sealedCek = readBytes(cekKeychainKey, "getPin(for:)");
         if (!sealedCek) {
             fail("getPin(for:)", sourceLine(), "Something went wrong with reading CEK from keychain");
         }
-        const auto box = pinCodeStorage_->getPin(serial);
-        if (!box) {
+        const auto entry = pinCodeStorage_->getPin(serial);
+        if (!entry) {
             fail("getPin(for:)", sourceLine(), "Something went wrong with PIN retrieving");
         }
+        // Each wrong PIN spends one of the token's retries: a PIN saved for another token
+        // with the same serial, or before the full serial number was kept, is never sent.
+        if (entry->serialNumber != serialNumber) {
+            fail("getPin(for:)", sourceLine(), "The cached PIN was saved for another token");
+        }
         const SecureBytes pin = eraseWhenKeyLost("getPin(for:)", [&] {
-            return crypto_->decrypt(*box, *sealedCek, tagBytes());
+            return crypto_->decrypt(entry->encryptedPin, *sealedCek, tagBytes());
         });
         // A damaged PIN must not reach the token as replacement characters: each wrong PIN
         // spends one of the token's few retries.

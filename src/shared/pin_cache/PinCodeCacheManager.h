@@ -35,8 +35,8 @@ public:
     void auth() override;
     void initCache(const std::string& masterPassword) override;
     void deletePin(const std::string& serial) override;
-    void savePin(const std::string& serial, const std::string& pin) override;
-    std::string getPin(const std::string& serial) override;
+    void savePin(const std::string& serial, const std::string& pin, const std::string& serialNumber) override;
+    std::string getPin(const std::string& serial, const std::string& serialNumber) override;
     void changePassword(const std::string& masterPassword) override;
     bool isMasterPasswordSet() override;
     DeviceKeyBackend protection() override;

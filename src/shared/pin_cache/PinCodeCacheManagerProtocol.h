@@ -21,8 +21,11 @@ public:
     virtual void auth() = 0;
     virtual void initCache(const std::string& masterPassword) = 0;
     virtual void deletePin(const std::string& serial) = 0;
-    virtual void savePin(const std::string& serial, const std::string& pin) = 0;
-    virtual std::string getPin(const std::string& serial) = 0;
+    // serialNumber: the token's full serial number (Pkcs11TokenProtocol::serialNumber). The
+    // serial shown keeps only its low 32 bits, so two tokens can share a serial: a PIN is
+    // answered only to the token it was saved for, and never sent to another.
+    virtual void savePin(const std::string& serial, const std::string& pin, const std::string& serialNumber) = 0;
+    virtual std::string getPin(const std::string& serial, const std::string& serialNumber) = 0;
     virtual void changePassword(const std::string& masterPassword) = 0;
     // True when a master password guards a usable cache; fails when the cache cannot be read
     // (an unreadable keychain is never taken for "no master password").

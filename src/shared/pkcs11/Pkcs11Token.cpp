@@ -58,6 +58,7 @@ void Pkcs11Token::openOnExecutor() {
     const ParsedTokenInfo parsed = token_info_parser::parse(info);
     label_ = parsed.label;
     serial_ = parsed.serial;
+    serialNumber_ = parsed.serialNumber;
     tokenVersion_ = parsed.version;
     totalMemory_ = parsed.totalMemory;
 

@@ -185,6 +185,7 @@ ParsedTokenInfo parse(const CK_TOKEN_INFO& info) {
         fail(sourceLine());
     }
     parsed.serial = serialText(*number);
+    parsed.serialNumber = *serialField;
 
     const auto label = fixedFieldText(info.label);
     if (!label) {

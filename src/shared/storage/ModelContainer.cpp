@@ -33,9 +33,16 @@ CREATE INDEX PasskeyStorableInfo_keyId ON PasskeyStorableInfo(keyId);
 CREATE TABLE PinEntry (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     serial TEXT NOT NULL UNIQUE,
-    encryptedPin BLOB NOT NULL
+    encryptedPin BLOB NOT NULL,
+    serialNumber TEXT
 );
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;
+)sql";
+
+// From the first schema: the full serial number beside each PIN entry (empty in old entries).
+constexpr char fromVersion1[] = R"sql(
+ALTER TABLE PinEntry ADD COLUMN serialNumber TEXT;
+PRAGMA user_version = 2;
 )sql";
 
 } // namespace
@@ -52,6 +59,8 @@ ModelContainer::ModelContainer(std::optional<std::filesystem::path> path, std::c
         const auto version = statement.int64(0);
         if (version == 0) {
             connection.execute(schema);
+        } else if (version == 1) {
+            connection.execute(fromVersion1);
         } else if (version > schemaVersion) {
             throw SqliteError(SQLITE_MISMATCH, "the record store was written by a newer version (schema " +
                                                    std::to_string(version) + ")");

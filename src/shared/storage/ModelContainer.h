@@ -22,7 +22,7 @@ public:
     std::unique_ptr<SqliteConnection> makeContext() const;
     const std::filesystem::path& path() const { return path_; }
 
-    static constexpr int schemaVersion = 1;
+    static constexpr int schemaVersion = 2;
 
 private:
     std::filesystem::path path_;

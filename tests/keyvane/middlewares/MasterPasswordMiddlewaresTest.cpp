@@ -9,6 +9,7 @@
 #include "shared/redux/middlewares/OnValidateMasterPassword.h"
 #include "shared/storage/PinCodeStorageError.h"
 #include "MiddlewareHarness.h"
+#include "TokenFakes.h"
 
 namespace keyvane::testing {
 namespace {
@@ -190,22 +191,33 @@ TEST_F(CacheFixture, SettingBiometryAnswersEachOutcome) {
     }
 }
 
+// A PIN kept under the serial counts only when it was saved for this very token: another token
+// that shares the serial shown (it keeps 32 bits of the serial number), or an entry saved
+// before the full number was kept, has no PIN here.
 TEST_F(CacheFixture, StoredPinCheckAnswersExistAbsentOrTheError) {
     const auto failure = PinCodeStorageError(PinCodeStorageError::generalError{"getPin(for:)", 0, std::nullopt});
+    const auto entry = [](std::optional<std::string> serialNumber) {
+        return std::optional(PinEntry("A1", Bytes{1, 2, 3}, std::move(serialNumber)));
+    };
     struct Case {
         std::function<void(MockPinCodeStorage&)> script;
         std::string expected;
     };
     const Case cases[] = {
-        {[](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Return(Bytes{1, 2, 3})); },
+        {[&](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Return(entry("full-A1"))); },
          describe(AppAction::setPinExist{StoredPinState::exist})},
+        {[&](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Return(entry("another-A1"))); },
+         describe(AppAction::setPinExist{StoredPinState::absent})},
+        {[&](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Return(entry(std::nullopt))); },
+         describe(AppAction::setPinExist{StoredPinState::absent})},
         {[](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Return(std::nullopt)); },
          describe(AppAction::setPinExist{StoredPinState::absent})},
         {[&](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Throw(failure)); },
          describe(AppAction::handleError{failure})},
     };
     for (const auto& c : cases) {
-        Services services;
+        TokenServices services;
+        services.manager->plug("A1");
         c.script(*services.pins);
         EXPECT_CALL(*services.cache, isMasterPasswordSet()).Times(0);
         auto middleware = services.make<OnCheckHasPinForToken<AppAction>>();

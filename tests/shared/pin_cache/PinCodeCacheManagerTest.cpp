@@ -91,8 +91,8 @@ private:
 // Records that refuse every call, standing for a registry value that must not be reached.
 class RefusingPinStorage final : public PinCodeStorageProtocol {
 public:
-    void savePin(const std::string&, const Bytes&) override { refuse(); }
-    std::optional<Bytes> getPin(const std::string&) override { refuse(); }
+    void savePin(const std::string&, const Bytes&, const std::string&) override { refuse(); }
+    std::optional<PinEntry> getPin(const std::string&) override { refuse(); }
     void deletePin(const std::string&) override { refuse(); }
     void clean() override { refuse(); }
     bool hasPins() override { refuse(); }
@@ -177,22 +177,22 @@ protected:
 TEST_P(PinCodeCacheManagerTest, CachedPinsRoundTripUnderTheMasterPassword) {
     EXPECT_FALSE(cache.isMasterPasswordSet());
     EXPECT_EQ(cache.protection(), DeviceKeyBackend::none);
-    EXPECT_EQ(failureText([&] { cache.savePin("S", "1"); }), "Something went wrong with reading CEK from keychain");
+    EXPECT_EQ(failureText([&] { cache.savePin("S", "1", "sn-S"); }), "Something went wrong with reading CEK from keychain");
     cache.initCache("correct horse");
     EXPECT_TRUE(cache.isMasterPasswordSet());
     EXPECT_EQ(cache.protection(), GetParam() == "tpm" ? DeviceKeyBackend::tpm : DeviceKeyBackend::file);
     EXPECT_EQ(cache.auth("correct horse"), AuthResult(AuthResult::success{}));
 
-    cache.savePin("S1", "пин-1234");
-    cache.savePin("S2", "0000");
-    cache.savePin("S2", "1111");
-    EXPECT_EQ(cache.getPin("S1"), "пин-1234");
-    EXPECT_EQ(cache.getPin("S2"), "1111");
+    cache.savePin("S1", "пин-1234", "sn-S1");
+    cache.savePin("S2", "0000", "sn-S2");
+    cache.savePin("S2", "1111", "sn-S2");
+    EXPECT_EQ(cache.getPin("S1", "sn-S1"), "пин-1234");
+    EXPECT_EQ(cache.getPin("S2", "sn-S2"), "1111");
     std::string function;
-    EXPECT_EQ(failureText([&] { cache.getPin("S3"); }, &function), "Something went wrong with PIN retrieving");
+    EXPECT_EQ(failureText([&] { cache.getPin("S3", "sn-S3"); }, &function), "Something went wrong with PIN retrieving");
     EXPECT_EQ(function, "getPin(for:)");
     cache.deletePin("S1");
-    EXPECT_EQ(failureText([&] { cache.getPin("S1"); }), "Something went wrong with PIN retrieving");
+    EXPECT_EQ(failureText([&] { cache.getPin("S1", "sn-S1"); }), "Something went wrong with PIN retrieving");
 
     const auto salt = Dependencies::get(keychainManager)->get<Bytes>(Key::saltKeychainKey);
     ASSERT_TRUE(salt);
@@ -206,7 +206,7 @@ TEST_P(PinCodeCacheManagerTest, FifthConsecutiveFailureErasesTheCacheButNotTheRe
     tokens.syncToken(TokenInfo{"L", "M", "S", "1.0", 1, 1, true});
     Dependencies::get(userDefaultsManager)->set(3, UserDefaultsKey::onboardingStatus);
     cache.initCache("right");
-    cache.savePin("S", "1234");
+    cache.savePin("S", "1234", "sn-S");
 
     for (const int remaining : {4, 3, 2, 1}) {
         EXPECT_EQ(cache.auth("wrong"), AuthResult(AuthResult::invalidMasterPassword{remaining}));
@@ -220,7 +220,7 @@ TEST_P(PinCodeCacheManagerTest, FifthConsecutiveFailureErasesTheCacheButNotTheRe
     for (const char* key : {Key::cekKeychainKey, Key::hashKeychainKey, Key::saltKeychainKey, Key::failedAuthKeychainKey}) {
         EXPECT_EQ(item(key), std::nullopt) << key;
     }
-    EXPECT_EQ(failureText([&] { cache.getPin("S"); }), "Something went wrong with reading CEK from keychain");
+    EXPECT_EQ(failureText([&] { cache.getPin("S", "sn-S"); }), "Something went wrong with reading CEK from keychain");
     EXPECT_EQ(tokens.listTokens().size(), 1u);
     EXPECT_EQ(Dependencies::get(userDefaultsManager)->value<int>(UserDefaultsKey::onboardingStatus), 3);
 }
@@ -240,9 +240,9 @@ TEST_P(PinCodeCacheManagerTest, OnlyConsecutiveFailuresCount) {
 
 TEST_P(PinCodeCacheManagerTest, ChangingThePasswordKeepsPinsAndAFailedChangeKeepsTheOldOne) {
     cache.initCache("old");
-    cache.savePin("S", "4321");
+    cache.savePin("S", "4321", "sn-S");
     cache.changePassword("new");
-    EXPECT_EQ(cache.getPin("S"), "4321");
+    EXPECT_EQ(cache.getPin("S", "sn-S"), "4321");
     EXPECT_EQ(cache.auth("old"), AuthResult(AuthResult::invalidMasterPassword{4}));
     EXPECT_EQ(cache.auth("new"), AuthResult(AuthResult::success{}));
 
@@ -255,12 +255,12 @@ TEST_P(PinCodeCacheManagerTest, ChangingThePasswordKeepsPinsAndAFailedChangeKeep
 
 TEST_P(PinCodeCacheManagerTest, SettingUpAgainClearsPinsSealedUnderTheOldKey) {
     cache.initCache("first");
-    cache.savePin("S", "1234");
+    cache.savePin("S", "1234", "sn-S");
     cache.initCache("second");
     EXPECT_FALSE(hasPins());
-    EXPECT_EQ(failureText([&] { cache.getPin("S"); }), "Something went wrong with PIN retrieving");
-    cache.savePin("S", "5678");
-    EXPECT_EQ(cache.getPin("S"), "5678");
+    EXPECT_EQ(failureText([&] { cache.getPin("S", "sn-S"); }), "Something went wrong with PIN retrieving");
+    cache.savePin("S", "5678", "sn-S");
+    EXPECT_EQ(cache.getPin("S", "sn-S"), "5678");
     EXPECT_EQ(cache.auth("first"), AuthResult(AuthResult::invalidMasterPassword{4}));
 }
 
@@ -291,7 +291,7 @@ TEST_P(PinCodeCacheManagerTest, ASetUpThatFailsAtAnyStepLeavesTheOldCacheWholeOr
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);
         cache.initCache("old");
-        cache.savePin("S", "2468");
+        cache.savePin("S", "2468", "sn-S");
         c.fault(true);
         std::string function;
         EXPECT_NE(failureText([&] { cache.initCache("new"); }, &function), "no failure");
@@ -300,18 +300,18 @@ TEST_P(PinCodeCacheManagerTest, ASetUpThatFailsAtAnyStepLeavesTheOldCacheWholeOr
         if (c.oldCacheWhole) {
             EXPECT_TRUE(cache.isMasterPasswordSet());
             EXPECT_EQ(cache.auth("old"), AuthResult(AuthResult::success{}));
-            EXPECT_EQ(cache.getPin("S"), "2468");
+            EXPECT_EQ(cache.getPin("S", "sn-S"), "2468");
         } else {
             EXPECT_FALSE(cache.isMasterPasswordSet());
             EXPECT_EQ(cache.protection(), DeviceKeyBackend::none);
             EXPECT_FALSE(deviceKeyExists());
             EXPECT_FALSE(hasPins());
-            EXPECT_EQ(failureText([&] { cache.getPin("S"); }), "Something went wrong with reading CEK from keychain");
+            EXPECT_EQ(failureText([&] { cache.getPin("S", "sn-S"); }), "Something went wrong with reading CEK from keychain");
         }
         // Nothing of the failed attempt is in the way of the next set-up.
         cache.initCache("new");
-        cache.savePin("T", "1357");
-        EXPECT_EQ(cache.getPin("T"), "1357");
+        cache.savePin("T", "1357", "sn-T");
+        EXPECT_EQ(cache.getPin("T", "sn-T"), "1357");
         EXPECT_EQ(cache.auth("new"), AuthResult(AuthResult::success{}));
     }
 }
@@ -320,7 +320,7 @@ TEST_P(PinCodeCacheManagerTest, ASetUpThatFailsAtAnyStepLeavesTheOldCacheWholeOr
 // limit still ends the guessing, and the right password opens nothing afterwards.
 TEST_P(PinCodeCacheManagerTest, TheAttemptLimitHoldsWhileTheRecordsAreWriteLocked) {
     cache.initCache("right");
-    cache.savePin("S", "2468");
+    cache.savePin("S", "2468", "sn-S");
     {
         WriteLockedDatabase writeLock(group.path() / "records.sqlite");
         for (const int remaining : {4, 3, 2, 1}) {
@@ -332,7 +332,7 @@ TEST_P(PinCodeCacheManagerTest, TheAttemptLimitHoldsWhileTheRecordsAreWriteLocke
             EXPECT_EQ(failureText([&] { cache.auth(password); }), "Failed to retrieve stored credentials");
         }
         EXPECT_FALSE(cache.isMasterPasswordSet());
-        EXPECT_EQ(failureText([&] { cache.getPin("S"); }), "Something went wrong with reading CEK from keychain");
+        EXPECT_EQ(failureText([&] { cache.getPin("S", "sn-S"); }), "Something went wrong with reading CEK from keychain");
         EXPECT_TRUE(hasPins()); // the entries wait for the lock to go
     }
     // The next call finishes the erasure.
@@ -364,7 +364,7 @@ TEST_P(PinCodeCacheManagerTest, ADamagedCounterBlocksBeforeAnyComparison) {
 // master password", and a set-up tried meanwhile keeps the old device key.
 TEST_P(PinCodeCacheManagerTest, AnUnreadableKeychainIsAnErrorAndASetUpKeepsTheOldKey) {
     cache.initCache("old");
-    cache.savePin("S", "2468");
+    cache.savePin("S", "2468", "sn-S");
     const fs::path items = group.path() / "keychain-group.Keyvane.shared.json";
     ASSERT_TRUE(fs::exists(items));
     fs::permissions(items, fs::perms::group_read | fs::perms::others_read, fs::perm_options::add);
@@ -373,25 +373,36 @@ TEST_P(PinCodeCacheManagerTest, AnUnreadableKeychainIsAnErrorAndASetUpKeepsTheOl
     EXPECT_EQ(function, "isMasterPasswordSet()");
     EXPECT_NE(failureText([&] { cache.initCache("new"); }), "no failure");
     EXPECT_NE(failureText([&] { cache.auth("old"); }), "no failure");
-    EXPECT_NE(failureText([&] { cache.getPin("S"); }), "no failure");
+    EXPECT_NE(failureText([&] { cache.getPin("S", "sn-S"); }), "no failure");
     fs::permissions(items, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_TRUE(cache.isMasterPasswordSet());
     EXPECT_EQ(cache.auth("old"), AuthResult(AuthResult::success{}));
-    EXPECT_EQ(cache.getPin("S"), "2468");
+    EXPECT_EQ(cache.getPin("S", "sn-S"), "2468");
+}
+
+// Two tokens whose serial numbers differ only above the 32 bits the serial shows share one
+// serial: the PIN cached for one is never answered for the other (each wrong PIN would spend
+// one of its retries).
+TEST_P(PinCodeCacheManagerTest, APinIsAnsweredOnlyForTheTokenItWasSavedFor) {
+    cache.initCache("pw");
+    cache.savePin("0000000001", "1111", "0000000100000001");
+    EXPECT_EQ(failureText([&] { cache.getPin("0000000001", "0000000200000001"); }),
+              "The cached PIN was saved for another token");
+    EXPECT_EQ(cache.getPin("0000000001", "0000000100000001"), "1111");
 }
 
 TEST_P(PinCodeCacheManagerTest, APinThatIsNotUtf8IsRefusedRatherThanSentToTheToken) {
     cache.initCache("pw");
-    cache.savePin("S", std::string("12\xff\xfe", 4));
-    EXPECT_EQ(failureText([&] { cache.getPin("S"); }), "The cached PIN is not valid UTF-8");
+    cache.savePin("S", std::string("12\xff\xfe", 4), "sn-S");
+    EXPECT_EQ(failureText([&] { cache.getPin("S", "sn-S"); }), "The cached PIN is not valid UTF-8");
 }
 
 TEST_P(PinCodeCacheManagerTest, NoFileOfTheGroupHoldsAPinOrThePasswordInClear) {
     const std::string pin = "Z9q-secret-PIN-7431";
     const std::string password = "Master-Password-8812";
     cache.initCache(password);
-    cache.savePin("S", pin);
-    ASSERT_EQ(cache.getPin("S"), pin);
+    cache.savePin("S", pin, "sn-S");
+    ASSERT_EQ(cache.getPin("S", "sn-S"), pin);
     int files = 0;
     for (const auto& entry : fs::recursive_directory_iterator(group.path())) {
         if (!entry.is_regular_file()) {
@@ -411,10 +422,10 @@ TEST_P(PinCodeCacheManagerTest, NoFileOfTheGroupHoldsAPinOrThePasswordInClear) {
 // registry holds something else (the records' fatal placeholder, say), still reaches them.
 TEST_P(PinCodeCacheManagerTest, CallsReachTheServicesTheCacheWasMadeWith) {
     cache.initCache("pw");
-    cache.savePin("S", "1357");
+    cache.savePin("S", "1357", "sn-S");
     Dependencies::install(pinCodeStorage, std::shared_ptr<PinCodeStorageProtocol>(std::make_shared<RefusingPinStorage>()));
     std::string pin;
-    std::thread([&] { pin = cache.getPin("S"); }).join();
+    std::thread([&] { pin = cache.getPin("S", "sn-S"); }).join();
     EXPECT_EQ(pin, "1357");
 }
 
@@ -438,7 +449,7 @@ TEST_P(PinCodeCacheManagerTest, BiometricCheckFailuresLeaveAsTheCachesError) {
 // Two processes guessing at once: every guess counts, and together they reach the limit.
 TEST_P(PinCodeCacheManagerTest, TwoProcessesMakingThreeWrongAttemptsEachEndBlocked) {
     cache.initCache("right");
-    cache.savePin("S", "1234");
+    cache.savePin("S", "1234", "sn-S");
     int results[2];
     ASSERT_EQ(::pipe(results), 0);
     std::vector<pid_t> children;
@@ -547,7 +558,7 @@ protected:
 // password is refused too until a count can be written again.
 TEST_F(PinCodeCacheOnFullDiskTest, GuessesThatCannotBeCountedAreNeverChecked) {
     cache->initCache("right");
-    cache->savePin("S", "2468");
+    cache->savePin("S", "2468", "sn-S");
     disk.fill();
     const std::string refused = "The failed-attempt counter cannot be written; the master password was not checked";
     for (int guess = 0; guess < 8; ++guess) {
@@ -557,7 +568,7 @@ TEST_F(PinCodeCacheOnFullDiskTest, GuessesThatCannotBeCountedAreNeverChecked) {
     disk.release();
     EXPECT_EQ(cache->auth("wrong"), AuthResult(AuthResult::invalidMasterPassword{4}));
     EXPECT_EQ(cache->auth("right"), AuthResult(AuthResult::success{}));
-    EXPECT_EQ(cache->getPin("S"), "2468");
+    EXPECT_EQ(cache->getPin("S", "sn-S"), "2468");
 }
 
 // The device-key error behind a PIN cache failure: its cause, or the cause of a crypto step.
@@ -580,7 +591,7 @@ class PinCodeCacheOnTpmTest : public ::testing::Test {
 protected:
     PinCodeCacheOnTpmTest() {
         cache.initCache("master");
-        cache.savePin("S", "2468");
+        cache.savePin("S", "2468", "sn-S");
     }
 
     test_support::DeviceKeyBackendUnderTest backend{"tpm"};
@@ -600,17 +611,17 @@ TEST_F(PinCodeCacheOnTpmTest, TheCacheSurvivesARestartAndReadsItsPins) {
     tpm.stop();
     tpm.start();
     PinCodeCacheManager restarted;
-    EXPECT_EQ(restarted.getPin("S"), "2468");
+    EXPECT_EQ(restarted.getPin("S", "sn-S"), "2468");
     EXPECT_EQ(restarted.auth("master"), AuthResult(AuthResult::success{}));
     EXPECT_EQ(tpm.loadedHandles(), 0u);
 }
 
 TEST_F(PinCodeCacheOnTpmTest, AClearedTpmErasesTheCacheWithAClearError) {
     tpm.clear();
-    for (const auto& operation : std::vector<std::function<void()>>{[&] { cache.getPin("S"); },
-                                                                     [&] { cache.savePin("T", "1357"); }}) {
+    for (const auto& operation : std::vector<std::function<void()>>{[&] { cache.getPin("S", "sn-S"); },
+                                                                     [&] { cache.savePin("T", "1357", "sn-T"); }}) {
         cache.initCache("master");
-        cache.savePin("S", "2468");
+        cache.savePin("S", "2468", "sn-S");
         tpm.clear();
         const auto cause = deviceKeyCause(operation);
         ASSERT_TRUE(cause);
@@ -622,8 +633,8 @@ TEST_F(PinCodeCacheOnTpmTest, AClearedTpmErasesTheCacheWithAClearError) {
     }
     // Set up again, on a new key of the same TPM.
     cache.initCache("new master");
-    cache.savePin("S", "1111");
-    EXPECT_EQ(cache.getPin("S"), "1111");
+    cache.savePin("S", "1111", "sn-S");
+    EXPECT_EQ(cache.getPin("S", "sn-S"), "1111");
     EXPECT_EQ(keyBackend(), DeviceKeyBackend::tpm);
 }
 
@@ -640,7 +651,7 @@ TEST_F(PinCodeCacheOnTpmTest, AConfiguredTpmThatFailsIsReportedAndNeverReplacedB
     tpm.start();
     EXPECT_EQ(cache.protection(), DeviceKeyBackend::tpm);
     EXPECT_EQ(cache.auth("master"), AuthResult(AuthResult::success{}));
-    EXPECT_EQ(cache.getPin("S"), "2468");
+    EXPECT_EQ(cache.getPin("S", "sn-S"), "2468");
 }
 
 // Another live TPM answering in place of the one that made the key (a leftover software TPM
@@ -648,25 +659,25 @@ TEST_F(PinCodeCacheOnTpmTest, AConfiguredTpmThatFailsIsReportedAndNeverReplacedB
 TEST_F(PinCodeCacheOnTpmTest, AnotherLiveTpmInItsPlaceErasesNothing) {
     test_support::SoftwareTpm other;
     ::setenv("KEYVANE_TPM_TCTI", other.tcti().c_str(), 1);
-    const auto cause = deviceKeyCause([&] { cache.getPin("S"); });
+    const auto cause = deviceKeyCause([&] { cache.getPin("S", "sn-S"); });
     ASSERT_TRUE(cause);
     EXPECT_TRUE(cause->is<DeviceKeyError::tpmUnavailable>()) << cause->description();
     EXPECT_TRUE(cache.isMasterPasswordSet());
     EXPECT_TRUE(hasPins());
     EXPECT_EQ(other.loadedHandles(), 0u);
     ::setenv("KEYVANE_TPM_TCTI", tpm.tcti().c_str(), 1);
-    EXPECT_EQ(cache.getPin("S"), "2468");
+    EXPECT_EQ(cache.getPin("S", "sn-S"), "2468");
 }
 
 TEST_F(PinCodeCacheOnTpmTest, AnUnreachableTpmFailsWithoutErasingAnything) {
     tpm.stop();
-    const auto cause = deviceKeyCause([&] { cache.getPin("S"); });
+    const auto cause = deviceKeyCause([&] { cache.getPin("S", "sn-S"); });
     ASSERT_TRUE(cause);
     EXPECT_TRUE(cause->is<DeviceKeyError::tpmUnavailable>());
     EXPECT_TRUE(cache.isMasterPasswordSet());
     EXPECT_TRUE(hasPins());
     tpm.start();
-    EXPECT_EQ(cache.getPin("S"), "2468");
+    EXPECT_EQ(cache.getPin("S", "sn-S"), "2468");
 }
 
 } // namespace
