@@ -16,8 +16,14 @@ MasterPasswordState currentMasterPasswordState(PinCodeCacheManagerProtocol& cach
 }
 
 void StateRefresh::run(const AppActionSink& sink) const {
+    // The cache first: reading it finishes an erasure that a failure interrupted, which the
+    // PIN count then reflects.
+    const MasterPasswordState masterPassword = currentMasterPasswordState(*pinCodeCacheManager, *laContextWrapper);
+    const std::optional<DeviceKeyBackend> protection =
+        masterPassword == MasterPasswordState::disabled ? std::nullopt
+                                                        : std::optional(pinCodeCacheManager->protection());
     sink.yield(AppAction::setPinCacheHasPins{pinCodeStorage->hasPins()});
-    sink.yield(AppAction::updateMasterPasswordState{currentMasterPasswordState(*pinCodeCacheManager, *laContextWrapper)});
+    sink.yield(AppAction::updateMasterPasswordState{masterPassword, protection});
     sink.yield(AppAction::updateBiometryType{laContextWrapper->biometryType()});
     auto tokens = tokenStorage->listTokens();
     auto credentials = credentialsStorage->fetchAllCredentials();

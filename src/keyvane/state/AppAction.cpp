@@ -68,7 +68,11 @@ std::string AppAction::description() const {
                 return std::string("setBiometry(") + (a.enabled ? "true" : "false") +
                        ", isOnboarding: " + (a.isOnboarding ? "true" : "false") + ")";
             },
-            [](const updateMasterPasswordState& a) { return "updateMasterPasswordState(" + streamed(a.state) + ")"; },
+            [](const updateMasterPasswordState& a) {
+                return "updateMasterPasswordState(" + streamed(a.state) +
+                       (a.protection && *a.protection != DeviceKeyBackend::none ? ", protection: " + streamed(*a.protection)
+                                                                          : std::string()) + ")";
+            },
             [](const receiveTokenEvents& a) {
                 return "receiveTokenEvents(" + joined(a.events, streamed<TokenMonitoringEvent>) + ")";
             },

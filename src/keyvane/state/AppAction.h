@@ -6,6 +6,7 @@
 #include "shared/biometrics/StoredPinState.h"
 #include "shared/errors/CaseEnum.h"
 #include "shared/errors/Error.h"
+#include "shared/model/DeviceKeyBackend.h"
 #include "shared/model/TokenInfo.h"
 #include "shared/redux/LoginViewState.h"
 #include "shared/redux/MasterPasswordState.h"
@@ -50,7 +51,16 @@ struct setBiometry {
     bool isOnboarding = false;
 };
 struct updateMasterPasswordState {
+    // A constructor rather than an aggregate, so senders that know nothing of the protection
+    // name only the state.
+    updateMasterPasswordState(MasterPasswordState state = MasterPasswordState::disabled,
+                              std::optional<DeviceKeyBackend> protection = std::nullopt)
+        : state(state), protection(protection) {}
+
     MasterPasswordState state = MasterPasswordState::disabled;
+    // What protects the cache, when the sender read it; without it the state keeps what it
+    // knew (none once the master password is off).
+    std::optional<DeviceKeyBackend> protection;
 };
 struct receiveTokenEvents {
     std::vector<TokenMonitoringEvent> events; // in arrival order

@@ -37,6 +37,11 @@ public:
     void operator()(const AppAction::updateBiometryType& action) { state_.biometryType = action.type; }
     void operator()(const AppAction::updateMasterPasswordState& action) {
         state_.masterPasswordState = action.state;
+        if (action.state == MasterPasswordState::disabled) {
+            state_.pinCacheState.protection = DeviceKeyBackend::none;
+        } else if (action.protection) {
+            state_.pinCacheState.protection = *action.protection;
+        }
         // Without a master password there is nothing to unlock: enter the PIN instead. The
         // reverse never happens by itself; the user chooses a token again.
         auto& pane = state_.loginViewState.loginDisplayViewState;

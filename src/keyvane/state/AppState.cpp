@@ -51,6 +51,7 @@ std::ostream& operator<<(std::ostream& out, const AppState& state) {
     }
     return out << "], passkeys: " << state.credentialListState.credentials.size()
                << ", hasPins: " << (state.pinCacheState.hasPins ? "true" : "false")
+               << ", protection: " << state.pinCacheState.protection
                << ", biometry: " << describeBiometry(state.biometryType) << ", masterPassword: " << state.masterPasswordState << "}";
 }
 

@@ -197,6 +197,26 @@ SecureBytes CryptoManager::hash(const std::string& password, ByteView salt, int 
                                       "Something went wrong with password hashing");
 }
 
+DeviceKeyBackend CryptoManager::kekBackend(ByteView tag) {
+    try {
+        return Dependencies::get(deviceKeyStore)->backendOf(toBytes(tag));
+    } catch (...) {
+        failWithCurrent("kekBackend(with:)", sourceLine());
+    }
+}
+
+void CryptoManager::moveKEK(ByteView from, ByteView to) {
+    try {
+        if (!Dependencies::get(deviceKeyStore)->moveKey(toBytes(from), toBytes(to))) {
+            fail("moveKEK(from:to:)", sourceLine(), "Something went wrong with key pair retrieval");
+        }
+    } catch (const CryptoManagerError&) {
+        throw;
+    } catch (...) {
+        failWithCurrent("moveKEK(from:to:)", sourceLine());
+    }
+}
+
 void CryptoManager::deleteKEK(ByteView tag) {
     try {
         Dependencies::get(deviceKeyStore)->deleteKey(toBytes(tag));

@@ -19,6 +19,8 @@ public:
     Bytes encryptCEK(ByteView cek, const SecureBytes& kek) override;
     SecureBytes deriveKEK(const DeviceKey& privateKey, const Bytes& publicKey) override;
     EnclaveKeys getKeysFromEnclave(ByteView tag) override;
+    DeviceKeyBackend kekBackend(ByteView tag) override;
+    void moveKEK(ByteView from, ByteView to) override;
 };
 
 // The AES-256-GCM primitives in the combined layout; answer nothing when the key is not 32

@@ -42,6 +42,10 @@ public:
     // ECDH of the private key with the public key, then the X9.63 KDF (SHA-256, 32 bytes).
     virtual SecureBytes deriveKEK(const DeviceKey& privateKey, const Bytes& publicKey) = 0;
     virtual EnclaveKeys getKeysFromEnclave(ByteView tag) = 0;
+    // Which backend holds the device key of the tag, from what is stored (no TPM is asked).
+    virtual DeviceKeyBackend kekBackend(ByteView tag) = 0;
+    // The device key of `from` becomes the key of `to` (see DeviceKeyStoreProtocol::moveKey).
+    virtual void moveKEK(ByteView from, ByteView to) = 0;
 };
 
 inline constexpr int pbkdf2Iterations = 600000;

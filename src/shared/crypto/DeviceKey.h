@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/dependencies/DependencyRegistry.h"
+#include "shared/model/DeviceKeyBackend.h"
 #include "shared/utils/Bytes.h"
 #include "shared/utils/SecureMemory.h"
 
@@ -32,6 +33,13 @@ public:
     virtual std::shared_ptr<const DeviceKey> findKey(const Bytes& tag) = 0;
     // True when a key was removed; false when the tag had none.
     virtual bool deleteKey(const Bytes& tag) = 0;
+    // Which backend holds the key of the tag (none when there is none), from what is stored
+    // alone: an unreachable TPM still holds its key.
+    virtual DeviceKeyBackend backendOf(const Bytes& tag) const = 0;
+    // The key of `from` becomes the key of `to`, replacing whatever `to` had; `from` is left
+    // without a key. Each step is atomic: a crash in between leaves both tags with the same
+    // key, and moving again finishes the move. False when `from` has no key.
+    virtual bool moveKey(const Bytes& from, const Bytes& to) = 0;
 };
 
 // Live: the TPM where one is usable, else a file (PlatformDeviceKeyStore). Test: the same,

@@ -41,4 +41,21 @@ std::shared_ptr<const DeviceKey> FileDeviceKeyStore::findKey(const Bytes& tag) {
 
 bool FileDeviceKeyStore::deleteKey(const Bytes& tag) { return removeSecureFile(pathFor(tag)); }
 
+DeviceKeyBackend FileDeviceKeyStore::backendOf(const Bytes& tag) const {
+    return fs::exists(pathFor(tag)) ? DeviceKeyBackend::file : DeviceKeyBackend::none;
+}
+
+bool FileDeviceKeyStore::moveKey(const Bytes& from, const Bytes& to) { return moveKeyFile(pathFor(from), pathFor(to)); }
+
+bool moveKeyFile(const fs::path& from, const fs::path& to) {
+    auto content = readSecureFile(from);
+    if (!content) {
+        return false;
+    }
+    WipeOnExit wipeContent(*content);
+    writeSecureFile(to, *content);
+    removeSecureFile(from);
+    return true;
+}
+
 } // namespace keyvane

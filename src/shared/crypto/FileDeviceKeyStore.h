@@ -18,11 +18,17 @@ public:
     void createKey(const Bytes& tag) override;
     std::shared_ptr<const DeviceKey> findKey(const Bytes& tag) override;
     bool deleteKey(const Bytes& tag) override;
+    DeviceKeyBackend backendOf(const Bytes& tag) const override;
+    bool moveKey(const Bytes& from, const Bytes& to) override;
 
     std::filesystem::path pathFor(const Bytes& tag) const;
 
 private:
     std::optional<std::filesystem::path> directory_;
 };
+
+// Moves a key file of ours: written whole under the new name (replacing what was there), then
+// removed under the old one. False when there is no file to move.
+bool moveKeyFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
 } // namespace keyvane

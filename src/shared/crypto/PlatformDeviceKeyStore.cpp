@@ -63,12 +63,8 @@ void PlatformDeviceKeyStore::createKey(const Bytes& tag) {
     // The old key goes first, whichever backend holds it: afterwards only the new one exists.
     deleteKey(tag);
     if (const auto configured = tcti()) {
-        try {
-            TpmDeviceKeyStore(*configured, directory_).createKey(tag);
-            return;
-        } catch (const DeviceKeyError&) {
-            // No usable TPM after all (unreachable, owner hierarchy locked): the file backend.
-        }
+        TpmDeviceKeyStore(*configured, directory_).createKey(tag);
+        return;
     }
     FileDeviceKeyStore(directory_).createKey(tag);
 }
@@ -89,6 +85,22 @@ std::shared_ptr<const DeviceKey> PlatformDeviceKeyStore::findKey(const Bytes& ta
         break;
     }
     return nullptr;
+}
+
+bool PlatformDeviceKeyStore::moveKey(const Bytes& from, const Bytes& to) {
+    const TpmDeviceKeyStore tpmKeys("", directory_);
+    const FileDeviceKeyStore fileKeys(directory_);
+    switch (backendOf(from)) {
+    case DeviceKeyBackend::tpm:
+        removeSecureFile(fileKeys.pathFor(to));
+        return moveKeyFile(tpmKeys.pathFor(from), tpmKeys.pathFor(to));
+    case DeviceKeyBackend::file:
+        removeSecureFile(tpmKeys.pathFor(to));
+        return moveKeyFile(fileKeys.pathFor(from), fileKeys.pathFor(to));
+    case DeviceKeyBackend::none:
+        break;
+    }
+    return false;
 }
 
 bool PlatformDeviceKeyStore::deleteKey(const Bytes& tag) {

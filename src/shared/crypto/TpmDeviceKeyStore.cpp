@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace keyvane {
 
@@ -20,8 +21,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // Marks the file as ours and its layout: magic, marshalled TPM2B_PUBLIC, marshalled
-// TPM2B_PRIVATE, nothing after.
-constexpr char fileMagic[8] = {'K', 'V', 'T', 'P', 'M', 'D', 'K', '1'};
+// TPM2B_PRIVATE, then (from the second layout on) the marshalled TPM2B_NAME of the TPM's
+// endorsement identity, nothing after. Files of the first layout are still read.
+constexpr char fileMagic[8] = {'K', 'V', 'T', 'P', 'M', 'D', 'K', '2'};
+constexpr char firstLayoutMagic[8] = {'K', 'V', 'T', 'P', 'M', 'D', 'K', '1'};
 constexpr std::size_t coordinateLength = 32;
 constexpr TPMA_OBJECT keyAttributes = TPMA_OBJECT_FIXEDTPM | TPMA_OBJECT_FIXEDPARENT |
                                       TPMA_OBJECT_SENSITIVEDATAORIGIN | TPMA_OBJECT_USERWITHAUTH |
@@ -118,9 +121,10 @@ TPM2B_PUBLIC eccTemplate(TPMA_OBJECT attributes) {
     return result;
 }
 
-// The owner hierarchy's ECC storage key in its common template: derived from the owner seed,
-// so it is the same key at every creation until the TPM is cleared.
-Transient createPrimary(const TpmContext& tpm) {
+// An ECC storage key of the hierarchy (the owner's unless said) in its common template:
+// derived from the hierarchy's seed, so it is the same key at every creation until the seed
+// changes (clearing the TPM changes the owner's).
+Transient createPrimary(const TpmContext& tpm, ESYS_TR hierarchy = ESYS_TR_RH_OWNER) {
     TPM2B_PUBLIC templ = eccTemplate(TPMA_OBJECT_RESTRICTED | TPMA_OBJECT_DECRYPT | TPMA_OBJECT_FIXEDTPM |
                                      TPMA_OBJECT_FIXEDPARENT | TPMA_OBJECT_SENSITIVEDATAORIGIN |
                                      TPMA_OBJECT_USERWITHAUTH | TPMA_OBJECT_NODA);
@@ -133,22 +137,40 @@ Transient createPrimary(const TpmContext& tpm) {
     const TPML_PCR_SELECTION pcrs{};
     ESYS_TR handle = ESYS_TR_NONE;
     check("CreatePrimary",
-          Esys_CreatePrimary(tpm.get(), ESYS_TR_RH_OWNER, ESYS_TR_PASSWORD, ESYS_TR_NONE, ESYS_TR_NONE, &sensitive,
+          Esys_CreatePrimary(tpm.get(), hierarchy, ESYS_TR_PASSWORD, ESYS_TR_NONE, ESYS_TR_NONE, &sensitive,
                              &templ, &outsideInfo, &pcrs, &handle, nullptr, nullptr, nullptr, nullptr));
     return Transient(tpm.get(), handle);
+}
+
+// Which TPM this is: the name of a primary key under the endorsement hierarchy. It comes from
+// the endorsement seed, which clearing the TPM keeps and which differs from one TPM to the
+// next, so a refusal of the device key can be told apart: the same TPM cleared (the key is
+// gone) or another TPM answering in its place (the right one is out of reach).
+TPM2B_NAME endorsementIdentity(const TpmContext& tpm) {
+    const Transient primary = createPrimary(tpm, ESYS_TR_RH_ENDORSEMENT);
+    TPM2B_NAME* rawName = nullptr;
+    check("TR_GetName", Esys_TR_GetName(tpm.get(), primary.get(), &rawName));
+    EsysPtr<TPM2B_NAME> name(rawName);
+    return *name;
+}
+
+bool sameName(const TPM2B_NAME& a, const TPM2B_NAME& b) {
+    return a.size == b.size && std::memcmp(a.name, b.name, a.size) == 0;
 }
 
 struct KeyBlob {
     TPM2B_PUBLIC publicArea{};
     TPM2B_PRIVATE privateArea{};
+    std::optional<TPM2B_NAME> madeBy; // absent in files of the first layout
 };
 
 std::string serialise(const KeyBlob& blob) {
     std::string content(fileMagic, sizeof fileMagic);
-    std::uint8_t buffer[sizeof(TPM2B_PUBLIC) + sizeof(TPM2B_PRIVATE)];
+    std::uint8_t buffer[sizeof(TPM2B_PUBLIC) + sizeof(TPM2B_PRIVATE) + sizeof(TPM2B_NAME)];
     std::size_t offset = 0;
     check("marshal public area", Tss2_MU_TPM2B_PUBLIC_Marshal(&blob.publicArea, buffer, sizeof buffer, &offset));
     check("marshal private area", Tss2_MU_TPM2B_PRIVATE_Marshal(&blob.privateArea, buffer, sizeof buffer, &offset));
+    check("marshal TPM name", Tss2_MU_TPM2B_NAME_Marshal(&*blob.madeBy, buffer, sizeof buffer, &offset));
     content.append(reinterpret_cast<const char*>(buffer), offset);
     return content;
 }
@@ -158,7 +180,11 @@ std::string serialise(const KeyBlob& blob) {
 }
 
 KeyBlob parse(const std::string& content) {
-    if (content.size() < sizeof fileMagic || std::memcmp(content.data(), fileMagic, sizeof fileMagic) != 0) {
+    const auto hasMagic = [&](const char (&magic)[8]) {
+        return content.size() >= sizeof magic && std::memcmp(content.data(), magic, sizeof magic) == 0;
+    };
+    const bool firstLayout = hasMagic(firstLayoutMagic);
+    if (!firstLayout && !hasMagic(fileMagic)) {
         damaged("not a TPM key file");
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(content.data());
@@ -167,6 +193,13 @@ KeyBlob parse(const std::string& content) {
     if (Tss2_MU_TPM2B_PUBLIC_Unmarshal(data, content.size(), &offset, &blob.publicArea) != TSS2_RC_SUCCESS ||
         Tss2_MU_TPM2B_PRIVATE_Unmarshal(data, content.size(), &offset, &blob.privateArea) != TSS2_RC_SUCCESS) {
         damaged("truncated or malformed");
+    }
+    if (!firstLayout) {
+        TPM2B_NAME name{};
+        if (Tss2_MU_TPM2B_NAME_Unmarshal(data, content.size(), &offset, &name) != TSS2_RC_SUCCESS || name.size == 0) {
+            damaged("truncated or malformed");
+        }
+        blob.madeBy = name;
     }
     if (offset != content.size()) {
         damaged("trailing bytes");
@@ -185,17 +218,39 @@ void appendPadded(Bytes& out, const TPM2B_ECC_PARAMETER& coordinate) {
     out.insert(out.end(), coordinate.buffer, coordinate.buffer + coordinate.size);
 }
 
-// Loads the key under a fresh primary. Once the transport works, a TPM that refuses the
-// wrapped private part (its integrity check fails under another storage key) means the key
-// is gone for good.
+// Why a TPM that answers refuses the wrapped private part (its integrity check fails under
+// another storage key): the TPM that made the key was cleared, and the key is gone for good;
+// or another TPM answers, and the one that holds the key is out of reach. Refusals that
+// cannot be told apart (no identity recorded, the endorsement hierarchy closed) erase
+// nothing unless the file predates the recorded identity.
+[[noreturn]] void refused(const TpmContext& tpm, const KeyBlob& blob, TSS2_RC rc) {
+    if (!blob.madeBy) {
+        throw DeviceKeyError(DeviceKeyError::keyLost{
+            "the TPM refuses the key (" + decode(rc) + "); it was cleared or is not the TPM that made the key"});
+    }
+    std::optional<TPM2B_NAME> answering;
+    try {
+        answering = endorsementIdentity(tpm);
+    } catch (const DeviceKeyError&) {
+        throw DeviceKeyError(DeviceKeyError::tpmUnavailable{
+            "the TPM refuses the key (" + decode(rc) + ") and cannot say whether it is the TPM that made it"});
+    }
+    if (!sameName(*answering, *blob.madeBy)) {
+        throw DeviceKeyError(DeviceKeyError::tpmUnavailable{
+            "the TPM that answers is not the one that made the key (check KEYVANE_TPM_TCTI)"});
+    }
+    throw DeviceKeyError(DeviceKeyError::keyLost{"the TPM that made the key refuses it (" + decode(rc) +
+                                                 "); it was cleared"});
+}
+
+// Loads the key under a fresh primary.
 Transient loadKey(const TpmContext& tpm, const Transient& primary, const KeyBlob& blob) {
     ESYS_TR handle = ESYS_TR_NONE;
     const TSS2_RC rc = Esys_Load(tpm.get(), primary.get(), ESYS_TR_PASSWORD, ESYS_TR_NONE, ESYS_TR_NONE,
                                  &blob.privateArea, &blob.publicArea, &handle);
     if (rc != TSS2_RC_SUCCESS) {
         if ((rc & TSS2_RC_LAYER_MASK) == TSS2_TPM_RC_LAYER && (rc & TPM2_RC_FMT1) != 0) {
-            throw DeviceKeyError(DeviceKeyError::keyLost{
-                "the TPM refuses the key (" + decode(rc) + "); it was cleared or is not the TPM that made the key"});
+            refused(tpm, blob, rc);
         }
         fail("Load", rc);
     }
@@ -282,6 +337,7 @@ void TpmDeviceKeyStore::createKey(const Bytes& tag) {
     {
         FileLock lock(folder / "tpm.lock");
         TpmContext tpm(tcti_);
+        blob.madeBy = endorsementIdentity(tpm);
         const Transient primary = createPrimary(tpm);
         const TPM2B_PUBLIC templ = eccTemplate(keyAttributes);
         const TPM2B_SENSITIVE_CREATE sensitive{};
@@ -318,5 +374,12 @@ std::shared_ptr<const DeviceKey> TpmDeviceKeyStore::findKey(const Bytes& tag) {
 }
 
 bool TpmDeviceKeyStore::deleteKey(const Bytes& tag) { return removeSecureFile(pathFor(tag)); }
+
+DeviceKeyBackend TpmDeviceKeyStore::backendOf(const Bytes& tag) const {
+    return fs::exists(pathFor(tag)) ? DeviceKeyBackend::tpm : DeviceKeyBackend::none;
+}
+
+// The wrapped key names no tag: the file can change names freely.
+bool TpmDeviceKeyStore::moveKey(const Bytes& from, const Bytes& to) { return moveKeyFile(pathFor(from), pathFor(to)); }
 
 } // namespace keyvane

@@ -32,6 +32,8 @@ public:
     // is found here as DeviceKeyError::keyLost rather than at the key agreement.
     std::shared_ptr<const DeviceKey> findKey(const Bytes& tag) override;
     bool deleteKey(const Bytes& tag) override;
+    DeviceKeyBackend backendOf(const Bytes& tag) const override;
+    bool moveKey(const Bytes& from, const Bytes& to) override;
 
     std::filesystem::path pathFor(const Bytes& tag) const;
 

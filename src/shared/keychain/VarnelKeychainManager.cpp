@@ -1,5 +1,6 @@
 #include "shared/keychain/VarnelKeychainManager.h"
 
+#include "shared/files/FileError.h"
 #include "shared/files/GroupDirectory.h"
 #include "shared/files/SecureFile.h"
 #include "shared/utils/Base64.h"
@@ -76,28 +77,30 @@ std::string fileStem(const std::string& containerId) {
 }
 } // namespace
 
-bool VarnelKeychainManager::modify(const std::function<bool(KeychainItems&)>& change) {
+fs::path VarnelKeychainManager::itemsPath() const { return directory() / (fileStem(containerId_) + ".json"); }
+
+KeychainWrite VarnelKeychainManager::modify(const std::function<bool(KeychainItems&)>& change) {
     try {
-        const fs::path folder = directory();
-        const std::string stem = fileStem(containerId_);
-        FileLock fileLock(folder / (stem + ".lock"));
-        const fs::path path = folder / (stem + ".json");
-        const auto text = readSecureFile(path);
-        KeychainItems items;
-        if (text) {
-            auto parsed = parseKeychainFile(*text);
-            if (!parsed) {
-                return false;
+        const fs::path path = itemsPath();
+        const auto update = updateSecureFile(path, [&](const std::optional<std::string>& text) -> std::optional<std::string> {
+            KeychainItems items;
+            if (text) {
+                auto parsed = parseKeychainFile(*text);
+                if (!parsed) {
+                    throw FileError(path.string(), "not a well-formed item file", FileError::Kind::refused);
+                }
+                items = std::move(*parsed);
             }
-            items = std::move(*parsed);
-        }
-        if (!change(items)) {
-            return false;
-        }
-        writeSecureFile(path, serializeKeychainFile(items));
-        return true;
+            if (!change(items)) {
+                return std::nullopt;
+            }
+            return serializeKeychainFile(items);
+        });
+        return update == FileUpdate::written ? KeychainWrite::written : KeychainWrite::failed;
+    } catch (const FileError& error) {
+        return error.landed() ? KeychainWrite::landedNotDurable : KeychainWrite::failed;
     } catch (const std::exception&) {
-        return false;
+        return KeychainWrite::failed;
     }
 }
 
@@ -111,45 +114,46 @@ bool VarnelKeychainManager::setEncoded(const std::string& json, const std::strin
             items.emplace(key, KeychainItem{json, accessibility});
         }
         return true;
-    });
+    }) != KeychainWrite::failed;
 }
 
 std::optional<std::string> VarnelKeychainManager::getEncoded(const std::string& key) {
-    std::lock_guard guard(lock_);
     try {
-        const fs::path folder = directory();
-        const std::string stem = fileStem(containerId_);
-        FileLock fileLock(folder / (stem + ".lock"));
-        const auto text = readSecureFile(folder / (stem + ".json"));
-        if (!text) {
-            return std::nullopt;
-        }
-        const auto items = parseKeychainFile(*text);
-        if (!items) {
-            return std::nullopt;
-        }
-        const auto item = items->find(key);
-        if (item == items->end()) {
-            return std::nullopt;
-        }
-        return item->second.data;
+        return readEncoded(key);
     } catch (const std::exception&) {
         return std::nullopt;
     }
 }
 
+std::optional<std::string> VarnelKeychainManager::readEncoded(const std::string& key) {
+    std::lock_guard guard(lock_);
+    const fs::path path = itemsPath();
+    FileLock fileLock(lockPathFor(path));
+    const auto text = readSecureFile(path);
+    if (!text) {
+        return std::nullopt;
+    }
+    const auto items = parseKeychainFile(*text);
+    if (!items) {
+        throw FileError(path.string(), "not a well-formed item file", FileError::Kind::refused);
+    }
+    const auto item = items->find(key);
+    if (item == items->end()) {
+        return std::nullopt;
+    }
+    return item->second.data;
+}
+
 bool VarnelKeychainManager::deleteItem(const std::string& key) {
     std::lock_guard guard(lock_);
-    return modify([&](KeychainItems& items) { return items.erase(key) > 0; });
+    return modify([&](KeychainItems& items) { return items.erase(key) > 0; }) != KeychainWrite::failed;
 }
 
 bool VarnelKeychainManager::clear() {
     std::lock_guard guard(lock_);
     try {
-        const fs::path folder = directory();
-        const std::string stem = fileStem(containerId_);
-        FileLock fileLock(folder / (stem + ".lock"));
-        const fs::path path = folder / (stem + ".json");
+        const fs::path path = itemsPath();
+        FileLock fileLock(lockPathFor(path));
         const auto text = readSecureFile(path);
         if (!text) {
             return false;
@@ -160,12 +164,14 @@ bool VarnelKeychainManager::clear() {
             return false;
         }
         return removeSecureFile(path);
+    } catch (const FileError& error) {
+        return error.landed();
     } catch (const std::exception&) {
         return false;
     }
 }
 
-bool VarnelKeychainManager::apply(const KeychainBatch& batch) {
+KeychainWrite VarnelKeychainManager::write(const KeychainBatch& batch) {
     std::lock_guard guard(lock_);
     return modify([&](KeychainItems& items) {
         for (const auto& change : batch.changes) {

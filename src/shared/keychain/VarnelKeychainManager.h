@@ -21,16 +21,19 @@ public:
 
     bool setEncoded(const std::string& json, const std::string& key, VNAccessibilityType accessibility) override;
     std::optional<std::string> getEncoded(const std::string& key) override;
+    std::optional<std::string> readEncoded(const std::string& key) override;
     bool clear() override;
     bool deleteItem(const std::string& key) override;
-    bool apply(const KeychainBatch& batch) override;
+    KeychainWrite write(const KeychainBatch& batch) override;
 
     const std::string& containerId() const { return containerId_; }
 
 private:
     std::filesystem::path directory() const;
+    std::filesystem::path itemsPath() const;
     // Runs change on the current items under both locks; writes back when it answers true.
-    bool modify(const std::function<bool(KeychainItems&)>& change);
+    // A damaged item file is never overwritten.
+    KeychainWrite modify(const std::function<bool(KeychainItems&)>& change);
 
     std::mutex lock_;
     std::string containerId_;

@@ -55,22 +55,35 @@ public:
     std::vector<Change> changes;
 };
 
+// What a keychain write did.
+enum class KeychainWrite {
+    failed,           // nothing changed
+    written,          // in place and durable
+    landedNotDurable, // in place (every reader sees it), but whether it survives a crash is unknown
+};
+
 // Small values kept as items of one access group. Answers success as a Boolean and reads as
 // an optional; the cause of a failure is not reported.
 class VarnelKeychainManagerProtocol {
 public:
     virtual ~VarnelKeychainManagerProtocol() = default;
 
-    // The item's JSON text as stored; set creates or replaces it.
+    // The item's JSON text as stored; set creates or replaces it. Like every Boolean answer
+    // of a write, true when the item now holds the value, durable or not (see write).
     virtual bool setEncoded(const std::string& json, const std::string& key, VNAccessibilityType accessibility) = 0;
     virtual std::optional<std::string> getEncoded(const std::string& key) = 0;
+    // The same, for callers that must not take "cannot read" for "absent": nothing only when
+    // the item is absent; an item file that is refused or damaged fails (FileError).
+    virtual std::optional<std::string> readEncoded(const std::string& key) = 0;
     // True when items of the access group were deleted.
     virtual bool clear() = 0;
     // True when the item existed and was deleted.
     virtual bool deleteItem(const std::string& key) = 0;
-    // Every change of the batch, in order, in one write; true when all of it took effect.
+    // Every change of the batch, in order, in one write, saying precisely what happened.
     // Deleting a missing item is no failure inside a batch.
-    virtual bool apply(const KeychainBatch& batch) = 0;
+    virtual KeychainWrite write(const KeychainBatch& batch) = 0;
+    // The same; true when all of it took effect (in place, durable or not).
+    bool apply(const KeychainBatch& batch) { return write(batch) != KeychainWrite::failed; }
 
     template <class T>
     bool set(const T& value, const std::string& key, VNAccessibilityType accessibility) {

@@ -8,6 +8,7 @@
 #include "shared/files/SecureFile.h"
 #include "shared/keychain/VarnelKeychainManagerProtocol.h"
 #include "shared/pin_cache/PinCodeCacheError.h"
+#include "shared/storage/PinCodeStorageError.h"
 #include "shared/storage/PinCodeStorageProtocol.h"
 #include "shared/utils/Random.h"
 #include "shared/utils/SecureMemory.h"
@@ -29,9 +30,9 @@ constexpr int hashByteCount = 32;
     throw PinCodeCacheError::general(function, message, line);
 }
 
-Bytes tagBytes() {
-    const std::string tag = PinCodeCacheManager::kekTag;
-    return Bytes(tag.begin(), tag.end());
+Bytes tagBytes(const char* tag = PinCodeCacheManager::kekTag) {
+    const std::string_view text = tag;
+    return Bytes(text.begin(), text.end());
 }
 
 std::span<const std::uint8_t> bytesOf(const std::string& text) {
@@ -45,11 +46,19 @@ bool sameHash(const SecureBytes& candidate, const Bytes& stored) {
 
 // The device key refused for good (its TPM was cleared or replaced): every sealed value of
 // the cache is unreadable from now on.
-const DeviceKeyError::keyLost* lostDeviceKey(const CryptoManagerError& error) {
+const DeviceKeyError* deviceKeyCause(const CryptoManagerError& error) {
     const auto& cause = error.as<CryptoManagerError::generalError>()->error;
-    const auto* deviceKeyError = cause ? cause->as<DeviceKeyError>() : nullptr;
+    return cause ? cause->as<DeviceKeyError>() : nullptr;
+}
+
+const DeviceKeyError::keyLost* lostDeviceKey(const CryptoManagerError& error) {
+    const auto* deviceKeyError = deviceKeyCause(error);
     return deviceKeyError ? deviceKeyError->as<DeviceKeyError::keyLost>() : nullptr;
 }
+
+constexpr const char* cacheItems[] = {PinCodeCacheManager::cekKeychainKey, PinCodeCacheManager::hashKeychainKey,
+                                      PinCodeCacheManager::saltKeychainKey,
+                                      PinCodeCacheManager::failedAuthKeychainKey};
 
 } // namespace
 
@@ -58,7 +67,11 @@ std::shared_ptr<PinCodeCacheManagerProtocol> makeLivePinCodeCacheManager() {
 }
 
 PinCodeCacheManager::PinCodeCacheManager(std::optional<fs::path> lockDirectory)
-    : lockDirectory_(std::move(lockDirectory)) {}
+    : crypto_(Dependencies::get(cryptoManager)),
+      keychain_(Dependencies::get(keychainManager)),
+      pinCodeStorage_(Dependencies::get(pinCodeStorage)),
+      laContextWrapper_(Dependencies::get(laContextWrapper)),
+      lockDirectory_(std::move(lockDirectory)) {}
 
 fs::path PinCodeCacheManager::lockPath() const {
     return (lockDirectory_ ? *lockDirectory_ : groupDirectory()) / "pin-cache.lock";
@@ -70,8 +83,7 @@ Bytes PinCodeCacheManager::makeSalt() {
 }
 
 template <class Work>
-auto PinCodeCacheManager::locked(const char* function, Work&& work) -> decltype(work()) {
-    const SourceLine line = sourceLine();
+auto PinCodeCacheManager::locked(const char* function, Work&& work, SourceLine line) -> decltype(work()) {
     try {
         FileLock lock(lockPath());
         return work();
@@ -82,64 +94,169 @@ auto PinCodeCacheManager::locked(const char* function, Work&& work) -> decltype(
     }
 }
 
+bool PinCodeCacheManager::hasDeviceKey() { return crypto_->kekBackend(tagBytes()) != DeviceKeyBackend::none; }
+
+std::optional<Bytes> PinCodeCacheManager::readBytes(const char* key, const char* function) {
+    const auto json = keychain_->readEncoded(key);
+    if (!json) {
+        return std::nullopt;
+    }
+    auto value = KeychainCoding<Bytes>::decode(*json);
+    if (!value) {
+        fail(function, sourceLine(), "A keychain item of the PIN cache is damaged");
+    }
+    return value;
+}
+
+void PinCodeCacheManager::recoverLocked() {
+    const Bytes staged = tagBytes(stagedKekTag);
+    if (crypto_->kekBackend(staged) != DeviceKeyBackend::none) {
+        // A set-up that did not finish: committed when the stored content key opens under the
+        // staged key (it becomes the device key), abandoned otherwise (it goes).
+        bool committed = false;
+        if (const auto sealedCek = readBytes(cekKeychainKey, "initCache(with:)")) {
+            try {
+                const auto keys = crypto_->getKeysFromEnclave(staged);
+                crypto_->decryptCEK(*sealedCek, crypto_->deriveKEK(*keys.privateKey, keys.publicKey));
+                committed = true;
+            } catch (const CryptoManagerError& error) {
+                const auto* cause = deviceKeyCause(error);
+                if (cause != nullptr && cause->is<DeviceKeyError::tpmUnavailable>()) {
+                    throw; // cannot tell yet: leave everything as it is
+                }
+            }
+        }
+        if (committed) {
+            pinCodeStorage_->clean();
+            crypto_->moveKEK(staged, tagBytes());
+        } else {
+            crypto_->deleteKEK(staged);
+        }
+    }
+    if (hasDeviceKey()) {
+        return;
+    }
+    // Without the device key nothing sealed can be opened: any item or PIN entry left is an
+    // erasure that did not finish. Removing it is tidying, so a failure waits for the next
+    // call; only a keychain that cannot be read is an error here.
+    bool itemsLeft = false;
+    for (const char* key : cacheItems) {
+        itemsLeft = itemsLeft || keychain_->readEncoded(key).has_value();
+    }
+    if (itemsLeft) {
+        KeychainBatch batch;
+        for (const char* key : cacheItems) {
+            batch.remove(key);
+        }
+        keychain_->apply(batch);
+    }
+    try {
+        if (pinCodeStorage_->hasPins()) {
+            pinCodeStorage_->clean();
+        }
+    } catch (const PinCodeStorageError&) {
+    }
+}
+
 void PinCodeCacheManager::initCache(const std::string& masterPassword) {
     locked("initCache(with:)", [&] {
-        auto crypto = Dependencies::get(cryptoManager);
+        recoverLocked();
         const Bytes salt = makeSalt();
-        const SecureBytes hash = crypto->hash(masterPassword, salt, hashByteCount);
-        const Bytes tag = tagBytes();
-        crypto->createKEK(tag);
-        const auto keys = crypto->getKeysFromEnclave(tag);
-        const SecureBytes kek = crypto->deriveKEK(*keys.privateKey, keys.publicKey);
-        Bytes cek = randomBytes(32);
-        WipeOnExit wipeCek(cek);
-        const Bytes sealedCek = crypto->encryptCEK(cek, kek);
-
-        // One write: a failure leaves the old items whole rather than a mix of old and new.
-        KeychainBatch batch;
-        batch.remove(failedAuthKeychainKey);
-        const bool encoded = batch.set(sealedCek, cekKeychainKey, VNAccessibilityType::any) &&
-                             batch.set(Bytes(hash.begin(), hash.end()), hashKeychainKey, VNAccessibilityType::any) &&
-                             batch.set(salt, saltKeychainKey, VNAccessibilityType::any);
-        if (!encoded || !Dependencies::get(keychainManager)->apply(batch)) {
-            fail("initCache(with:)", sourceLine(), "Something went wrong with cache initialization");
+        const SecureBytes hash = crypto_->hash(masterPassword, salt, hashByteCount);
+        // The old device key stays until the items that name the new content key are
+        // written: a failure before that leaves the old cache whole and readable.
+        const Bytes staged = tagBytes(stagedKekTag);
+        crypto_->createKEK(staged);
+        try {
+            const auto keys = crypto_->getKeysFromEnclave(staged);
+            const SecureBytes kek = crypto_->deriveKEK(*keys.privateKey, keys.publicKey);
+            Bytes cek = randomBytes(32);
+            WipeOnExit wipeCek(cek);
+            const Bytes sealedCek = crypto_->encryptCEK(cek, kek);
+            // One write: a failure leaves the old items whole rather than a mix of old and new.
+            KeychainBatch batch;
+            batch.remove(failedAuthKeychainKey);
+            const bool encoded = batch.set(sealedCek, cekKeychainKey, VNAccessibilityType::any) &&
+                                 batch.set(Bytes(hash.begin(), hash.end()), hashKeychainKey, VNAccessibilityType::any) &&
+                                 batch.set(salt, saltKeychainKey, VNAccessibilityType::any);
+            if (!encoded || !keychain_->apply(batch)) {
+                fail("initCache(with:)", sourceLine(), "Something went wrong with cache initialization");
+            }
+        } catch (...) {
+            try {
+                crypto_->deleteKEK(staged);
+            } catch (...) {
+                // recoverLocked removes it at the next call: it opens no stored content key.
+            }
+            throw;
         }
-        // PINs sealed under an earlier content key can never be opened again; keeping them
-        // would only make hasPins answer yes for PINs that every getPin then refuses.
-        Dependencies::get(pinCodeStorage)->clean();
+        try {
+            // PINs sealed under the old content key can never be opened again; keeping them
+            // would only make hasPins answer yes for PINs that every getPin then refuses.
+            pinCodeStorage_->clean();
+            crypto_->moveKEK(staged, tagBytes());
+        } catch (...) {
+            // The old content key is replaced, so the old cache is gone: erase what is left
+            // rather than keep a master password that unlocks nothing. What cannot be erased
+            // now goes at the next call; without a device key nothing of it is readable.
+            const auto cause = AnyError::fromCurrentException();
+            try {
+                eraseLocked();
+            } catch (...) {
+            }
+            throw PinCodeCacheError(PinCodeCacheError::generalError{"initCache(with:)", sourceLine(), cause});
+        }
     });
 }
 
 AuthResult PinCodeCacheManager::auth(const std::string& masterPassword) {
     return locked("auth(with:)", [&]() -> AuthResult {
-        auto keychain = Dependencies::get(keychainManager);
-        const auto salt = keychain->get<Bytes>(saltKeychainKey);
-        auto stored = keychain->get<Bytes>(hashKeychainKey);
-        if (!salt || !stored) {
+        recoverLocked();
+        const auto salt = readBytes(saltKeychainKey, "auth(with:)");
+        auto stored = readBytes(hashKeychainKey, "auth(with:)");
+        if (!salt || !stored || !hasDeviceKey()) {
             fail("auth(with:)", sourceLine(), "Failed to retrieve stored credentials");
         }
         WipeOnExit wipeStored(*stored);
-        const SecureBytes candidate = Dependencies::get(cryptoManager)->hash(masterPassword, *salt, hashByteCount);
+        const auto blocked = [&] {
+            // Blocked whatever the erasure manages: the device key goes first, and a counter
+            // at the limit refuses every later guess until the rest is gone.
+            try {
+                eraseLocked();
+            } catch (...) {
+            }
+            return AuthResult::masterPasswordBlocked{};
+        };
+        // A counter that cannot be read as a number counts as spent.
+        std::int64_t previous = 0;
+        if (const auto counter = keychain_->readEncoded(failedAuthKeychainKey)) {
+            previous = std::max<std::int64_t>(0, KeychainCoding<std::int64_t>::decode(*counter).value_or(authAttemptsLimit));
+        }
+        if (previous >= authAttemptsLimit) {
+            return blocked();
+        }
+        // Counted before it is checked, under the cache lock: a guess that cannot be counted
+        // is never compared, and the other deliverable cannot interleave a count of its own.
+        const std::int64_t attempt = previous + 1;
+        if (!keychain_->set(attempt, failedAuthKeychainKey, VNAccessibilityType::any)) {
+            fail("auth(with:)", sourceLine(),
+                 "The failed-attempt counter cannot be written; the master password was not checked");
+        }
+        const SecureBytes candidate = crypto_->hash(masterPassword, *salt, hashByteCount);
         if (sameHash(candidate, *stored)) {
-            keychain->deleteItem(failedAuthKeychainKey);
+            keychain_->deleteItem(failedAuthKeychainKey);
             return AuthResult::success{};
         }
-        // Read and written under the cache lock: the other deliverable cannot interleave a
-        // count of its own, so every failure counts.
-        const std::int64_t previous = std::max<std::int64_t>(0, keychain->get<std::int64_t>(failedAuthKeychainKey).value_or(0));
-        const std::int64_t failures = std::min<std::int64_t>(previous, authAttemptsLimit) + 1;
-        const bool written = keychain->set(failures, failedAuthKeychainKey, VNAccessibilityType::any);
-        if (failures >= authAttemptsLimit || !written) {
-            eraseLocked();
-            return AuthResult::masterPasswordBlocked{};
+        if (attempt >= authAttemptsLimit) {
+            return blocked();
         }
-        return AuthResult::invalidMasterPassword{static_cast<int>(authAttemptsLimit - failures)};
+        return AuthResult::invalidMasterPassword{static_cast<int>(authAttemptsLimit - attempt)};
     });
 }
 
 void PinCodeCacheManager::auth() {
     try {
-        Dependencies::get(laContextWrapper)->performBiometricAuthentication();
+        laContextWrapper_->performBiometricAuthentication();
     } catch (...) {
         throw PinCodeCacheError(PinCodeCacheError::generalError{"auth()", sourceLine(), AnyError::fromCurrentException()});
     }
@@ -167,49 +284,64 @@ auto PinCodeCacheManager::eraseWhenKeyLost(const char* function, Work&& work) ->
 
 void PinCodeCacheManager::eraseLocked() {
     try {
-        Dependencies::get(pinCodeStorage)->clean();
-        Dependencies::get(cryptoManager)->deleteKEK(tagBytes());
+        crypto_->deleteKEK(tagBytes(stagedKekTag));
+        crypto_->deleteKEK(tagBytes());
     } catch (...) {
         throw PinCodeCacheError(
             PinCodeCacheError::generalError{"eraseCache()", sourceLine(), AnyError::fromCurrentException()});
     }
     KeychainBatch batch;
-    batch.remove(cekKeychainKey);
-    batch.remove(hashKeychainKey);
-    batch.remove(saltKeychainKey);
-    batch.remove(failedAuthKeychainKey);
-    Dependencies::get(keychainManager)->apply(batch);
+    for (const char* key : cacheItems) {
+        batch.remove(key);
+    }
+    if (!keychain_->apply(batch)) {
+        fail("eraseCache()", sourceLine(), "Something went wrong with removing the cache items");
+    }
+    try {
+        pinCodeStorage_->clean();
+    } catch (...) {
+        throw PinCodeCacheError(
+            PinCodeCacheError::generalError{"eraseCache()", sourceLine(), AnyError::fromCurrentException()});
+    }
 }
 
 void PinCodeCacheManager::eraseCache() {
     locked("eraseCache()", [&] { eraseLocked(); });
 }
 
-void PinCodeCacheManager::savePin(const std::string& serial, const std::string& pin) {
+void PinCodeCacheManager::savePin(const std::string& serial, const std::string& pin,
+                                  const std::string& serialNumber) {
     locked("savePin(for:pin:)", [&] {
-        const auto sealedCek = Dependencies::get(keychainManager)->get<Bytes>(cekKeychainKey);
+        recoverLocked();
+        const auto sealedCek = readBytes(cekKeychainKey, "savePin(for:pin:)");
         if (!sealedCek) {
             fail("savePin(for:pin:)", sourceLine(), "Something went wrong with reading CEK from keychain");
         }
         const Bytes box = eraseWhenKeyLost("savePin(for:pin:)", [&] {
-            return Dependencies::get(cryptoManager)->encrypt(bytesOf(pin), *sealedCek, tagBytes());
+            return crypto_->encrypt(bytesOf(pin), *sealedCek, tagBytes());
         });
-        Dependencies::get(pinCodeStorage)->savePin(serial, box);
+        pinCodeStorage_->savePin(serial, box, serialNumber);
     });
 }
 
-std::string PinCodeCacheManager::getPin(const std::string& serial) {
+std::string PinCodeCacheManager::getPin(const std::string& serial, const std::string& serialNumber) {
     return locked("getPin(for:)", [&] {
-        const auto sealedCek = Dependencies::get(keychainManager)->get<Bytes>(cekKeychainKey);
+        recoverLocked();
+        const auto sealedCek = readBytes(cekKeychainKey, "getPin(for:)");
         if (!sealedCek) {
             fail("getPin(for:)", sourceLine(), "Something went wrong with reading CEK from keychain");
         }
-        const auto box = Dependencies::get(pinCodeStorage)->getPin(serial);
-        if (!box) {
+        const auto entry = pinCodeStorage_->getPin(serial);
+        if (!entry) {
             fail("getPin(for:)", sourceLine(), "Something went wrong with PIN retrieving");
         }
+        // Each wrong PIN spends one of the token's retries: a PIN saved for another token
+        // with the same serial, or before the full serial number was kept, is never sent.
+        if (entry->serialNumber != serialNumber) {
+            fail("getPin(for:)", sourceLine(), "The cached PIN was saved for another token");
+        }
         const SecureBytes pin = eraseWhenKeyLost("getPin(for:)", [&] {
-            return Dependencies::get(cryptoManager)->decrypt(*box, *sealedCek, tagBytes());
+            return crypto_->decrypt(entry->encryptedPin, *sealedCek, tagBytes());
         });
         // A damaged PIN must not reach the token as replacement characters: each wrong PIN
         // spends one of the token's few retries.
@@ -221,30 +353,42 @@ std::string PinCodeCacheManager::getPin(const std::string& serial) {
 }
 
 void PinCodeCacheManager::deletePin(const std::string& serial) {
-    locked("deletePin(for:)", [&] { Dependencies::get(pinCodeStorage)->deletePin(serial); });
+    locked("deletePin(for:)", [&] { pinCodeStorage_->deletePin(serial); });
 }
 
 void PinCodeCacheManager::changePassword(const std::string& masterPassword) {
     locked("changePassword(with:)", [&] {
+        recoverLocked();
+        if (!hasDeviceKey()) {
+            fail("changePassword(with:)", sourceLine(), "Something went wrong with master password changing");
+        }
         const Bytes salt = makeSalt();
-        const SecureBytes hash = Dependencies::get(cryptoManager)->hash(masterPassword, salt, hashByteCount);
+        const SecureBytes hash = crypto_->hash(masterPassword, salt, hashByteCount);
         // Hash and salt in one write: a failure between them would lock the user out.
         KeychainBatch batch;
         batch.remove(failedAuthKeychainKey);
         const bool encoded = batch.set(Bytes(hash.begin(), hash.end()), hashKeychainKey, VNAccessibilityType::any) &&
                              batch.set(salt, saltKeychainKey, VNAccessibilityType::any);
-        if (!encoded || !Dependencies::get(keychainManager)->apply(batch)) {
+        if (!encoded || !keychain_->apply(batch)) {
             fail("changePassword(with:)", sourceLine(), "Something went wrong with master password changing");
         }
     });
 }
 
 bool PinCodeCacheManager::isMasterPasswordSet() {
-    try {
-        return Dependencies::get(keychainManager)->get<Bytes>(hashKeychainKey).has_value();
-    } catch (...) {
-        return false;
-    }
+    return locked("isMasterPasswordSet()", [&] {
+        try {
+            recoverLocked();
+        } catch (...) {
+            // Whatever is left, the answer below holds: without a device key there is no cache.
+        }
+        return hasDeviceKey() && readBytes(hashKeychainKey, "isMasterPasswordSet()").has_value();
+    });
+}
+
+DeviceKeyBackend PinCodeCacheManager::protection() {
+    return isMasterPasswordSet() ? locked("protection()", [&] { return crypto_->kekBackend(tagBytes()); })
+                                 : DeviceKeyBackend::none;
 }
 
 } // namespace keyvane

@@ -6,6 +6,7 @@
 #include "shared/pkcs11/Pkcs11Vendor.h"
 #include "shared/pkcs11/TokenInfoParser.h"
 #include "shared/pkcs11/TokenModel.h"
+#include "shared/utils/SecureMemory.h"
 
 #include <algorithm>
 #include <array>
@@ -53,6 +54,7 @@ void Pkcs11Token::openOnExecutor() {
     const ParsedTokenInfo parsed = token_info_parser::parse(info);
     label_ = parsed.label;
     serial_ = parsed.serial;
+    serialNumber_ = parsed.serialNumber;
     tokenVersion_ = parsed.version;
     totalMemory_ = parsed.totalMemory;
 
@@ -194,7 +196,8 @@ void Pkcs11Token::login(const std::string& pin) const {
     library_->run([&] {
         auto& library = *library_;
         const auto session = CK_SESSION_HANDLE(sessionHandle_);
-        Bytes bytes(pin.begin(), pin.end());
+        // Wiped when it goes, on every path (a failed call throws past the end of this block).
+        SecureBytes bytes(pin.begin(), pin.end());
         // An empty PIN is still a PIN: a NULL pointer would be refused as a bad argument.
         CK_UTF8CHAR empty = 0;
         CK_UTF8CHAR_PTR pointer = bytes.empty() ? &empty : bytes.data();
@@ -208,9 +211,6 @@ void Pkcs11Token::login(const std::string& pin) const {
             // log out and let the token verify it.
             library.call(&CK_FUNCTION_LIST::C_Logout, session);
             rv = attempt();
-        }
-        if (!bytes.empty()) {
-            explicit_bzero(bytes.data(), bytes.size());
         }
         switch (rv) {
         case CKR_OK:

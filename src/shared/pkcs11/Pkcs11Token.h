@@ -32,6 +32,8 @@ public:
     virtual std::uint64_t sessionHandle() const = 0;
     virtual const std::optional<std::string>& label() const = 0;
     virtual const std::string& serial() const = 0;
+    // The full serial number as the token reports it (see ParsedTokenInfo::serialNumber).
+    virtual const std::string& serialNumber() const = 0;
     virtual const std::string& model() const = 0;
     virtual const Pkcs11TokenInteractionType& interactionType() const = 0;
     virtual bool isSupported() const = 0;
@@ -74,6 +76,7 @@ public:
     std::uint64_t sessionHandle() const override { return sessionHandle_; }
     const std::optional<std::string>& label() const override { return label_; }
     const std::string& serial() const override { return serial_; }
+    const std::string& serialNumber() const override { return serialNumber_; }
     const std::string& model() const override { return model_; }
     const Pkcs11TokenInteractionType& interactionType() const override { return interactionType_; }
     bool isSupported() const override { return isSupported_; }
@@ -105,6 +108,7 @@ private:
     std::uint64_t sessionHandle_ = 0;
     std::optional<std::string> label_;
     std::string serial_;
+    std::string serialNumber_;
     std::string model_;
     Pkcs11TokenInteractionType interactionType_;
     bool isSupported_ = false;

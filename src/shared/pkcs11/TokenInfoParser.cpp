@@ -183,6 +183,7 @@ ParsedTokenInfo parse(const CK_TOKEN_INFO& info) {
         throw Pkcs11Error::internal(parseFunc);
     }
     parsed.serial = serialText(*number);
+    parsed.serialNumber = *serialField;
 
     const auto label = fixedFieldText(info.label);
     if (!label) {

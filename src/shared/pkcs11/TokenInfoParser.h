@@ -17,6 +17,9 @@ namespace keyvane {
 struct ParsedTokenInfo {
     std::optional<std::string> label; // absent when the token reports a placeholder
     std::string serial;               // the serial in Keyvane's text form
+    // The serial number as the token reports it, in full: the text form keeps only its low
+    // 32 bits, so two tokens can share one text form but never this.
+    std::string serialNumber;
     std::string model;                // the model field, trimmed (for tokens without vendor data)
     Pkcs11TokenVersion version;
     std::optional<std::uint64_t> totalMemory; // absent when the token does not tell

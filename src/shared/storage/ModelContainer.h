@@ -15,16 +15,18 @@ namespace keyvane {
 class ModelContainer {
 public:
     // Without a path: "records.sqlite" in the group directory. Fails with FileError or
-    // SqliteError.
-    explicit ModelContainer(std::optional<std::filesystem::path> path = std::nullopt);
+    // SqliteError. Every context waits up to busyTimeout for another writer.
+    explicit ModelContainer(std::optional<std::filesystem::path> path = std::nullopt,
+                            std::chrono::milliseconds busyTimeout = SqliteConnection::defaultBusyTimeout);
 
     std::unique_ptr<SqliteConnection> makeContext() const;
     const std::filesystem::path& path() const { return path_; }
 
-    static constexpr int schemaVersion = 1;
+    static constexpr int schemaVersion = 2;
 
 private:
     std::filesystem::path path_;
+    std::chrono::milliseconds busyTimeout_;
 };
 
 } // namespace keyvane

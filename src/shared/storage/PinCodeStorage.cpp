@@ -17,25 +17,32 @@ auto PinCodeStorage::run(const char* function, bool writes, Work&& work, SourceL
     }
 }
 
-void PinCodeStorage::savePin(const std::string& serial, const Bytes& encryptedPin) {
+void PinCodeStorage::savePin(const std::string& serial, const Bytes& encryptedPin, const std::string& serialNumber) {
     run("savePin(for:encryptedPin:)", true, [&] {
-        const PinEntry entry(serial, encryptedPin);
+        const PinEntry entry(serial, encryptedPin, serialNumber);
         auto statement = context_->prepare(
-            "INSERT INTO PinEntry (serial, encryptedPin) VALUES (?1, ?2) "
-            "ON CONFLICT(serial) DO UPDATE SET encryptedPin = excluded.encryptedPin");
-        statement.bind(1, entry.serial).bind(2, entry.encryptedPin);
+            "INSERT INTO PinEntry (serial, encryptedPin, serialNumber) VALUES (?1, ?2, ?3) "
+            "ON CONFLICT(serial) DO UPDATE SET encryptedPin = excluded.encryptedPin, "
+            "serialNumber = excluded.serialNumber");
+        statement.bind(1, entry.serial).bind(2, entry.encryptedPin).bind(3, *entry.serialNumber);
         statement.step();
     });
 }
 
-std::optional<Bytes> PinCodeStorage::getPin(const std::string& serial) {
-    return run("getPin(for:)", false, [&]() -> std::optional<Bytes> {
-        auto statement = context_->prepare("SELECT encryptedPin FROM PinEntry WHERE serial = ?1 ORDER BY id LIMIT 1");
+std::optional<PinEntry> PinCodeStorage::getPin(const std::string& serial) {
+    return run("getPin(for:)", false, [&]() -> std::optional<PinEntry> {
+        auto statement = context_->prepare(
+            "SELECT id, encryptedPin, serialNumber FROM PinEntry WHERE serial = ?1 ORDER BY id LIMIT 1");
         statement.bind(1, serial);
         if (!statement.step()) {
             return std::nullopt;
         }
-        return statement.blob(0);
+        PinEntry entry(serial, statement.blob(1));
+        entry.persistentId = statement.int64(0);
+        if (!statement.isNull(2)) {
+            entry.serialNumber = statement.text(2);
+        }
+        return entry;
     });
 }
 

@@ -16,8 +16,8 @@ class PinCodeStorage final : public PinCodeStorageProtocol {
 public:
     explicit PinCodeStorage(std::shared_ptr<const ModelContainer> modelContainer);
 
-    void savePin(const std::string& serial, const Bytes& encryptedPin) override;
-    std::optional<Bytes> getPin(const std::string& serial) override;
+    void savePin(const std::string& serial, const Bytes& encryptedPin, const std::string& serialNumber) override;
+    std::optional<PinEntry> getPin(const std::string& serial) override;
     void deletePin(const std::string& serial) override;
     void clean() override;
     bool hasPins() override;

@@ -2,6 +2,7 @@
 
 #include "shared/dependencies/DependencyRegistry.h"
 #include "shared/storage/NotImplemented.h"
+#include "shared/storage/PinEntry.h"
 #include "shared/utils/Bytes.h"
 
 #include <optional>
@@ -14,9 +15,10 @@ namespace keyvane {
 class PinCodeStorageProtocol {
 public:
     virtual ~PinCodeStorageProtocol() = default;
-    // Replaces an earlier entry of the serial.
-    virtual void savePin(const std::string& serial, const Bytes& encryptedPin) = 0;
-    virtual std::optional<Bytes> getPin(const std::string& serial) = 0;
+    // Replaces an earlier entry of the serial; serialNumber is the full serial number of the
+    // token the PIN belongs to.
+    virtual void savePin(const std::string& serial, const Bytes& encryptedPin, const std::string& serialNumber) = 0;
+    virtual std::optional<PinEntry> getPin(const std::string& serial) = 0;
     virtual void deletePin(const std::string& serial) = 0;
     virtual void clean() = 0;
     virtual bool hasPins() = 0;

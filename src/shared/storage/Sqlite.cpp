@@ -2,11 +2,7 @@
 
 namespace keyvane {
 
-namespace {
-constexpr int busyTimeoutMs = 10000;
-}
-
-SqliteConnection::SqliteConnection(const std::filesystem::path& path) {
+SqliteConnection::SqliteConnection(const std::filesystem::path& path, std::chrono::milliseconds busyTimeout) {
     const int code = sqlite3_open_v2(path.c_str(), &db_,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
     if (code != SQLITE_OK) {
@@ -17,7 +13,7 @@ SqliteConnection::SqliteConnection(const std::filesystem::path& path) {
     }
     try {
         sqlite3_extended_result_codes(db_, 1);
-        if (sqlite3_busy_timeout(db_, busyTimeoutMs) != SQLITE_OK) {
+        if (sqlite3_busy_timeout(db_, static_cast<int>(busyTimeout.count())) != SQLITE_OK) {
             fail(sqlite3_errcode(db_));
         }
         execute("PRAGMA journal_mode=WAL");

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -32,7 +33,11 @@ class SqliteStatement;
 // first, then WAL, and foreign keys on (SQLite turns them off per connection).
 class SqliteConnection {
 public:
-    explicit SqliteConnection(const std::filesystem::path& path);
+    // A writer waits up to busyTimeout for another connection's write to end.
+    explicit SqliteConnection(const std::filesystem::path& path,
+                              std::chrono::milliseconds busyTimeout = defaultBusyTimeout);
+
+    static constexpr std::chrono::milliseconds defaultBusyTimeout{10000};
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;

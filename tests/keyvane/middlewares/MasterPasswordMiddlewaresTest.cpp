@@ -9,6 +9,7 @@
 #include "shared/redux/middlewares/OnValidateMasterPassword.h"
 #include "shared/storage/PinCodeStorageError.h"
 #include "MiddlewareHarness.h"
+#include "TokenFakes.h"
 
 #include <QCoreApplication>
 #include <QTranslator>
@@ -96,9 +97,27 @@ TEST_F(CacheFixture, SetupChangeAndDisable) {
     const Case cases[] = {
         {"setup", [](Services& s) { EXPECT_CALL(*s.cache, initCache(password.reveal())); },
          AppAction::setupMasterPassword{password}, {describe(AppAction::updateMasterPasswordState{MasterPasswordState::enabled})}},
-        {"setup fails",
-         [&](Services& s) { EXPECT_CALL(*s.cache, initCache(password.reveal())).WillOnce(Throw(failure)); },
+        {"setup", [](Services& s) {
+             EXPECT_CALL(*s.cache, initCache(password.reveal()));
+             EXPECT_CALL(*s.cache, protection()).WillOnce(Return(DeviceKeyBackend::tpm));
+         },
+         AppAction::setupMasterPassword{password},
+         {describe(AppAction::updateMasterPasswordState{MasterPasswordState::enabled, DeviceKeyBackend::tpm})}},
+        // A failed set-up leaves the old cache whole (nothing to say) or erases it (the state
+        // follows).
+        {"setup fails, the old cache whole",
+         [&](Services& s) {
+             EXPECT_CALL(*s.cache, initCache(password.reveal())).WillOnce(Throw(failure));
+             EXPECT_CALL(*s.cache, isMasterPasswordSet()).WillOnce(Return(true));
+         },
          AppAction::setupMasterPassword{password}, {describe(AppAction::handleError{failure})}},
+        {"setup fails, the cache erased",
+         [&](Services& s) {
+             EXPECT_CALL(*s.cache, initCache(password.reveal())).WillOnce(Throw(failure));
+             EXPECT_CALL(*s.cache, isMasterPasswordSet()).WillOnce(Return(false));
+         },
+         AppAction::setupMasterPassword{password},
+         {describe(AppAction::handleError{failure}), describe(AppAction::updateMasterPasswordState{MasterPasswordState::disabled})}},
         {"change", [](Services& s) { EXPECT_CALL(*s.cache, changePassword(password.reveal())); },
          AppAction::changeMasterPassword{password}, {}},
         {"change fails",
@@ -192,22 +211,33 @@ TEST_F(CacheFixture, SettingBiometryAnswersEachOutcome) {
     }
 }
 
+// A PIN kept under the serial counts only when it was saved for this very token: another token
+// that shares the serial shown (it keeps 32 bits of the serial number), or an entry saved
+// before the full number was kept, has no PIN here.
 TEST_F(CacheFixture, StoredPinCheckAnswersExistAbsentOrTheError) {
     const auto failure = PinCodeStorageError(PinCodeStorageError::generalError{"getPin(for:)", 0, std::nullopt});
+    const auto entry = [](std::optional<std::string> serialNumber) {
+        return std::optional(PinEntry("A1", Bytes{1, 2, 3}, std::move(serialNumber)));
+    };
     struct Case {
         std::function<void(MockPinCodeStorage&)> script;
         std::string expected;
     };
     const Case cases[] = {
-        {[](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Return(Bytes{1, 2, 3})); },
+        {[&](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Return(entry("full-A1"))); },
          describe(AppAction::setPinExist{StoredPinState::exist})},
+        {[&](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Return(entry("another-A1"))); },
+         describe(AppAction::setPinExist{StoredPinState::absent})},
+        {[&](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Return(entry(std::nullopt))); },
+         describe(AppAction::setPinExist{StoredPinState::absent})},
         {[](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Return(std::nullopt)); },
          describe(AppAction::setPinExist{StoredPinState::absent})},
         {[&](MockPinCodeStorage& s) { EXPECT_CALL(s, getPin("A1")).WillOnce(Throw(failure)); },
          describe(AppAction::handleError{failure})},
     };
     for (const auto& c : cases) {
-        Services services;
+        TokenServices services;
+        services.manager->plug("A1");
         c.script(*services.pins);
         EXPECT_CALL(*services.cache, isMasterPasswordSet()).Times(0);
         auto middleware = services.make<OnCheckHasPinForToken<AppAction>>();

@@ -81,16 +81,17 @@ public:
     MOCK_METHOD(void, auth, (), (override));
     MOCK_METHOD(void, initCache, (const std::string&), (override));
     MOCK_METHOD(void, deletePin, (const std::string&), (override));
-    MOCK_METHOD(void, savePin, (const std::string&, const std::string&), (override));
-    MOCK_METHOD(std::string, getPin, (const std::string&), (override));
+    MOCK_METHOD(void, savePin, (const std::string&, const std::string&, const std::string&), (override));
+    MOCK_METHOD(std::string, getPin, (const std::string&, const std::string&), (override));
     MOCK_METHOD(void, changePassword, (const std::string&), (override));
     MOCK_METHOD(bool, isMasterPasswordSet, (), (override));
+    MOCK_METHOD(DeviceKeyBackend, protection, (), (override));
 };
 
 class MockPinCodeStorage : public PinCodeStorageProtocol {
 public:
-    MOCK_METHOD(void, savePin, (const std::string&, const Bytes&), (override));
-    MOCK_METHOD(std::optional<Bytes>, getPin, (const std::string&), (override));
+    MOCK_METHOD(void, savePin, (const std::string&, const Bytes&, const std::string&), (override));
+    MOCK_METHOD(std::optional<PinEntry>, getPin, (const std::string&), (override));
     MOCK_METHOD(void, deletePin, (const std::string&), (override));
     MOCK_METHOD(void, clean, (), (override));
     MOCK_METHOD(bool, hasPins, (), (override));

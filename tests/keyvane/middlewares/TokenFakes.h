@@ -16,6 +16,7 @@ public:
     std::uint64_t sessionHandle() const override { return 1; }
     const std::optional<std::string>& label() const override { return label_; }
     const std::string& serial() const override { return serial_; }
+    const std::string& serialNumber() const override { return serialNumber_; }
     const std::string& model() const override { return model_; }
     const Pkcs11TokenInteractionType& interactionType() const override { return interaction_; }
     bool isSupported() const override { return true; }
@@ -37,6 +38,7 @@ public:
 private:
     std::optional<std::string> label_;
     std::string serial_;
+    std::string serialNumber_ = "full-" + serial_;
     std::string model_ = "Model";
     Pkcs11TokenInteractionType interaction_ = Pkcs11TokenInteractionType::plain{};
     Pkcs11TokenVersion version_{1, 0, 2, 3};

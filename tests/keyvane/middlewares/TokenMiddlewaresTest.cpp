@@ -304,16 +304,16 @@ TEST_F(LoginFixture, EachOutcomeOfTheLoginGivesItsActionsInOrder) {
              EXPECT_CALL(*s.login, login("A1", "1234"));
              EXPECT_CALL(*s.tokens, syncToken(fakeTokenInfo("A1")));
              EXPECT_CALL(*s.tokens, listTokens()).WillOnce(Return(std::vector{fakeTokenInfo("A1")}));
-             EXPECT_CALL(*s.cache, savePin(_, _)).Times(0);
+             EXPECT_CALL(*s.cache, savePin(_, _, _)).Times(0);
          },
          {success, tokenList}},
         {"cached PIN with a master password is saved again", std::nullopt,
          [](TokenServices& s) {
              InSequence order;
-             EXPECT_CALL(*s.cache, getPin("A1")).WillOnce(Return("9999"));
+             EXPECT_CALL(*s.cache, getPin("A1", "full-A1")).WillOnce(Return("9999"));
              EXPECT_CALL(*s.login, login("A1", "9999"));
              EXPECT_CALL(*s.cache, isMasterPasswordSet()).WillOnce(Return(true));
-             EXPECT_CALL(*s.cache, savePin("A1", "9999"));
+             EXPECT_CALL(*s.cache, savePin("A1", "9999", "full-A1"));
              EXPECT_CALL(*s.tokens, listTokens()).WillOnce(Return(std::vector{fakeTokenInfo("A1")}));
          },
          {describe(AppAction::setPinCacheHasPins{true}), success, tokenList}},
@@ -326,7 +326,7 @@ TEST_F(LoginFixture, EachOutcomeOfTheLoginGivesItsActionsInOrder) {
          {describe(AppAction::updatePinVerificationStatus{PinVerificationStatus::incorrect{3}})}},
         {"refused cached PIN is forgotten", std::nullopt,
          [](TokenServices& s) {
-             EXPECT_CALL(*s.cache, getPin("A1")).WillOnce(Return("9999"));
+             EXPECT_CALL(*s.cache, getPin("A1", "full-A1")).WillOnce(Return("9999"));
              EXPECT_CALL(*s.login, login("A1", "9999"))
                  .WillOnce(Throw(TokenLoginManagerError(TokenLoginManagerError::incorrectPin{std::nullopt})));
              EXPECT_CALL(*s.cache, deletePin("A1")).WillOnce(Throw(cacheError("deletePin(for:)")));
@@ -344,14 +344,14 @@ TEST_F(LoginFixture, EachOutcomeOfTheLoginGivesItsActionsInOrder) {
          {describe(AppAction::updatePinVerificationStatus{PinVerificationStatus::notVerified{}})}},
         {"nothing cached", std::nullopt,
          [](TokenServices& s) {
-             EXPECT_CALL(*s.cache, getPin("A1")).WillOnce(Throw(cacheError("getPin(for:)")));
+             EXPECT_CALL(*s.cache, getPin("A1", "full-A1")).WillOnce(Throw(cacheError("getPin(for:)")));
              EXPECT_CALL(*s.login, login(_, _)).Times(0);
          },
          {describe(AppAction::handleError{cacheError("getPin(for:)")})}},
         {"saving the PIN fails", "1234",
          [&](TokenServices& s) {
              EXPECT_CALL(*s.cache, isMasterPasswordSet()).WillOnce(Return(true));
-             EXPECT_CALL(*s.cache, savePin("A1", "1234")).WillOnce(Throw(cacheFailure));
+             EXPECT_CALL(*s.cache, savePin("A1", "1234", "full-A1")).WillOnce(Throw(cacheFailure));
              EXPECT_CALL(*s.tokens, syncToken(_)).Times(0);
          },
          {describe(AppAction::handleError{cacheFailure})}},

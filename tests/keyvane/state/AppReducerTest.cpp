@@ -254,6 +254,19 @@ TEST(AppReducerTest, MasterPasswordSettingsAndPrompt) {
     EXPECT_FALSE(state.navigationState.masterPassInputState.error.has_value());
 }
 
+// The settings show what protects the cache: set with the master-password state when the
+// sender read it, kept when it did not, and gone with the master password.
+TEST(AppReducerTest, TheCachesProtectionFollowsTheMasterPassword) {
+    AppReducer reducer;
+    AppState state = reducer.reduce(
+        AppState{}, AppAction::updateMasterPasswordState{MasterPasswordState::enabled, DeviceKeyBackend::file});
+    EXPECT_EQ(state.pinCacheState.protection, DeviceKeyBackend::file);
+    state = reducer.reduce(state, AppAction::updateMasterPasswordState{MasterPasswordState::enabledWithBio});
+    EXPECT_EQ(state.pinCacheState.protection, DeviceKeyBackend::file);
+    state = reducer.reduce(state, AppAction::updateMasterPasswordState{MasterPasswordState::disabled});
+    EXPECT_EQ(state.pinCacheState.protection, DeviceKeyBackend::none);
+}
+
 TEST(AppReducerTest, OnboardingSteps) {
     AppReducer reducer;
     AppState state = reducer.reduce(AppState{}, AppAction::firstLaunch{});

@@ -78,6 +78,8 @@ TEST_F(TpmDeviceKeyTest, TheKeyIsMadeOnTheTpmAndGivesTheSameKekAfterARestart) {
     EXPECT_EQ(tpm.loadedHandles(), 0u);
 }
 
+// The other TPM is told apart from this one cleared: it cannot hold the key, so the key is out
+// of reach there, not lost.
 TEST_F(TpmDeviceKeyTest, TheKeyFileCopiedToAnotherTpmCannotProduceTheKek) {
     crypto.createKEK(tag);
     test_support::SoftwareTpm other;
@@ -86,7 +88,7 @@ TEST_F(TpmDeviceKeyTest, TheKeyFileCopiedToAnotherTpmCannotProduceTheKek) {
     fs::permissions(elsewhere, fs::perms::owner_all);
     TpmDeviceKeyStore copy(other.tcti(), elsewhere);
     fs::copy_file(keyFile(), copy.pathFor(tag));
-    EXPECT_EQ(deviceKeyFailure([&] { copy.findKey(tag); }), "keyLost");
+    EXPECT_EQ(deviceKeyFailure([&] { copy.findKey(tag); }), "tpmUnavailable");
     EXPECT_EQ(other.loadedHandles(), 0u);
     // Still whole where it belongs.
     EXPECT_EQ(kek().size(), 32u);
@@ -158,7 +160,8 @@ TEST_F(TpmDeviceKeyTest, DamagedKeyFilesAreRefusedAsLost) {
         {"trailing byte", good + '\0'},
         {"other magic", flipped(0)},
         {"changed public point", flipped(good.size() / 4)},
-        {"changed wrapped private part", flipped(good.size() - 5)},
+        // The name of the TPM that made the key (2 + 34 bytes) ends the file.
+        {"changed wrapped private part", flipped(good.size() - 36 - 5)},
     };
     for (const auto& [name, content] : cases) {
         writeSecureFile(keyFile(), content);

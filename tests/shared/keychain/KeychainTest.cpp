@@ -1,10 +1,13 @@
 #include "files/TemporaryGroupDirectory.h"
 
+#include "shared/files/FileError.h"
 #include "shared/files/SecureFile.h"
 #include "shared/keychain/KeychainFile.h"
 #include "shared/keychain/VarnelKeychainManager.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -79,11 +82,31 @@ TEST_F(KeychainTest, BatchesApplyWholeAndADamagedFileIsNeverOverwritten) {
     EXPECT_TRUE(keychain.clear()); // clearing is what was asked for
 }
 
+// A refused or damaged file is "cannot read" for the callers that must tell it from "absent".
 TEST_F(KeychainTest, AnItemFileOthersCanReadIsRefused) {
     keychain.set(Bytes{1}, "k", VNAccessibilityType::any);
     ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
     EXPECT_EQ(keychain.get<Bytes>("k"), std::nullopt);
+    EXPECT_THROW(keychain.readEncoded("k"), FileError);
     EXPECT_FALSE(keychain.set(Bytes{2}, "k", VNAccessibilityType::any));
+    ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+    EXPECT_EQ(keychain.readEncoded("absent"), std::nullopt);
+    writeSecureFile(file, "{not json");
+    EXPECT_THROW(keychain.readEncoded("k"), FileError);
+}
+
+// A write whose rename landed but whose directory sync failed is in place: it is reported as
+// such, never as a write that did not happen.
+TEST_F(KeychainTest, AWriteThatLandedWithoutADurableDirectoryIsReportedAsSuch) {
+    keychain.set(Bytes{1}, "k", VNAccessibilityType::any);
+    const DirectorySyncFailureForTesting failingSync(EIO);
+    KeychainBatch batch;
+    batch.set(Bytes{2}, "k", VNAccessibilityType::any);
+    EXPECT_EQ(keychain.write(batch), KeychainWrite::landedNotDurable);
+    EXPECT_TRUE(keychain.set(std::int64_t{3}, "n", VNAccessibilityType::any));
+    EXPECT_TRUE(keychain.deleteItem("n"));
+    EXPECT_EQ(keychain.get<Bytes>("k"), Bytes{2});
+    EXPECT_EQ(keychain.get<std::int64_t>("n"), std::nullopt);
 }
 
 TEST_F(KeychainTest, WritersInSeveralProcessesKeepEachOthersItems) {

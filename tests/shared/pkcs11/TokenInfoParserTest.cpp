@@ -55,6 +55,9 @@ TEST(TokenInfoParserTest, SerialTable) {
         const auto info = infoWith(text(row.field), text("Label"));
         if (row.serial) {
             EXPECT_EQ(token_info_parser::parse(info).serial, *row.serial);
+            // The full number stays, so tokens that share the serial shown are told apart.
+            EXPECT_EQ(token_info_parser::parse(info).serialNumber,
+                      *token_info_parser::fixedFieldText(std::span(info.serialNumber)));
         } else {
             EXPECT_THROW(token_info_parser::parse(info), Pkcs11Error);
         }

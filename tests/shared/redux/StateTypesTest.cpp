@@ -95,5 +95,27 @@ TEST(SecretTextTest, NeverPrintsItsText) {
     EXPECT_TRUE(pin.empty()); // NOLINT: the moved-from value is wiped on purpose
 }
 
+// A PIN handed over in a std::string leaves nothing in the buffer it came from, whether the
+// string kept it inline (a short PIN) or on the heap with an older, longer value past its end.
+TEST(SecretTextTest, NothingOfThePinStaysInTheStringItCameFrom) {
+    const struct {
+        const char* name;
+        std::string source;
+    } cases[] = {
+        {"short, inline", std::string("1234")},
+        {"on the heap, an older value past the end", std::string("1234-and-an-older-and-longer-secret-value")},
+    };
+    for (auto [name, source] : cases) {
+        SCOPED_TRACE(name);
+        source.resize(4);
+        const char* buffer = source.data();
+        const std::size_t capacity = source.capacity();
+        const SecretText secret(std::move(source));
+        EXPECT_EQ(secret.reveal(), "1234");
+        // Read while the secret lives: a buffer it had taken over would still be in use.
+        EXPECT_EQ(std::string(buffer, capacity), std::string(capacity, '\0'));
+    }
+}
+
 } // namespace
 } // namespace keyvane

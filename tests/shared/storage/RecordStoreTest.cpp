@@ -3,6 +3,7 @@
 
 #include "shared/storage/CredentialsStorage.h"
 #include "shared/storage/CredentialsStorageError.h"
+#include "shared/files/SecureFile.h"
 #include "shared/storage/ModelContainer.h"
 #include "shared/storage/PinCodeStorage.h"
 #include "shared/storage/TokenStorage.h"
@@ -221,14 +222,15 @@ TEST_F(RecordStoreTest, AFailedOperationLeavesNothingPendingForTheNextSave) {
 TEST_F(RecordStoreTest, PinEntriesAreOnePerSerial) {
     EXPECT_FALSE(pins.hasPins());
     EXPECT_EQ(pins.getPin("S"), std::nullopt);
-    pins.savePin("S", {1, 2, 3});
-    pins.savePin("S", {4, 5});
-    pins.savePin("T", {6});
+    pins.savePin("S", {1, 2, 3}, "0001");
+    pins.savePin("S", {4, 5}, "1001");
+    pins.savePin("T", {6}, "0002");
     EXPECT_TRUE(pins.hasPins());
-    EXPECT_EQ(pins.getPin("S"), Bytes({4, 5}));
+    EXPECT_EQ(pins.getPin("S")->encryptedPin, Bytes({4, 5}));
+    EXPECT_EQ(pins.getPin("S")->serialNumber, "1001"); // the token the PIN was last saved for
     EXPECT_EQ(countThroughFreshConnection("SELECT count(*) FROM PinEntry"), 2);
     pins.deletePin("S");
-    EXPECT_EQ(pins.getPin("T"), Bytes({6}));
+    EXPECT_EQ(pins.getPin("T")->encryptedPin, Bytes({6}));
     pins.clean();
     EXPECT_FALSE(pins.hasPins());
 }
@@ -240,6 +242,26 @@ TEST_F(RecordStoreTest, DatabaseFilesAreOnlyTheOwners) {
         ASSERT_EQ(::stat((group.path() / name).c_str(), &info), 0) << name;
         EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
     }
+}
+
+// A store of the first schema keeps its PIN entries, which now tell no token's full serial
+// number (so the PIN cache sends them to no token).
+TEST_F(RecordStoreTest, AStoreOfTheFirstSchemaKeepsItsPinEntries) {
+    const auto path = group.path() / "first.sqlite";
+    {
+        ensurePrivateFile(path);
+        SqliteConnection first(path);
+        first.execute("CREATE TABLE PinEntry (id INTEGER PRIMARY KEY AUTOINCREMENT, serial TEXT NOT NULL UNIQUE, "
+                      "encryptedPin BLOB NOT NULL); INSERT INTO PinEntry (serial, encryptedPin) VALUES ('S', x'0102'); "
+                      "PRAGMA user_version = 1;");
+    }
+    PinCodeStorage migrated(std::make_shared<ModelContainer>(path));
+    const auto entry = migrated.getPin("S");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->encryptedPin, Bytes({1, 2}));
+    EXPECT_EQ(entry->serialNumber, std::nullopt);
+    migrated.savePin("S", {3}, "0001");
+    EXPECT_EQ(migrated.getPin("S")->serialNumber, "0001");
 }
 
 TEST_F(RecordStoreTest, ANewerSchemaIsRefused) {

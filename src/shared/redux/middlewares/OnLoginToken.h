@@ -34,13 +34,16 @@ public:
                                           given = login->pin](const flowkeep::ActionSink<Action>& sink) {
             const bool fromCache = !given.has_value();
             try {
-                const SecretText pin = given ? *given : SecretText(cache->getPin(serial));
+                // The cached PIN is tied to the token's full serial number, which the serial
+                // shown does not carry.
+                const auto token = manager->getToken(serial);
+                const std::string serialNumber = token ? token->serialNumber() : std::string();
+                const SecretText pin = given ? *given : SecretText(cache->getPin(serial, serialNumber));
                 loginManager->login(serial, pin.reveal());
                 if (cache->isMasterPasswordSet()) {
-                    cache->savePin(serial, pin.reveal());
+                    cache->savePin(serial, pin.reveal(), serialNumber);
                     sink.yield(typename Action::setPinCacheHasPins{true});
                 }
-                const auto token = manager->getToken(serial);
                 if (!token) {
                     throw TextError("pkcsManager.getToken returned nil during token appearance");
                 }
