@@ -201,19 +201,19 @@ DeviceKeyBackend CryptoManager::kekBackend(ByteView tag) {
     try {
         return Dependencies::get(deviceKeyStore)->backendOf(toBytes(tag));
     } catch (...) {
-        failWithCurrent("kekBackend(with:)", sourceLine());
+        throw CryptoManagerError::general("kekBackend(with:)", AnyError::fromCurrentException());
     }
 }
 
 void CryptoManager::moveKEK(ByteView from, ByteView to) {
     try {
         if (!Dependencies::get(deviceKeyStore)->moveKey(toBytes(from), toBytes(to))) {
-            fail("moveKEK(from:to:)", sourceLine(), "Something went wrong with key pair retrieval");
+            throw CryptoManagerError::general("moveKEK(from:to:)", "Something went wrong with key pair retrieval");
         }
     } catch (const CryptoManagerError&) {
         throw;
     } catch (...) {
-        failWithCurrent("moveKEK(from:to:)", sourceLine());
+        throw CryptoManagerError::general("moveKEK(from:to:)", AnyError::fromCurrentException());
     }
 }
 

@@ -306,6 +306,7 @@ public:
     std::uint64_t sessionHandle() const override { return token_->sessionHandle(); }
     const std::optional<std::string>& label() const override { return token_->label(); }
     const std::string& serial() const override { return token_->serial(); }
+    const std::string& serialNumber() const override { return token_->serialNumber(); }
     const std::string& model() const override { return token_->model(); }
     const Pkcs11TokenInteractionType& interactionType() const override { return token_->interactionType(); }
     bool isSupported() const override { return token_->isSupported(); }
