@@ -177,9 +177,9 @@ std::variant<Device, BiometricFailure> enrolledDevice(QDBusConnection& bus) {
 }
 
 // The device's signals routed to a check for as long as it runs.
-class Subscription {
+class SignalSubscription {
 public:
-    Subscription(QDBusConnection& bus, const Device& device, const std::shared_ptr<CheckState>& state, QThread& thread)
+    SignalSubscription(QDBusConnection& bus, const Device& device, const std::shared_ptr<CheckState>& state, QThread& thread)
         : bus_(bus), device_(device),
           receiver_(new FprintdSignals([state](const QString& result) { state->scanEnded(result); },
                                        [state] { state->vanish(); })) {
@@ -189,7 +189,7 @@ public:
         watching_ = bus_.connect(busService, busPath, busService, QStringLiteral("NameOwnerChanged"), {device_.owner},
                                  QString(), receiver_, SLOT(nameOwnerChanged(QString, QString, QString)));
     }
-    ~Subscription() {
+    ~SignalSubscription() {
         if (verifying_) {
             bus_.disconnect(device_.owner, device_.path, deviceInterface, QStringLiteral("VerifyStatus"), receiver_,
                             SLOT(verifyStatus(QString, bool)));
@@ -201,8 +201,8 @@ public:
         // On its own thread, after any signal already queued for it.
         receiver_->deleteLater();
     }
-    Subscription(const Subscription&) = delete;
-    Subscription& operator=(const Subscription&) = delete;
+    SignalSubscription(const SignalSubscription&) = delete;
+    SignalSubscription& operator=(const SignalSubscription&) = delete;
 
     bool active() const { return verifying_ && watching_; }
 
@@ -326,7 +326,7 @@ std::optional<BiometricFailure> FprintdAuthenticator::evaluatePolicy(const std::
     const auto& device = std::get<Device>(found);
 
     auto state = std::make_shared<CheckState>();
-    Subscription subscription(session.bus(), device, state, signalThread());
+    SignalSubscription subscription(session.bus(), device, state, signalThread());
     if (!subscription.active()) {
         return failure(biometricFailed, "Cannot follow fprintd's signals: " +
                                             session.bus().lastError().message().toStdString());

@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,8 +20,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace keyvane::test_support {
 
@@ -35,21 +33,27 @@ public:
         if (::pipe2(output, O_CLOEXEC) != 0) {
             throw std::runtime_error("pipe failed");
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-        if (!errorLog.empty()) {
-            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        }
         std::vector<char*> argv;
         for (const auto& argument : arguments) {
             argv.push_back(const_cast<char*>(argument.c_str()));
         }
         argv.push_back(nullptr);
-        const int spawned = ::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Only async-signal-safe calls until exec. The child ends with the test, also
+            // when a sanitizer stops the test without running its destructors.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            ::dup2(output[1], STDOUT_FILENO);
+            if (!errorLog.empty()) {
+                const int log = ::open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+                ::dup2(log, STDERR_FILENO);
+            }
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        const bool spawned = pid_ > 0;
         ::close(output[1]);
-        if (spawned != 0) {
+        if (!spawned) {
             ::close(output[0]);
             throw std::runtime_error("cannot start " + arguments[0]);
         }
@@ -143,7 +147,7 @@ private:
   </policy>
 </busconfig>
 )";
-        return {"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address"};
+        return {"/usr/bin/dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address"};
     }
 
     std::filesystem::path folder_;
