@@ -115,6 +115,8 @@ TEST_F(FprintdAuthenticatorTest, EveryOutcomeMapsToItsCaseAndLeavesTheDeviceRele
          "general:fprintd verification ended with verify-disconnected", verifiedOnce},
         {"no finger within the time-out", enrolledWithScans("[[]]"), 20ms, BiometryType::touchID,
          "general:No finger on the sensor within 20 ms", verifiedOnce},
+        {"permission refused", R"({"fingers": ["right-index-finger"], "claimError": "PermissionDenied"})", 30s,
+         BiometryType::touchID, "general:net.reactivated.Fprint.Error.PermissionDenied: Not authorized", {"Claim"}},
         {"no device", R"({"device": false})", 30s, BiometryType::none, "bioNotAvailable", {}},
         {"no enrolled finger", R"({"fingers": []})", 30s, BiometryType::none, "bioNotEnrolled", {}},
     };

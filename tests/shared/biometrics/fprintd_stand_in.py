@@ -7,7 +7,8 @@ The scenario: "device" (default true) whether the manager has a default device; 
 the enrolled fingers of every user (none: ListEnrolledFingers fails with NoEnrolledPrints);
 "scans" one list per VerifyStart of the results it then signals, in order ("verify-retry-scan"
 and the like are not done, every other result is; "leave" makes the service leave the bus
-instead; an empty list signals nothing, as when no finger comes).
+instead; an empty list signals nothing, as when no finger comes); "claimError" an fprintd
+error name (such as "PermissionDenied") that every Claim fails with.
 
 Like fprintd, the device is claimed by one connection at a time, every call but Claim needs
 the claim, and a claimer that leaves the bus loses its claim. The control interface tells the
@@ -55,6 +56,7 @@ class Device(dbus.service.Object):
         self.loop = loop
         self.fingers = scenario.get("fingers", [])
         self.scans = list(scenario.get("scans", []))
+        self.claim_error = scenario.get("claimError")
         self.claimed_by = ""
         self.calls = []
         bus.add_signal_receiver(self.name_owner_changed, "NameOwnerChanged", "org.freedesktop.DBus")
@@ -77,6 +79,8 @@ class Device(dbus.service.Object):
     @dbus.service.method(DEVICE_INTERFACE, in_signature="s", sender_keyword="sender")
     def Claim(self, user, sender):
         self.calls.append("Claim")
+        if self.claim_error:
+            raise FprintError(self.claim_error, "Not authorized")
         if self.claimed_by:
             raise FprintError("AlreadyInUse", "Device was already claimed")
         self.claimed_by = sender
