@@ -1,5 +1,6 @@
 #include "shared/biometrics/LAContextWrapper.h"
 
+#include "shared/biometrics/FprintdAuthenticator.h"
 #include "shared/biometrics/LaContextError.h"
 #include "shared/preferences/UserDefaultsManagerProtocol.h"
 
@@ -16,14 +17,23 @@ LaContextError mapFailure(const BiometricFailure& failure, SourceLine line = __b
     case biometryNotEnrolled:
         return LaContextError::bioNotEnrolled{};
     default:
-        return LaContextError::general("performBiometricAuthentication()",
-                                       failure.message + " (code " + std::to_string(failure.code) + ")", line);
+        return LaContextError::general(
+            "performBiometricAuthentication()",
+            failure.cause ? *failure.cause
+                          : AnyError(TextError(failure.message + " (code " + std::to_string(failure.code) + ")")),
+            line);
     }
 }
 
 } // namespace
 
 std::shared_ptr<LAContextWrapperProtocol> makeLiveLAContextWrapper() {
+    // fprintd is asked at every check: where it is missing (no bus, no service, no sensor) the
+    // answers are those of a computer without biometry, and a service started later is found.
+    return std::make_shared<LAContextWrapper>(std::make_shared<FprintdAuthenticator>());
+}
+
+std::shared_ptr<LAContextWrapperProtocol> makeTestLAContextWrapper() {
     return std::make_shared<LAContextWrapper>(std::make_shared<NoBiometryAuthenticator>());
 }
 

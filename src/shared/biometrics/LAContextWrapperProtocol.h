@@ -22,9 +22,12 @@ public:
     virtual std::optional<bool> isBioEnabled() = 0;
 };
 
+// On fprintd (the computer's fingerprint service).
 std::shared_ptr<LAContextWrapperProtocol> makeLiveLAContextWrapper();
+// Without biometry, so that no test reaches the computer's own fingerprint service.
+std::shared_ptr<LAContextWrapperProtocol> makeTestLAContextWrapper();
 
 inline const DependencyKey<LAContextWrapperProtocol> laContextWrapper{"laContextWrapper", makeLiveLAContextWrapper,
-                                                                      makeLiveLAContextWrapper};
+                                                                      makeTestLAContextWrapper};
 
 } // namespace keyvane

@@ -1,7 +1,8 @@
+#include "biometrics/BiometricOutcome.h"
 #include "files/TemporaryGroupDirectory.h"
 
+#include "shared/biometrics/DBusError.h"
 #include "shared/biometrics/LAContextWrapper.h"
-#include "shared/biometrics/LaContextError.h"
 #include "shared/biometrics/ScriptedBiometricAuthenticator.h"
 #include "shared/preferences/UserDefaultsManagerProtocol.h"
 
@@ -13,21 +14,7 @@ namespace {
 
 using namespace keyvane;
 
-// Which case the check failed with ("none" when it passed).
-std::string outcome(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const LaContextError& error) {
-        if (const auto* general = error.as<LaContextError::generalError>()) {
-            return "general:" + general->error->description();
-        }
-        if (error.is<LaContextError::bioNotAvailable>()) {
-            return "bioNotAvailable";
-        }
-        return error.is<LaContextError::userRejectedBiometry>() ? "userRejectedBiometry" : "bioNotEnrolled";
-    }
-    return "none";
-}
+using test_support::biometricOutcome;
 
 class LAContextWrapperTest : public ::testing::Test {
 protected:
@@ -37,7 +24,7 @@ protected:
 };
 
 TEST_F(LAContextWrapperTest, CheckOutcomesMapToTheirCases) {
-    EXPECT_EQ(outcome([&] { wrapper.performBiometricAuthentication(); }), "none");
+    EXPECT_EQ(biometricOutcome([&] { wrapper.performBiometricAuthentication(); }), "none");
     ASSERT_EQ(backend->promptReasons().size(), 1u);
     EXPECT_EQ(backend->promptReasons()[0], "пройти аутентификацию для доступа к конфиденциальным данным");
     EXPECT_EQ(backend->fallbackTitles()[0], "");
@@ -49,6 +36,10 @@ TEST_F(LAContextWrapperTest, CheckOutcomesMapToTheirCases) {
     } cases[] = {
         {BiometricFailure{biometricUserCancel, "cancel"}, {true, std::nullopt}, "userRejectedBiometry"},
         {BiometricFailure{-1, "failed"}, {true, std::nullopt}, "general:failed (code -1)"},
+        // The backend's own error is the underlying error.
+        {BiometricFailure{-1, "busy", DBusError("net.reactivated.Fprint.Error.AlreadyInUse", "claimed")},
+         {true, std::nullopt},
+         "general:net.reactivated.Fprint.Error.AlreadyInUse: claimed"},
         {std::nullopt, {false, BiometricFailure{biometryNotAvailable, "no"}}, "bioNotAvailable"},
         {std::nullopt, {false, BiometricFailure{biometryNotEnrolled, "no"}}, "bioNotEnrolled"},
         {std::nullopt, {false, std::nullopt}, "general:Unable to evaluate biometric authentication"},
@@ -56,7 +47,7 @@ TEST_F(LAContextWrapperTest, CheckOutcomesMapToTheirCases) {
     for (const auto& row : cases) {
         backend->setAvailability(row.availability);
         backend->queuePromptAnswer(row.prompt);
-        EXPECT_EQ(outcome([&] { wrapper.performBiometricAuthentication(); }), row.expected);
+        EXPECT_EQ(biometricOutcome([&] { wrapper.performBiometricAuthentication(); }), row.expected);
         if (!row.availability.canEvaluate) {
             // Unavailable: the queued answer was never used, so drop it.
             backend->setAvailability({true, std::nullopt});
@@ -68,7 +59,7 @@ TEST_F(LAContextWrapperTest, CheckOutcomesMapToTheirCases) {
 TEST_F(LAContextWrapperTest, EnablingNeedsAPassedCheckAndDisablingNone) {
     EXPECT_EQ(wrapper.isBioEnabled(), std::nullopt);
     backend->queuePromptAnswer(BiometricFailure{biometricUserCancel, "cancel"});
-    EXPECT_EQ(outcome([&] { wrapper.setBioEnabled(true); }), "userRejectedBiometry");
+    EXPECT_EQ(biometricOutcome([&] { wrapper.setBioEnabled(true); }), "userRejectedBiometry");
     EXPECT_EQ(wrapper.isBioEnabled(), std::nullopt);
     wrapper.setBioEnabled(true);
     EXPECT_EQ(wrapper.isBioEnabled(), true);
@@ -81,10 +72,10 @@ TEST_F(LAContextWrapperTest, EnablingNeedsAPassedCheckAndDisablingNone) {
     EXPECT_EQ(wrapper.isBioEnabled(), std::nullopt);
 }
 
-TEST_F(LAContextWrapperTest, LinuxReportsNoBiometry) {
-    LAContextWrapper linux(std::make_shared<NoBiometryAuthenticator>());
-    EXPECT_EQ(linux.biometryType(), BiometryType::none);
-    EXPECT_EQ(outcome([&] { linux.performBiometricAuthentication(); }), "bioNotAvailable");
+TEST_F(LAContextWrapperTest, WithoutBiometryNothingCanBeChecked) {
+    LAContextWrapper none(std::make_shared<NoBiometryAuthenticator>());
+    EXPECT_EQ(none.biometryType(), BiometryType::none);
+    EXPECT_EQ(biometricOutcome([&] { none.performBiometricAuthentication(); }), "bioNotAvailable");
     backend->setBiometryType(BiometryType::touchID);
     EXPECT_EQ(wrapper.biometryType(), BiometryType::touchID);
     backend->setAvailability({false, std::nullopt});
