@@ -28,7 +28,7 @@ std::string unlockAndReadPin(PinCodeCacheManager& cache, const std::string& seri
                    const auto* check = cause ? cause->as<LaContextError>() : nullptr;
                    return check && check->is<LaContextError::userRejectedBiometry>() ? "rejected" : error.description();
                }
-               return cache.getPin(serial);
+               return cache.getPin(serial, "SN-" + serial);
            }).get();
 }
 
@@ -45,7 +45,7 @@ TEST(FprintdPinCacheTest, AMatchingFingerUnlocksTheCachedPin) {
     Dependencies::install(laContextWrapper, makeLiveLAContextWrapper());
     PinCodeCacheManager cache;
     cache.initCache("master");
-    cache.savePin("S", "2468");
+    cache.savePin("S", "2468", "SN-S");
 
     EXPECT_EQ(unlockAndReadPin(cache, "S"), "rejected");
     EXPECT_EQ(unlockAndReadPin(cache, "S"), "2468");
