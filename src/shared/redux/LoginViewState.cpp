@@ -79,7 +79,8 @@ std::ostream& operator<<(std::ostream& out, const LoginViewState& state) {
         out << "none";
     }
     return out << ", storedPinState: " << state.storedPinState
-               << ", autoSelection: " << (state.isTokenAutoSelectionActive ? "on" : "off") << "}";
+               << ", autoSelection: " << (state.isTokenAutoSelectionActive ? "on" : "off")
+               << (state.isLoginInProgress ? ", login in progress" : "") << "}";
 }
 
 std::ostream& operator<<(std::ostream& out, const TokenMonitoringEvent& event) {

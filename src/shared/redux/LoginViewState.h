@@ -102,7 +102,11 @@ struct LoginViewState {
     StoredPinState storedPinState = StoredPinState::notChecked;
     // While true, a single suitable connected token is opened for login without asking.
     bool isTokenAutoSelectionActive = true;
+    // A login was sent and its outcome has not arrived: the views refuse a second one, which
+    // would spend another of the token's PIN retries.
+    bool isLoginInProgress = false;
 
+    bool operator==(const LoginViewState&) const = default;
     friend std::ostream& operator<<(std::ostream& out, const LoginViewState& state);
 };
 
