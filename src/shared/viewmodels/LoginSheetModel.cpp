@@ -42,6 +42,7 @@ LoginSheetModel::LoginSheetModel(LoginStorePort& port, flowkeep::MainExecutor& e
         }
     });
     slice_ = port_.slice();
+    masterPassInput_.setInitialError(slice_.login.masterPassAuthError);
     subscription_ = port_.observe([this](const LoginSlice& next) { receive(next); });
 }
 

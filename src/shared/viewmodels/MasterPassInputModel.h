@@ -57,6 +57,8 @@ public:
     // The host's error (single mode). A first error shakes the dots and empties the entry.
     void setError(const std::optional<MasterPassAuthError>& error);
     const std::optional<MasterPassAuthError>& error() const { return error_; }
+    // The error found when the entry is made: shown as the title, without a shake.
+    void setInitialError(const std::optional<MasterPassAuthError>& error) { error_ = error; }
 
     // Keystrokes from the hidden field: numeric characters are kept, the rest dropped.
     Q_INVOKABLE void type(const QString& text);

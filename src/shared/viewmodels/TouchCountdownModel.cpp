@@ -18,6 +18,7 @@ void TouchCountdownModel::setInitialSeconds(std::uint64_t seconds) {
         return;
     }
     seconds_ = seconds;
+    initial_ = seconds;
     emit secondsChanged();
 }
 

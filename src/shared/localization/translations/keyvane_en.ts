@@ -241,7 +241,7 @@
     </message>
     <message id="VarnelAwait_Toast_OtherVarnel_Description">
         <source>VarnelAwait_Toast_OtherVarnel_Description</source>
-        <translation>Another token is connected. Connect the token named above.</translation>
+        <translation>Wrong token connected</translation>
     </message>
     <message id="EnterPinCode_ContinueButton_Label">
         <source>EnterPinCode_ContinueButton_Label</source>

@@ -1,0 +1,83 @@
+import QtQuick
+import Keyvane.Views
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// The state's alert over the sheet, with its buttons in order. Return presses the default
+// button and Escape the cancelling one (the sheet routes both keys here while it shows).
+Rectangle {
+    id: overlay
+    required property LoginSheetModel sheet
+    objectName: "alert"
+    visible: sheet.alertShown
+    color: Theme.scrim
+    Accessible.role: Accessible.AlertMessage
+    Accessible.name: sheet.alertTitle
+
+    // Clicks never reach the pane behind.
+    MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
+
+    Rectangle {
+        anchors.centerIn: parent
+        width: 280
+        height: content.implicitHeight + 40
+        radius: 14
+        color: Theme.card
+        ColumnLayout {
+            id: content
+            anchors.fill: parent
+            anchors.margins: 20
+            spacing: 10
+            Label {
+                objectName: "alertTitle"
+                Layout.fillWidth: true
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                text: overlay.sheet.alertTitle
+                font.family: Theme.fontFamily
+                font.pixelSize: 15
+                font.bold: true
+                color: Theme.primaryText
+            }
+            Label {
+                objectName: "alertMessage"
+                Layout.fillWidth: true
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                text: overlay.sheet.alertMessage
+                font.family: Theme.fontFamily
+                font.pixelSize: 13
+                color: Theme.primaryText
+            }
+            Repeater {
+                model: overlay.sheet.alertButtons
+                Button {
+                    id: alertButton
+                    required property var modelData
+                    required property int index
+                    objectName: "alertButton_" + modelData.identifier
+                    Layout.fillWidth: true
+                    Layout.topMargin: index === 0 ? 6 : 0
+                    text: modelData.label
+                    Accessible.name: text
+                    font.family: Theme.fontFamily
+                    font.pixelSize: 13
+                    onClicked: overlay.sheet.pressAlertButton(index)
+                    contentItem: Label {
+                        text: alertButton.text
+                        font: alertButton.font
+                        horizontalAlignment: Text.AlignHCenter
+                        color: alertButton.modelData.isDefault ? "#ffffff" : Theme.primaryText
+                    }
+                    background: Rectangle {
+                        radius: 8
+                        implicitHeight: 32
+                        color: alertButton.modelData.isDefault ? Theme.accent : Theme.fill
+                        border.width: alertButton.visualFocus ? 2 : 0
+                        border.color: Theme.primaryText
+                    }
+                }
+            }
+        }
+    }
+}
