@@ -1,9 +1,12 @@
 #include "flowkeep/QtMainExecutor.h"
 #include "keyvane/app/KeyvaneApp.h"
-#include "keyvane/app/StateModel.h"
+#include "keyvane/app/MainWindowModel.h"
 #include "keyvane/middlewares/ApplicationActivity.h"
 #include "shared/errors/Error.h"
+#include "shared/views/Views.h"
 
+#include <QDesktopServices>
+#include <QFont>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -71,9 +74,13 @@ int main(int argc, char** argv) {
         }
     });
 
-    keyvane::app::StateModel model(app->store());
+    keyvane::app::MainWindowModel model(app->store(), executor);
+    QObject::connect(&model, &keyvane::app::MainWindowModel::openUrlRequested, &application,
+                     [](const QUrl& url) { QDesktopServices::openUrl(url); });
+    QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
     QQmlApplicationEngine engine;
-    engine.rootContext()->setContextProperty("appState", &model);
+    keyvane::views::installViews(engine);
+    engine.rootContext()->setContextProperty("mainWindow", &model);
     engine.rootContext()->setContextProperty("uiTesting", app->uiTesting());
     engine.load(QUrl(QStringLiteral("qrc:/keyvane/qml/Main.qml")));
     if (engine.rootObjects().isEmpty()) {

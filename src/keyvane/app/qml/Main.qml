@@ -1,16 +1,42 @@
 import QtQuick
-import QtQuick.Controls
+import QtQuick.Controls.Basic
 import QtQuick.Window
+import Keyvane.Views
 
 ApplicationWindow {
     id: window
     width: 640
     height: 480
     visible: true
-    title: "Keyvane"
+    title: Texts.text("AppName")
+    color: Theme.background
+    Component.onCompleted: if (uiTesting) Theme.appearance = Theme.Light
 
     MacMainView {
         anchors.fill: parent
+        enabled: !mainWindow.loginSheetShown
+        focus: !mainWindow.loginSheetShown
+    }
+
+    // The login sheet, over the window while the state asks for a login. The Loader becoming
+    // active and inactive is the sheet appearing and disappearing (monitoring starts and stops).
+    Rectangle {
+        anchors.fill: parent
+        visible: loginLoader.active
+        color: Theme.scrim
+        MouseArea { anchors.fill: parent }
+    }
+    Loader {
+        id: loginLoader
+        objectName: "loginSheetLoader"
+        anchors.centerIn: parent
+        width: 416
+        height: 395
+        active: mainWindow.loginSheetShown
+        focus: active
+        sourceComponent: LoginSheet {
+            model: mainWindow.loginSheet
+        }
     }
 
     // Hidden: only its shortcut is used.
@@ -22,7 +48,7 @@ ApplicationWindow {
         height: 1
         action: Action {
             shortcut: "Ctrl+R"
-            onTriggered: appState.resetPersistentData()
+            onTriggered: mainWindow.resetPersistentData()
         }
     }
 }
