@@ -24,6 +24,15 @@ void MainWindowModel::receive(const AppState& state) {
         loginSheetShown_ = shown;
         changes = true;
     }
+    if (state.navigationState.showSettings != settingsShown_) {
+        if (state.navigationState.showSettings) {
+            settingsSheet_ = std::make_unique<views::SettingsSheetModel>(port_, executor_);
+            connect(settingsSheet_.get(), &views::SettingsSheetModel::closeRequested, this,
+                    [this] { store_.send(AppAction::quitMasterPasswordSettings{}); });
+        }
+        settingsShown_ = state.navigationState.showSettings;
+        changes = true;
+    }
     storedTokens_.setTokens(state.credentialListState.tokens);
     QStringList passkeys;
     for (const auto& passkey : state.credentialListState.credentials) {
@@ -53,6 +62,10 @@ void MainWindowModel::loggedIn(const QString& serial) {
 
 void MainWindowModel::synchronise() {
     store_.send(AppAction::startSync{});
+}
+
+void MainWindowModel::openMasterPasswordSettings() {
+    store_.send(AppAction::startEnteringMasterPasswordSettings{});
 }
 
 void MainWindowModel::resetPersistentData() {

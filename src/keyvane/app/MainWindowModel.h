@@ -2,6 +2,7 @@
 
 #include "keyvane/app/KeyvaneApp.h"
 #include "shared/viewmodels/LoginSheetModel.h"
+#include "shared/viewmodels/SettingsSheetModel.h"
 #include "shared/viewmodels/StoreLoginPort.h"
 #include "shared/viewmodels/TokenListModel.h"
 
@@ -18,6 +19,8 @@ class MainWindowModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool loginSheetShown READ loginSheetShown NOTIFY changed)
     Q_PROPERTY(keyvane::views::LoginSheetModel* loginSheet READ loginSheet NOTIFY changed)
+    Q_PROPERTY(bool settingsShown READ settingsShown NOTIFY changed)
+    Q_PROPERTY(keyvane::views::SettingsSheetModel* settingsSheet READ settingsSheet NOTIFY changed)
     Q_PROPERTY(keyvane::views::TokenListModel* storedTokens READ storedTokens CONSTANT)
     Q_PROPERTY(QStringList passkeys READ passkeys NOTIFY changed)
 
@@ -27,12 +30,16 @@ public:
 
     bool loginSheetShown() const { return loginSheetShown_; }
     views::LoginSheetModel* loginSheet() const { return loginSheet_.get(); }
+    bool settingsShown() const { return settingsShown_; }
+    views::SettingsSheetModel* settingsSheet() const { return settingsSheet_.get(); }
     views::TokenListModel* storedTokens() { return &storedTokens_; }
     QStringList passkeys() const { return passkeys_; }
 
     // Opens the login sheet to read a token's passkeys.
     Q_INVOKABLE void synchronise();
     Q_INVOKABLE void resetPersistentData();
+    // The menu item that opens the master-password settings.
+    Q_INVOKABLE void openMasterPasswordSettings();
 
 signals:
     void changed();
@@ -52,6 +59,8 @@ private:
     // Made anew for each presentation, so the sheet's own state starts afresh; the previous
     // one lives until then, past the disappearance its view reports.
     std::unique_ptr<views::LoginSheetModel> loginSheet_;
+    bool settingsShown_ = false;
+    std::unique_ptr<views::SettingsSheetModel> settingsSheet_;
     flowkeep::Subscription subscription_;
 };
 

@@ -1,8 +1,8 @@
 #include "shared/viewmodels/LoginSheetModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
+#include "shared/viewmodels/AlertButtons.h"
 
-#include <QVariantMap>
 
 #include <variant>
 
@@ -116,17 +116,7 @@ QString LoginSheetModel::alertMessage() const {
 }
 
 QVariantList LoginSheetModel::alertButtons() const {
-    QVariantList buttons;
-    if (!slice_.alert) {
-        return buttons;
-    }
-    for (const auto& action : slice_.alert->actions()) {
-        const bool isDefault = action.kind() == AppAlert::Action::choose || action.kind() == AppAlert::Action::openInstruction;
-        buttons.append(QVariantMap{{QStringLiteral("label"), action.label()},
-                                   {QStringLiteral("identifier"), QString::fromStdString(action.id())},
-                                   {QStringLiteral("isDefault"), isDefault}});
-    }
-    return buttons;
+    return views::alertButtons(slice_.alert);
 }
 
 void LoginSheetModel::appeared() {
@@ -381,22 +371,12 @@ void LoginSheetModel::pressAlertButton(int index) {
     }
 }
 
-int LoginSheetModel::alertButtonWith(bool returnKey) const {
-    const auto buttons = alertButtons();
-    for (int i = 0; i < buttons.size(); ++i) {
-        if (buttons[i].toMap().value(QStringLiteral("isDefault")).toBool() == returnKey) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 void LoginSheetModel::alertEscapePressed() {
-    pressAlertButton(alertButtonWith(false));
+    pressAlertButton(alertButtonFor(slice_.alert, false));
 }
 
 void LoginSheetModel::alertReturnPressed() {
-    pressAlertButton(alertButtonWith(true));
+    pressAlertButton(alertButtonFor(slice_.alert, true));
 }
 
 void LoginSheetModel::cancel() {

@@ -118,7 +118,6 @@ private:
     void updateNotice();
     void submit();
     const TokenInfo* paneToken() const;
-    int alertButtonWith(bool returnKey) const;
 
     LoginStorePort& port_;
     flowkeep::MainExecutor& executor_;

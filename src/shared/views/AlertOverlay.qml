@@ -7,12 +7,16 @@ import QtQuick.Layouts
 // button and Escape the cancelling one (the sheet routes both keys here while it shows).
 Rectangle {
     id: overlay
-    required property LoginSheetModel sheet
+    property bool shown
+    property string title
+    property string message
+    property var buttons: []
+    signal pressed(int index)
     objectName: "alert"
-    visible: sheet.alertShown
+    visible: shown
     color: Theme.scrim
     Accessible.role: Accessible.AlertMessage
-    Accessible.name: sheet.alertTitle
+    Accessible.name: title
 
     // Clicks never reach the pane behind.
     MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
@@ -33,7 +37,7 @@ Rectangle {
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                text: overlay.sheet.alertTitle
+                text: overlay.title
                 font.family: Theme.fontFamily
                 font.pixelSize: 15
                 font.bold: true
@@ -41,16 +45,17 @@ Rectangle {
             }
             Label {
                 objectName: "alertMessage"
+                visible: text !== ""
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                text: overlay.sheet.alertMessage
+                text: overlay.message
                 font.family: Theme.fontFamily
                 font.pixelSize: 13
                 color: Theme.primaryText
             }
             Repeater {
-                model: overlay.sheet.alertButtons
+                model: overlay.buttons
                 Button {
                     id: alertButton
                     required property var modelData
@@ -62,12 +67,12 @@ Rectangle {
                     Accessible.name: text
                     font.family: Theme.fontFamily
                     font.pixelSize: 13
-                    onClicked: overlay.sheet.pressAlertButton(index)
+                    onClicked: overlay.pressed(index)
                     contentItem: Label {
                         text: alertButton.text
                         font: alertButton.font
                         horizontalAlignment: Text.AlignHCenter
-                        color: alertButton.modelData.isDefault ? "#ffffff" : Theme.primaryText
+                        color: alertButton.modelData.isDefault ? "#ffffff" : (alertButton.modelData.isDestructive ? Theme.red : Theme.primaryText)
                     }
                     background: Rectangle {
                         radius: 8

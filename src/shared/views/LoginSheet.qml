@@ -123,6 +123,10 @@ FocusScope {
 
     AlertOverlay {
         anchors.fill: parent
-        sheet: root.model
+        shown: root.model.alertShown
+        title: root.model.alertTitle
+        message: root.model.alertMessage
+        buttons: root.model.alertButtons
+        onPressed: index => root.model.pressAlertButton(index)
     }
 }

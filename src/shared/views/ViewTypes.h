@@ -3,6 +3,7 @@
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "shared/viewmodels/MasterPassInputModel.h"
+#include "shared/viewmodels/SettingsSheetModel.h"
 #include "shared/viewmodels/TokenListModel.h"
 #include "shared/viewmodels/TouchCountdownModel.h"
 
@@ -24,6 +25,13 @@ struct MasterPassInputModelType {
     Q_GADGET
     QML_FOREIGN(keyvane::views::MasterPassInputModel)
     QML_NAMED_ELEMENT(MasterPassInputModel)
+    QML_UNCREATABLE("Made by the host")
+};
+
+struct SettingsSheetModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::SettingsSheetModel)
+    QML_NAMED_ELEMENT(SettingsSheetModel)
     QML_UNCREATABLE("Made by the host")
 };
 

@@ -9,6 +9,7 @@
 
 #include "shared/dependencies/DependencyRegistry.h"
 #include "shared/viewmodels/LoginSheetModel.h"
+#include "shared/viewmodels/SettingsSheetModel.h"
 
 #include <QDir>
 #include <QFont>
@@ -33,7 +34,17 @@ struct Shot {
     std::function<AppState()> state;
     // What happens on screen after the sheet appears, before the picture.
     std::function<void(StoreFixture&, SceneHarness&)> act = [](StoreFixture&, SceneHarness&) {};
+    // For the settings sheet: what the user did on it.
+    std::function<void(SettingsSheetModel&)> settingsAct = {};
 };
+
+AppState settings(MasterPasswordState masterPassword, bool prompt) {
+    AppState state;
+    state.masterPasswordState = masterPassword;
+    state.navigationState.showSettings = true;
+    state.navigationState.masterPassInputState.isShown = prompt;
+    return state;
+}
 
 AppState login(Display display, MasterPasswordState masterPassword = MasterPasswordState::disabled) {
     AppState state;
@@ -94,6 +105,22 @@ std::vector<Shot> shots() {
              return state;
          }},
         {"login_touch", [] { return login(Display::waitForTouch{30}); }},
+        {"settings_off", [] { return settings(MasterPasswordState::disabled, false); }, {}, [](SettingsSheetModel&) {}},
+        {"settings_on", [] { return settings(MasterPasswordState::enabledWithBio, false); }, {}, [](SettingsSheetModel&) {}},
+        {"settings_prompt",
+         [] {
+             auto state = settings(MasterPasswordState::enabled, true);
+             state.navigationState.masterPassInputState.error = MasterPassAuthError::invalidPass{4};
+             return state;
+         },
+         {}, [](SettingsSheetModel&) {}},
+        {"settings_new-password", [] { return settings(MasterPasswordState::disabled, false); }, {},
+         [](SettingsSheetModel& sheet) {
+             sheet.turnOn();
+             sheet.doubleInput()->type(QStringLiteral("1234"));
+         }},
+        {"settings_turn-off", [] { return settings(MasterPasswordState::enabled, false); }, {},
+         [](SettingsSheetModel& sheet) { sheet.askToTurnOff(); }},
         {"login_alert-pin-locked",
          [] {
              auto state = login(Display::enterPin{first});
@@ -130,11 +157,27 @@ int render(const QDir& folder) {
     for (const auto& shot : shots()) {
         for (const auto& [appearance, value] : appearances) {
             StoreFixture fixture(shot.state());
-            LoginSheetModel sheet(fixture.port, fixture.executor, [](const QString&) {});
-            SceneHarness scene(QStringLiteral("LoginSheet"), {{QStringLiteral("model"), QVariant::fromValue(&sheet)}},
-                               QSize(416, 395), value);
+            std::unique_ptr<QObject> model;
+            std::unique_ptr<SceneHarness> harness;
+            if (shot.settingsAct) {
+                auto sheet = std::make_unique<SettingsSheetModel>(fixture.port, fixture.executor);
+                shot.settingsAct(*sheet);
+                harness = std::make_unique<SceneHarness>(QStringLiteral("MasterPasswordSettingsSheet"),
+                                                         QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
+                                                         QSize(464, 512), value);
+                model = std::move(sheet);
+            } else {
+                auto sheet = std::make_unique<LoginSheetModel>(fixture.port, fixture.executor, [](const QString&) {});
+                harness = std::make_unique<SceneHarness>(QStringLiteral("LoginSheet"),
+                                                         QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
+                                                         QSize(416, 395), value);
+                model = std::move(sheet);
+            }
+            auto& scene = *harness;
             fixture.executor.runUntilIdle();
-            shot.act(fixture, scene);
+            if (shot.act) {
+                shot.act(fixture, scene);
+            }
             fixture.executor.runUntilIdle();
             // Let the views' own transitions finish before the picture.
             QTest::qWait(300);
@@ -144,6 +187,7 @@ int render(const QDir& folder) {
                 return 1;
             }
             std::printf("%s\n", qPrintable(path));
+            harness.reset();
         }
     }
     return 0;

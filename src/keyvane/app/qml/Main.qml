@@ -6,16 +6,52 @@ import Keyvane.Views
 ApplicationWindow {
     id: window
     width: 640
-    height: 480
+    height: 560
     visible: true
     title: Texts.text("AppName")
     color: Theme.background
     Component.onCompleted: if (uiTesting) Theme.appearance = Theme.Light
 
+    menuBar: MenuBar {
+        Menu {
+            title: Texts.text("AppName")
+            MenuItem {
+                objectName: "masterPasswordMenuItem"
+                text: Texts.text("PasskeysScreen_MoreButton_Menu_GrandPass_Label")
+                onTriggered: mainWindow.openMasterPasswordSettings()
+            }
+        }
+    }
+
     MacMainView {
         anchors.fill: parent
-        enabled: !mainWindow.loginSheetShown
-        focus: !mainWindow.loginSheetShown
+        enabled: !mainWindow.loginSheetShown && !mainWindow.settingsShown
+        focus: enabled
+    }
+
+    // Ctrl+M opens the master-password settings from the keyboard.
+    Shortcut {
+        sequence: "Ctrl+M"
+        enabled: !mainWindow.loginSheetShown && !mainWindow.settingsShown
+        onActivated: mainWindow.openMasterPasswordSettings()
+    }
+    Rectangle {
+        anchors.fill: parent
+        visible: settingsLoader.active
+        color: Theme.scrim
+        MouseArea { anchors.fill: parent }
+    }
+    Loader {
+        id: settingsLoader
+        objectName: "settingsSheetLoader"
+        anchors.centerIn: parent
+        width: 464
+        height: 512
+        active: mainWindow.settingsShown
+        focus: active
+        sourceComponent: MasterPasswordSettingsSheet {
+            model: mainWindow.settingsSheet
+        }
     }
 
     // The login sheet, over the window while the state asks for a login. The Loader becoming
