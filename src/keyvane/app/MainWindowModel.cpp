@@ -61,7 +61,8 @@ void MainWindowModel::loggedIn(const QString& serial) {
 }
 
 void MainWindowModel::synchronise() {
-    store_.send(AppAction::startSync{});
+    // Asks to turn the extension on first when it is off; startSync follows an agreement.
+    store_.send(AppAction::syncingButtonPressed{});
 }
 
 void MainWindowModel::openMasterPasswordSettings() {

@@ -25,6 +25,8 @@ TEST(MainWindowModelTest, TheLoginSheetFollowsThePurposeAndAVerifiedLoginActsOnI
     EXPECT_FALSE(window.loginSheetShown());
 
     window.synchronise();
+    EXPECT_EQ(recorder->actions.back(), "syncingButtonPressed");
+    store.send(AppAction::startSync{});
     ASSERT_TRUE(window.loginSheetShown());
     auto* first = window.loginSheet();
     ASSERT_NE(first, nullptr);
@@ -42,7 +44,7 @@ TEST(MainWindowModelTest, TheLoginSheetFollowsThePurposeAndAVerifiedLoginActsOnI
     EXPECT_EQ(recorder->actions.back(), "dismissLoginView");
     EXPECT_FALSE(window.loginSheetShown());
     first->disappeared();
-    window.synchronise();
+    store.send(AppAction::startSync{});
     EXPECT_TRUE(window.loginSheetShown());
     EXPECT_NE(window.loginSheet(), nullptr);
 }

@@ -25,7 +25,7 @@ ApplicationWindow {
 
     MacMainView {
         anchors.fill: parent
-        enabled: !mainWindow.loginSheetShown && !mainWindow.settingsShown
+        enabled: !mainWindow.loginSheetShown && !mainWindow.settingsShown && !extensionConfirmation.asking
         focus: enabled
     }
 
@@ -73,6 +73,24 @@ ApplicationWindow {
         sourceComponent: LoginSheet {
             model: mainWindow.loginSheet
         }
+    }
+
+    // Turning the extension on: the waiting middleware receives the answer; closing the dialog
+    // (Escape) refuses.
+    AlertOverlay {
+        objectName: "extensionConfirmation"
+        anchors.fill: parent
+        focus: shown
+        shown: extensionConfirmation.asking
+        title: Texts.text("ExtensionTurnOn_Confirmation_Title")
+        message: Texts.text("ExtensionTurnOn_Confirmation_Description")
+        buttons: [
+            { label: Texts.text("ExtensionTurnOn_Confirmation_AllowButton_Label"), identifier: "allow", isDefault: true },
+            { label: Texts.text("Action_Cancel_Label"), identifier: "cancel", isDefault: false }
+        ]
+        onPressed: index => extensionConfirmation.answer(index === 0)
+        Keys.onEscapePressed: extensionConfirmation.answer(false)
+        Keys.onReturnPressed: extensionConfirmation.answer(true)
     }
 
     // Hidden: only its shortcut is used.

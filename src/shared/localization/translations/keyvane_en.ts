@@ -427,5 +427,17 @@
         <source>AboutAppView_Version</source>
         <translation>Version %1</translation>
     </message>
+    <message id="ExtensionTurnOn_Confirmation_Title">
+        <source>ExtensionTurnOn_Confirmation_Title</source>
+        <translation>Answer passkey requests?</translation>
+    </message>
+    <message id="ExtensionTurnOn_Confirmation_Description">
+        <source>ExtensionTurnOn_Confirmation_Description</source>
+        <translation>Let Keyvane answer passkey requests from other programs?</translation>
+    </message>
+    <message id="ExtensionTurnOn_Confirmation_AllowButton_Label">
+        <source>ExtensionTurnOn_Confirmation_AllowButton_Label</source>
+        <translation>Allow</translation>
+    </message>
 </context>
 </TS>
