@@ -28,7 +28,6 @@ FocusScope {
                 height: 12
                 radius: 6
                 color: field.input.isError ? Theme.red : (filled ? Theme.blue : Theme.tertiaryLabel)
-                scale: 1
                 Behavior on color { ColorAnimation { duration: 160 } }
                 onFilledChanged: popIn.restart()
                 NumberAnimation on scale { id: popIn; running: false; from: 0.3; to: 1; duration: 200; easing.type: Easing.OutBack }

@@ -39,16 +39,14 @@ Item {
                     context.fillStyle = gradient;
                     context.fillRect(0, 0, 128, 128);
                 }
-                scale: 0.92
-                opacity: 0.2
                 SequentialAnimation on scale {
                     loops: Animation.Infinite
-                    NumberAnimation { to: 1.08; duration: 1600; easing.type: Easing.InOutQuad }
+                    NumberAnimation { from: 0.92; to: 1.08; duration: 1600; easing.type: Easing.InOutQuad }
                     NumberAnimation { to: 0.92; duration: 1600; easing.type: Easing.InOutQuad }
                 }
                 SequentialAnimation on opacity {
                     loops: Animation.Infinite
-                    NumberAnimation { to: 0.35; duration: 1600; easing.type: Easing.InOutQuad }
+                    NumberAnimation { from: 0.2; to: 0.35; duration: 1600; easing.type: Easing.InOutQuad }
                     NumberAnimation { to: 0.2; duration: 1600; easing.type: Easing.InOutQuad }
                 }
             }
