@@ -1,9 +1,14 @@
 #include "flowkeep/QtMainExecutor.h"
 #include "keyvane/app/KeyvaneApp.h"
-#include "keyvane/app/StateModel.h"
+#include "keyvane/app/MainWindowModel.h"
 #include "keyvane/middlewares/ApplicationActivity.h"
 #include "shared/errors/Error.h"
+#include "shared/identities/CredentialIdentityStore.h"
+#include "shared/viewmodels/ConfirmationBridge.h"
+#include "shared/views/Views.h"
 
+#include <QDesktopServices>
+#include <QFont>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -54,6 +59,17 @@ int main(int argc, char** argv) {
     // Made before the store and never destroyed while it runs: the process leaves through
     // _Exit below, so pool work still running at exit never meets a destroyed executor.
     flowkeep::QtMainExecutor executor;
+
+    // Turning the extension on asks the user in the window: the middleware's pool task waits
+    // for the dialog's answer, and the window going away answers no. Never destroyed (the
+    // process leaves through _Exit), so a late pool task never meets a destroyed bridge.
+    auto* confirmation = new keyvane::views::ConfirmationBridge(executor);
+    if (auto helper = std::dynamic_pointer_cast<keyvane::AutofillExtensionHelper>(
+            keyvane::Dependencies::get(keyvane::autofillExtensionHelper))) {
+        helper->setConfirmationHandler([confirmation] { return confirmation->ask(); });
+    }
+    QObject::connect(&application, &QGuiApplication::aboutToQuit, confirmation,
+                     [confirmation] { confirmation->close(); });
     std::unique_ptr<keyvane::app::KeyvaneApp> app;
     try {
         app = std::make_unique<keyvane::app::KeyvaneApp>(arguments, executor);
@@ -71,9 +87,14 @@ int main(int argc, char** argv) {
         }
     });
 
-    keyvane::app::StateModel model(app->store());
+    keyvane::app::MainWindowModel model(app->store(), executor);
+    QObject::connect(&model, &keyvane::app::MainWindowModel::openUrlRequested, &application,
+                     [](const QUrl& url) { QDesktopServices::openUrl(url); });
+    QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
     QQmlApplicationEngine engine;
-    engine.rootContext()->setContextProperty("appState", &model);
+    keyvane::views::installViews(engine);
+    engine.rootContext()->setContextProperty("mainWindow", &model);
+    engine.rootContext()->setContextProperty("extensionConfirmation", confirmation);
     engine.rootContext()->setContextProperty("uiTesting", app->uiTesting());
     engine.load(QUrl(QStringLiteral("qrc:/keyvane/qml/Main.qml")));
     if (engine.rootObjects().isEmpty()) {

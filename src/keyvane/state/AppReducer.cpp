@@ -24,7 +24,11 @@ class Reduction {
 public:
     explicit Reduction(AppState& state) : state_(state) {}
 
-    void operator()(const AppAction::handleError& action) { state_.navigationState.alert = AppAlert(action.error); }
+    void operator()(const AppAction::handleError& action) {
+        state_.navigationState.alert = AppAlert(action.error);
+        // A login that failed without a verdict on the PIN ends here.
+        state_.loginViewState.isLoginInProgress = false;
+    }
     void operator()(const AppAction::updateOnboardingStatus& action) {
         state_.navigationState.onboardingState.onboardingStatus = action.status;
     }
@@ -62,6 +66,7 @@ public:
     }
     void operator()(const AppAction::updatePinVerificationStatus& action) {
         state_.loginViewState.verificationStatus = action.status;
+        state_.loginViewState.isLoginInProgress = false;
     }
     void operator()(const AppAction::updateTokenList& action) { state_.credentialListState.tokens = action.tokens; }
     void operator()(const AppAction::updateCredentialsList& action) {
@@ -76,6 +81,7 @@ public:
     void operator()(const AppAction::setPassAuth& action) { state_.loginViewState.authStatus = action.status; }
     void operator()(const AppAction::setPinExist& action) { state_.loginViewState.storedPinState = action.state; }
     void operator()(const AppAction::setPinCacheHasPins& action) { state_.pinCacheState.hasPins = action.hasPins; }
+    void operator()(const AppAction::performLoginOnToken&) { state_.loginViewState.isLoginInProgress = true; }
     void operator()(const AppAction::switchToPinView& action) {
         state_.loginViewState.loginDisplayViewState = Pane::enterPin{action.token};
     }
@@ -84,7 +90,6 @@ public:
     void operator()(const AppAction::enableExtension&) {}
     void operator()(const AppAction::enterMasterPasswordSettings&) {}
     void operator()(const AppAction::setBiometry&) {}
-    void operator()(const AppAction::performLoginOnToken&) {}
     void operator()(const AppAction::enumerateCredentials&) {}
     void operator()(const AppAction::deleteToken&) {}
     void operator()(const AppAction::deleteCredentials&) {}

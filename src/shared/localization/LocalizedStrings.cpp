@@ -140,6 +140,9 @@ const std::vector<const char*>& LocalizedStrings::inPlaceKeys() {
         "PasskeysView_AllCount",
         "PasskeysView_SelectedCount",
         "AboutAppView_Version",
+        "ExtensionTurnOn_Confirmation_Title",
+        "ExtensionTurnOn_Confirmation_Description",
+        "ExtensionTurnOn_Confirmation_AllowButton_Label",
     };
     return keys;
 }

@@ -80,7 +80,8 @@ std::ostream& operator<<(std::ostream& out, const LoginViewState& state) {
     }
     return out << ", storedPinState: " << state.storedPinState
                << ", autoSelection: " << (state.isTokenAutoSelectionActive ? "on" : "off")
-               << ", monitoringRun: " << state.tokenMonitoringRun << "}";
+               << ", monitoringRun: " << state.tokenMonitoringRun
+               << (state.isLoginInProgress ? ", login in progress" : "") << "}";
 }
 
 std::ostream& operator<<(std::ostream& out, const TokenMonitoringEvent& event) {

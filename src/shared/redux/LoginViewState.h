@@ -105,7 +105,11 @@ struct LoginViewState {
     bool isTokenAutoSelectionActive = true;
     // The monitoring run whose token lists are taken; lists of any other run are dropped.
     TokenMonitoringRun tokenMonitoringRun = 0;
+    // A login was sent and its outcome has not arrived: the views refuse a second one, which
+    // would spend another of the token's PIN retries.
+    bool isLoginInProgress = false;
 
+    bool operator==(const LoginViewState&) const = default;
     friend std::ostream& operator<<(std::ostream& out, const LoginViewState& state);
 };
 

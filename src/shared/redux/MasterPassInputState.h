@@ -10,6 +10,7 @@ namespace keyvane {
 struct MasterPassInputState {
     bool isShown = false;
     std::optional<MasterPassAuthError> error; // the outcome of the last wrong entry
+    bool operator==(const MasterPassInputState&) const = default;
 };
 
 } // namespace keyvane

@@ -278,6 +278,25 @@ TEST(AppReducerTest, OnboardingSteps) {
     EXPECT_EQ(state.navigationState.onboardingState.onboardingStatus, OnboardingStatus::biometry);
 }
 
+// A login in flight is marked until its verdict or a failure arrives, so no view sends a
+// second one that would spend another of the token's retries.
+TEST(AppReducerTest, ALoginIsInProgressUntilItsVerdictOrAFailure) {
+    const AppReducer reducer;
+    AppState state;
+    state.loginViewState.loginDisplayViewState = Pane::enterPin{A};
+    state = reducer.reduce(state, AppAction::performLoginOnToken{"A", SecretText("1234")});
+    EXPECT_TRUE(state.loginViewState.isLoginInProgress);
+    for (const auto& outcome : std::vector<AppAction>{
+             AppAction::updatePinVerificationStatus{Status::incorrect{2}},
+             AppAction::updatePinVerificationStatus{Status::notVerified{}},
+             AppAction::handleError{AnyError(TextError("gone"))},
+         }) {
+        auto after = reducer.reduce(state, outcome);
+        EXPECT_FALSE(after.loginViewState.isLoginInProgress) << outcome;
+        EXPECT_EQ(after.loginViewState.loginDisplayViewState, state.loginViewState.loginDisplayViewState);
+    }
+}
+
 TEST(AppReducerTest, WorkActionsLeaveTheStateAlone) {
     AppState state;
     state.loginViewState.loginDisplayViewState = Pane::enterPin{A};
@@ -291,7 +310,6 @@ TEST(AppReducerTest, WorkActionsLeaveTheStateAlone) {
         AppAction::enableExtension{true},
         AppAction::enterMasterPasswordSettings{SecretText("pw")},
         AppAction::setBiometry{true, true},
-        AppAction::performLoginOnToken{"A", SecretText("1234")},
         AppAction::enumerateCredentials{"A"},
         AppAction::deleteToken{"A"},
         AppAction::deleteCredentials{request},

@@ -1,42 +1,74 @@
 import QtQuick
-import QtQuick.Controls
+import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import Keyvane.Views
 
-// A plain view of the state until the main window is built: it only shows what the store
-// holds. Watching for tokens starts with the view, as the login window does when it appears.
+// A stand-in for the main window until it is built: the passkeys read from the tokens, and
+// the button that opens the login sheet to read them.
 Pane {
     id: root
     objectName: "macMainView"
+    padding: 20
+    background: Rectangle { color: Theme.background }
 
-    Component.onCompleted: appState.startMonitoring()
-    Component.onDestruction: appState.stopMonitoring()
-
-    component Section: ColumnLayout {
-        property alias title: heading.text
-        property var lines: []
-        property string emptyText: "none"
-        Layout.fillWidth: true
-        Label { id: heading; font.bold: true; font.pixelSize: 15 }
-        Repeater {
-            model: lines
-            Label { text: modelData; font.pixelSize: 13; Layout.leftMargin: 12 }
-        }
-        Label { visible: lines.length === 0; text: emptyText; font.pixelSize: 13; opacity: 0.6; Layout.leftMargin: 12 }
-    }
-
-    ScrollView {
+    ColumnLayout {
         anchors.fill: parent
+        spacing: 14
+        RowLayout {
+            Layout.fillWidth: true
+            Label {
+                text: Texts.text("Passkeys_AllPasskeys_Name")
+                font.family: Theme.fontFamily
+                font.pixelSize: 22
+                font.bold: true
+                color: Theme.primaryText
+            }
+            Item { Layout.fillWidth: true }
+            Button {
+                id: syncButton
+                objectName: "syncButton"
+                text: Texts.text("PasskeysScreen_SyncButton_Label")
+                Accessible.name: text
+                focus: true
+                onClicked: mainWindow.synchronise()
+                Keys.onReturnPressed: clicked()
+            }
+        }
         ColumnLayout {
-            width: root.availableWidth
-            spacing: 14
-            Label { text: "Keyvane"; font.pixelSize: 22; font.bold: true }
-            Label { objectName: "onboardingStatus"; text: "Onboarding: " + appState.onboardingStatus; font.pixelSize: 13 }
-            Label { text: "Master password: " + appState.masterPassword + (appState.pinsCached ? " · PINs cached" : ""); font.pixelSize: 13 }
-            Label { text: "Login pane: " + appState.loginPane; font.pixelSize: 13 }
-            Label { visible: appState.alert !== ""; text: "Alert: " + appState.alert; color: "firebrick"; font.pixelSize: 13 }
-            Section { title: "Connected tokens"; lines: appState.connectedTokens; emptyText: "waiting for a token" }
-            Section { title: "Known tokens"; lines: appState.storedTokens }
-            Section { title: "Passkeys"; lines: appState.passkeys }
+            visible: mainWindow.passkeys.length === 0
+            Layout.fillWidth: true
+            spacing: 6
+            Label {
+                objectName: "emptyTitle"
+                text: Texts.text("PasskeysScreen_EmptyView_Title")
+                font.family: Theme.fontFamily
+                font.pixelSize: 17
+                font.bold: true
+                color: Theme.secondaryText
+            }
+            Label {
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                text: Texts.text("PasskeysScreen_EmptyView_Description")
+                font.family: Theme.fontFamily
+                font.pixelSize: 13
+                color: Theme.secondaryText
+            }
+        }
+        ListView {
+            objectName: "passkeyList"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            model: mainWindow.passkeys
+            delegate: Label {
+                required property string modelData
+                text: modelData
+                font.family: Theme.fontFamily
+                font.pixelSize: 13
+                color: Theme.primaryText
+                padding: 6
+            }
         }
     }
 }

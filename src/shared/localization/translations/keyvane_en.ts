@@ -241,7 +241,7 @@
     </message>
     <message id="VarnelAwait_Toast_OtherVarnel_Description">
         <source>VarnelAwait_Toast_OtherVarnel_Description</source>
-        <translation>Another token is connected. Connect the token named above.</translation>
+        <translation>Wrong token connected</translation>
     </message>
     <message id="EnterPinCode_ContinueButton_Label">
         <source>EnterPinCode_ContinueButton_Label</source>
@@ -430,6 +430,18 @@
     <message id="AboutAppView_Version">
         <source>AboutAppView_Version</source>
         <translation>Version %1</translation>
+    </message>
+    <message id="ExtensionTurnOn_Confirmation_Title">
+        <source>ExtensionTurnOn_Confirmation_Title</source>
+        <translation>Answer passkey requests?</translation>
+    </message>
+    <message id="ExtensionTurnOn_Confirmation_Description">
+        <source>ExtensionTurnOn_Confirmation_Description</source>
+        <translation>Let Keyvane answer passkey requests from other programs?</translation>
+    </message>
+    <message id="ExtensionTurnOn_Confirmation_AllowButton_Label">
+        <source>ExtensionTurnOn_Confirmation_AllowButton_Label</source>
+        <translation>Allow</translation>
     </message>
 </context>
 </TS>

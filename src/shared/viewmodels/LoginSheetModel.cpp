@@ -1,0 +1,386 @@
+#include "shared/viewmodels/LoginSheetModel.h"
+
+#include "shared/localization/LocalizedStrings.h"
+#include "shared/viewmodels/AlertButtons.h"
+
+
+#include <variant>
+
+namespace keyvane::views {
+
+namespace {
+
+using Display = LoginDisplayViewState;
+
+QString describe(const TokenInfo& token) {
+    return QString::fromStdString(token.model + " " + token.serial);
+}
+
+// Overwrites a copy of a typed secret before it is let go.
+void wipe(QString& text) {
+    text.fill(QChar(u'\0'));
+    text.clear();
+}
+
+} // namespace
+
+const QUrl& LoginSheetModel::pinLockedHelpUrl() {
+    static const QUrl url(QStringLiteral("https://keyvane.dev/help/locked-pin"));
+    return url;
+}
+
+LoginSheetModel::LoginSheetModel(LoginStorePort& port, flowkeep::MainExecutor& executor,
+                                 std::function<void(QString)> onSubmit, std::function<void()> onCancelRequest,
+                                 QObject* parent)
+    : QObject(parent), port_(port), executor_(executor), onSubmit_(std::move(onSubmit)),
+      onCancelRequest_(std::move(onCancelRequest)), countdown_(executor),
+      masterPassInput_(MasterPassInputModel::Mode::single, executor), noticeTimer_(executor), biometryTimer_(executor) {
+    masterPassInput_.setOnSubmit([this](SecretText password) { port_.validateMasterPassword(std::move(password)); });
+    masterPassInput_.setOnErrorWritten([this](std::optional<MasterPassAuthError> error) {
+        if (error != slice_.login.masterPassAuthError) {
+            port_.setMasterPassAuthError(std::move(error));
+        }
+    });
+    slice_ = port_.slice();
+    masterPassInput_.setInitialError(slice_.login.masterPassAuthError);
+    subscription_ = port_.observe([this](const LoginSlice& next) { receive(next); });
+}
+
+LoginSheetModel::~LoginSheetModel() {
+    *alive_ = false;
+}
+
+LoginSheetModel::Pane LoginSheetModel::pane() const {
+    return static_cast<Pane>(std::visit(Overloaded{
+                                            [](const Display::waitForAnyToken&) { return WaitForAnyToken; },
+                                            [](const Display::waitForSpecificToken&) { return WaitForSpecificToken; },
+                                            [](const Display::tokenList&) { return TokenList; },
+                                            [](const Display::enterPin&) { return EnterPin; },
+                                            [](const Display::enterMasterPassword&) { return EnterMasterPassword; },
+                                            [](const Display::waitForTouch&) { return WaitForTouch; },
+                                        },
+                                        slice_.login.loginDisplayViewState.value));
+}
+
+const TokenInfo* LoginSheetModel::paneToken() const {
+    const auto& display = slice_.login.loginDisplayViewState;
+    if (const auto* wait = display.as<Display::waitForSpecificToken>()) {
+        return &wait->token;
+    }
+    if (const auto* entry = display.as<Display::enterPin>()) {
+        return &entry->token;
+    }
+    if (const auto* entry = display.as<Display::enterMasterPassword>()) {
+        return &entry->token;
+    }
+    return nullptr;
+}
+
+// A pane for another token is another pane: the view builds it afresh, so nothing typed for
+// one token is ever shown for the next.
+QString LoginSheetModel::paneKey() const {
+    const auto* token = paneToken();
+    return QString::number(pane()) + (token ? QStringLiteral(":") + QString::fromStdString(token->serial) : QString());
+}
+
+QString LoginSheetModel::tokenModel() const {
+    const auto* token = paneToken();
+    return token ? QString::fromStdString(token->model) : QString();
+}
+
+QString LoginSheetModel::tokenSerial() const {
+    const auto* token = paneToken();
+    return token ? QString::fromStdString(token->serial) : QString();
+}
+
+QString LoginSheetModel::connectionMessage() const {
+    const auto* token = paneToken();
+    return token ? LocalizedStrings::format("EnterPinCode_ConnectionMessage", {describe(*token)}) : QString();
+}
+
+QString LoginSheetModel::awaitDescription() const {
+    const auto* token = paneToken();
+    return token ? LocalizedStrings::format("VarnelAwait_Description", {describe(*token)}) : QString();
+}
+
+QString LoginSheetModel::unsupportedCountText() const {
+    return LocalizedStrings::format("%lld", {QString::number(unsupported_.count())});
+}
+
+QString LoginSheetModel::alertTitle() const {
+    return slice_.alert ? slice_.alert->title() : QString();
+}
+
+QString LoginSheetModel::alertMessage() const {
+    return slice_.alert ? slice_.alert->message() : QString();
+}
+
+QVariantList LoginSheetModel::alertButtons() const {
+    return views::alertButtons(slice_.alert);
+}
+
+void LoginSheetModel::appeared() {
+    if (shown_) {
+        return;
+    }
+    shown_ = true;
+    port_.startMonitoring();
+    paneEntered();
+}
+
+void LoginSheetModel::disappeared() {
+    if (!shown_) {
+        return;
+    }
+    shown_ = false;
+    noticeTimer_.stop();
+    biometryTimer_.stop();
+    countdown_.disappeared();
+    port_.setPassAuth(LoginAuthStatus::unknown);
+    port_.setPinExist(StoredPinState::notChecked);
+    port_.stopMonitoring();
+}
+
+void LoginSheetModel::receive(const LoginSlice& next) {
+    const LoginSlice previous = std::exchange(slice_, next);
+    const QString previousKey = [&] {
+        LoginSlice current = std::exchange(slice_, previous);
+        QString key = paneKey();
+        slice_ = std::move(current);
+        return key;
+    }();
+
+    if (next.login.connectedTokens != previous.login.connectedTokens) {
+        std::vector<TokenInfo> supported;
+        std::vector<TokenInfo> unsupported;
+        for (const auto& token : next.login.connectedTokens) {
+            (token.isSupported ? supported : unsupported).push_back(token);
+        }
+        supported_.setTokens(std::move(supported));
+        unsupported_.setTokens(std::move(unsupported));
+    }
+    masterPassInput_.setError(next.login.masterPassAuthError);
+    masterPassInput_.setAutoFill(next.login.authStatus == LoginAuthStatus::passedByBiometry);
+    if (const auto* touch = next.login.loginDisplayViewState.as<Display::waitForTouch>()) {
+        countdown_.setInitialSeconds(touch->seconds);
+    }
+
+    if (shown_) {
+        if (paneKey() != previousKey) {
+            if (previous.login.loginDisplayViewState.is<Display::waitForTouch>()) {
+                countdown_.disappeared();
+            }
+            paneEntered();
+        } else {
+            if (next.login.verificationStatus != previous.login.verificationStatus) {
+                verificationChanged(false);
+            }
+            if (next.login.authStatus != previous.login.authStatus && pane() == EnterMasterPassword) {
+                authStatusChanged(next.login.authStatus);
+            }
+            if (next.login.connectedTokens != previous.login.connectedTokens && pane() == WaitForSpecificToken) {
+                updateNotice();
+            }
+        }
+    }
+    emit changed();
+}
+
+void LoginSheetModel::paneEntered() {
+    const auto* token = paneToken();
+    std::weak_ptr<bool> alive = alive_;
+    switch (pane()) {
+    case WaitForSpecificToken:
+        executor_.post([this, alive, serial = token->serial] {
+            if (alive.lock() && *alive.lock()) {
+                port_.checkHasPinForToken(serial);
+            }
+        });
+        updateNotice();
+        break;
+    case EnterMasterPassword:
+        executor_.post([this, alive, serial = token->serial] {
+            if (!alive.lock() || !*alive.lock()) {
+                return;
+            }
+            if (slice_.masterPasswordState == MasterPasswordState::enabledWithBio) {
+                port_.validateBio();
+            }
+            port_.checkHasPinForToken(serial);
+        });
+        // The pane's watches also run for the values it finds.
+        authStatusChanged(slice_.login.authStatus);
+        verificationChanged(true);
+        break;
+    case WaitForTouch:
+        countdown_.appeared();
+        break;
+    case WaitForAnyToken:
+    case TokenList:
+    case EnterPin:
+        break;
+    }
+}
+
+void LoginSheetModel::authStatusChanged(LoginAuthStatus status) {
+    const auto* token = paneToken();
+    if (token == nullptr) {
+        return;
+    }
+    switch (status) {
+    case LoginAuthStatus::passedByBiometry:
+        biometryTimer_.start(std::chrono::duration_cast<std::chrono::milliseconds>(biometryPause),
+                             [this, token = *token] { useCachedPinOrAskForIt(token); });
+        break;
+    case LoginAuthStatus::passedByMasterPassword: {
+        std::weak_ptr<bool> alive = alive_;
+        executor_.post([this, alive, token = *token] {
+            if (alive.lock() && *alive.lock()) {
+                useCachedPinOrAskForIt(token);
+            }
+        });
+        break;
+    }
+    case LoginAuthStatus::unknown:
+    case LoginAuthStatus::failed:
+        break;
+    }
+}
+
+void LoginSheetModel::useCachedPinOrAskForIt(const TokenInfo& token) {
+    if (slice_.login.storedPinState == StoredPinState::exist) {
+        if (!slice_.login.isLoginInProgress) {
+            port_.performLoginOnToken(token.serial, std::nullopt);
+        }
+    } else {
+        port_.switchToPinView(token);
+    }
+}
+
+void LoginSheetModel::verificationChanged(bool onAppearance) {
+    const auto current = pane();
+    if (current != EnterPin && current != EnterMasterPassword) {
+        return;
+    }
+    const auto& status = slice_.login.verificationStatus;
+    if (status.is<PinVerificationStatus::success>()) {
+        submit();
+    } else if (status.is<PinVerificationStatus::incorrect>() && current == EnterMasterPassword) {
+        std::weak_ptr<bool> alive = alive_;
+        executor_.post([this, alive, token = *paneToken()] {
+            if (alive.lock() && *alive.lock()) {
+                port_.switchToPinView(token);
+            }
+        });
+    }
+    (void)onAppearance;
+}
+
+void LoginSheetModel::submit() {
+    const QString serial = tokenSerial();
+    if (onSubmit_) {
+        onSubmit_(serial);
+    }
+    emit submitted(serial);
+}
+
+// Explicit values, and a new step drops the one still pending: however quickly the tokens
+// come and go, the notice ends shown and wide, or hidden and narrow, never the wrong way round.
+void LoginSheetModel::updateNotice() {
+    const auto* awaited = paneToken();
+    const auto& connected = slice_.login.connectedTokens;
+    if (awaited == nullptr || connected.contains(awaited->serial)) {
+        return;
+    }
+    if (!connected.empty()) {
+        if (!noticeWanted_) {
+            noticeWanted_ = true;
+            noticeShown_ = true;
+            noticeTimer_.start(noticeStep, [this] {
+                noticeExpanded_ = true;
+                emit changed();
+            });
+        }
+    } else if (noticeWanted_) {
+        noticeWanted_ = false;
+        noticeExpanded_ = false;
+        noticeTimer_.start(noticeStep, [this] {
+            noticeShown_ = false;
+            emit changed();
+        });
+    }
+}
+
+bool LoginSheetModel::submitPin(QObject* field) {
+    if (field == nullptr || pane() != EnterPin || slice_.login.isLoginInProgress) {
+        return false;
+    }
+    QString typed = field->property("text").toString();
+    SecretText pin(typed.toStdString());
+    wipe(typed);
+    field->setProperty("text", QString());
+    port_.performLoginOnToken(paneToken()->serial, std::move(pin));
+    return true;
+}
+
+void LoginSheetModel::switchToPin() {
+    if (const auto* entry = slice_.login.loginDisplayViewState.as<Display::enterMasterPassword>()) {
+        port_.switchToPinView(entry->token);
+    }
+}
+
+void LoginSheetModel::selectToken(const QString& serial) {
+    for (const auto& token : supported_.tokens()) {
+        if (QString::fromStdString(token.serial) == serial) {
+            port_.selectConnectedToken(token);
+            return;
+        }
+    }
+}
+
+void LoginSheetModel::toggleUnsupported() {
+    unsupportedExpanded_ = !unsupportedExpanded_;
+    emit changed();
+}
+
+void LoginSheetModel::pressAlertButton(int index) {
+    if (!slice_.alert) {
+        return;
+    }
+    const auto actions = slice_.alert->actions();
+    if (index < 0 || index >= static_cast<int>(actions.size())) {
+        return;
+    }
+    const auto action = actions[static_cast<std::size_t>(index)];
+    port_.hideAlert();
+    switch (action.kind()) {
+    case AppAlert::Action::cancelRequest:
+        if (onCancelRequest_) {
+            onCancelRequest_();
+        }
+        break;
+    case AppAlert::Action::done:
+        break;
+    case AppAlert::Action::cancel:
+    case AppAlert::Action::choose:
+        emit dismissRequested();
+        break;
+    case AppAlert::Action::openInstruction:
+        emit openUrlRequested(pinLockedHelpUrl());
+        break;
+    }
+}
+
+void LoginSheetModel::alertEscapePressed() {
+    pressAlertButton(alertButtonFor(slice_.alert, false));
+}
+
+void LoginSheetModel::alertReturnPressed() {
+    pressAlertButton(alertButtonFor(slice_.alert, true));
+}
+
+void LoginSheetModel::cancel() {
+    emit dismissRequested();
+}
+
+} // namespace keyvane::views

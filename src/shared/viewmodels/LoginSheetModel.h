@@ -1,0 +1,144 @@
+#pragma once
+
+#include "shared/viewmodels/LoginStorePort.h"
+#include "shared/viewmodels/MasterPassInputModel.h"
+#include "shared/viewmodels/TokenListModel.h"
+#include "shared/viewmodels/TouchCountdownModel.h"
+#include "shared/viewmodels/ViewTimer.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <QVariantList>
+
+#include <functional>
+#include <optional>
+
+namespace keyvane::views {
+
+// Every decision of the login sheet: which pane shows for the state, what each pane reads,
+// and which actions the user's acts send. The sheet's QML lays this out and nothing more.
+//
+// Monitoring runs while the sheet is shown: appeared() sends startMonitoring, disappeared()
+// sets the login outcome and the cached-PIN knowledge back and sends stopMonitoring.
+class LoginSheetModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(Pane pane READ pane NOTIFY changed)
+    Q_PROPERTY(QString paneKey READ paneKey NOTIFY changed)
+    Q_PROPERTY(QString tokenModel READ tokenModel NOTIFY changed)
+    Q_PROPERTY(QString tokenSerial READ tokenSerial NOTIFY changed)
+    Q_PROPERTY(QString connectionMessage READ connectionMessage NOTIFY changed)
+    Q_PROPERTY(QString awaitDescription READ awaitDescription NOTIFY changed)
+    Q_PROPERTY(bool toolbarVisible READ toolbarVisible NOTIFY changed)
+    Q_PROPERTY(bool switchToPinVisible READ switchToPinVisible NOTIFY changed)
+    Q_PROPERTY(QString pinError READ pinError NOTIFY changed)
+    Q_PROPERTY(bool loginInProgress READ loginInProgress NOTIFY changed)
+    Q_PROPERTY(bool noticeShown READ noticeShown NOTIFY changed)
+    Q_PROPERTY(bool noticeExpanded READ noticeExpanded NOTIFY changed)
+    Q_PROPERTY(bool unsupportedExpanded READ unsupportedExpanded NOTIFY changed)
+    Q_PROPERTY(QString unsupportedCountText READ unsupportedCountText NOTIFY changed)
+    Q_PROPERTY(bool alertShown READ alertShown NOTIFY changed)
+    Q_PROPERTY(QString alertTitle READ alertTitle NOTIFY changed)
+    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(QVariantList alertButtons READ alertButtons NOTIFY changed)
+    Q_PROPERTY(keyvane::views::TokenListModel* supportedTokens READ supportedTokens CONSTANT)
+    Q_PROPERTY(keyvane::views::TokenListModel* unsupportedTokens READ unsupportedTokens CONSTANT)
+    Q_PROPERTY(keyvane::views::TouchCountdownModel* countdown READ countdown CONSTANT)
+    Q_PROPERTY(keyvane::views::MasterPassInputModel* masterPassInput READ masterPassInput CONSTANT)
+
+public:
+    enum Pane { WaitForAnyToken, WaitForSpecificToken, TokenList, EnterPin, EnterMasterPassword, WaitForTouch };
+    Q_ENUM(Pane)
+
+    // The help page about a locked PIN that the locked-PIN alert offers.
+    static const QUrl& pinLockedHelpUrl();
+    // How long the other-token notice waits between its two steps.
+    static constexpr auto noticeStep = std::chrono::milliseconds(500);
+    // After a biometric pass the cached PIN is used a second later, once the dots have shown.
+    static constexpr auto biometryPause = std::chrono::seconds(1);
+
+    // onSubmit gets the serial of the token whose PIN was verified; onCancelRequest, when
+    // given, is called by an alert button that cancels the host's request.
+    LoginSheetModel(LoginStorePort& port, flowkeep::MainExecutor& executor, std::function<void(QString)> onSubmit,
+                    std::function<void()> onCancelRequest = {}, QObject* parent = nullptr);
+    ~LoginSheetModel() override;
+
+    Pane pane() const;
+    QString paneKey() const;
+    QString tokenModel() const;
+    QString tokenSerial() const;
+    QString connectionMessage() const;
+    QString awaitDescription() const;
+    bool toolbarVisible() const { return pane() != WaitForTouch; }
+    bool switchToPinVisible() const { return pane() == EnterMasterPassword; }
+    QString pinError() const { return slice_.login.verificationStatus.message(); }
+    bool loginInProgress() const { return slice_.login.isLoginInProgress; }
+    bool noticeShown() const { return noticeShown_; }
+    bool noticeExpanded() const { return noticeExpanded_; }
+    bool unsupportedExpanded() const { return unsupportedExpanded_; }
+    QString unsupportedCountText() const;
+    bool alertShown() const { return slice_.alert.has_value(); }
+    QString alertTitle() const;
+    QString alertMessage() const;
+    QVariantList alertButtons() const;
+    TokenListModel* supportedTokens() { return &supported_; }
+    TokenListModel* unsupportedTokens() { return &unsupported_; }
+    TouchCountdownModel* countdown() { return &countdown_; }
+    MasterPassInputModel* masterPassInput() { return &masterPassInput_; }
+
+    Q_INVOKABLE void appeared();
+    Q_INVOKABLE void disappeared();
+
+    // The PIN pane's Return and Continue: the field's text becomes a secret, the field is
+    // emptied and one login is sent. Refused (answers false, field untouched) while a login
+    // is in flight or when no PIN pane shows.
+    Q_INVOKABLE bool submitPin(QObject* field);
+    Q_INVOKABLE void switchToPin();
+    Q_INVOKABLE void selectToken(const QString& serial);
+    Q_INVOKABLE void toggleUnsupported();
+    // An alert button, by its place in alertButtons; and the keys that stand for a button.
+    Q_INVOKABLE void pressAlertButton(int index);
+    Q_INVOKABLE void alertEscapePressed();
+    Q_INVOKABLE void alertReturnPressed();
+    // The toolbar's Cancel and the touch pane's close button.
+    Q_INVOKABLE void cancel();
+
+signals:
+    void changed();
+    void submitted(const QString& serial);
+    void dismissRequested();
+    void openUrlRequested(const QUrl& url);
+
+private:
+    void receive(const LoginSlice& next);
+    void paneEntered();
+    void authStatusChanged(LoginAuthStatus status);
+    void useCachedPinOrAskForIt(const TokenInfo& token);
+    void verificationChanged(bool onAppearance);
+    void updateNotice();
+    void submit();
+    const TokenInfo* paneToken() const;
+
+    LoginStorePort& port_;
+    flowkeep::MainExecutor& executor_;
+    std::function<void(QString)> onSubmit_;
+    std::function<void()> onCancelRequest_;
+    LoginSlice slice_;
+    bool shown_ = false;
+    // Where the other-token notice is heading; the two flags follow it in two steps.
+    bool noticeWanted_ = false;
+    bool noticeShown_ = false;
+    bool noticeExpanded_ = false;
+    bool unsupportedExpanded_ = false;
+    TokenListModel supported_;
+    TokenListModel unsupported_;
+    TouchCountdownModel countdown_;
+    MasterPassInputModel masterPassInput_;
+    ViewTimer noticeTimer_;
+    ViewTimer biometryTimer_;
+    // Posted follow-up sends: they must not run inside the store's own notification.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    flowkeep::Subscription subscription_;
+};
+
+} // namespace keyvane::views

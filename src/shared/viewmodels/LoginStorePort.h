@@ -1,0 +1,61 @@
+#pragma once
+
+#include "flowkeep/Subscription.h"
+#include "shared/biometrics/MasterPassAuthError.h"
+#include "shared/biometrics/StoredPinState.h"
+#include "shared/model/TokenInfo.h"
+#include "shared/redux/AppAlert.h"
+#include "shared/redux/LoginViewState.h"
+#include "shared/redux/MasterPassInputState.h"
+#include "shared/redux/MasterPasswordState.h"
+#include "shared/redux/SecretText.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace keyvane::views {
+
+// What the login and master-password views read of a deliverable's state.
+struct LoginSlice {
+    LoginViewState login;
+    std::optional<AppAlert> alert;
+    MasterPasswordState masterPasswordState = MasterPasswordState::disabled;
+    MasterPassInputState masterPassInput; // the prompt over the settings sheet
+    bool operator==(const LoginSlice&) const = default;
+};
+
+// The view models' side of a store: the slice they read and the actions they send, named as
+// the actions of both deliverables are. StoreLoginPort implements it over either store; tests
+// implement it with a recorder.
+class LoginStorePort {
+public:
+    virtual ~LoginStorePort() = default;
+
+    virtual LoginSlice slice() const = 0;
+    // Called at once with the slice, then at each change of it.
+    virtual flowkeep::Subscription observe(std::function<void(const LoginSlice&)> onChange) = 0;
+
+    virtual void startMonitoring() = 0;
+    virtual void stopMonitoring() = 0;
+    virtual void setPassAuth(LoginAuthStatus status) = 0;
+    virtual void setPinExist(StoredPinState state) = 0;
+    virtual void selectConnectedToken(const TokenInfo& token) = 0;
+    virtual void performLoginOnToken(const std::string& serial, std::optional<SecretText> pin) = 0;
+    virtual void checkHasPinForToken(const std::string& serial) = 0;
+    virtual void validateBio() = 0;
+    virtual void validateMasterPassword(SecretText password) = 0;
+    virtual void setMasterPassAuthError(std::optional<MasterPassAuthError> error) = 0;
+    virtual void switchToPinView(const TokenInfo& token) = 0;
+    virtual void hideAlert() = 0;
+
+    // The master-password settings sheet.
+    virtual void setBiometry(bool enabled) = 0;
+    virtual void setupMasterPassword(SecretText password) = 0;
+    virtual void changeMasterPassword(SecretText password) = 0;
+    virtual void disableMasterPassword() = 0;
+    virtual void enterMasterPasswordSettings(SecretText password) = 0;
+    virtual void updateMasterPasswordError(std::optional<MasterPassAuthError> error) = 0;
+};
+
+} // namespace keyvane::views

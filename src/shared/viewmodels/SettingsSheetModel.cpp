@@ -1,0 +1,127 @@
+#include "shared/viewmodels/SettingsSheetModel.h"
+
+#include "shared/localization/LocalizedStrings.h"
+#include "shared/viewmodels/AlertButtons.h"
+
+#include <QVariantMap>
+
+namespace keyvane::views {
+
+SettingsSheetModel::SettingsSheetModel(LoginStorePort& port, flowkeep::MainExecutor& executor, QObject* parent)
+    : QObject(parent), port_(port), executor_(executor), prompt_(MasterPassInputModel::Mode::single, executor) {
+    prompt_.setOnSubmit([this](SecretText password) { port_.enterMasterPasswordSettings(std::move(password)); });
+    prompt_.setOnErrorWritten([this](std::optional<MasterPassAuthError> error) {
+        if (error != slice_.masterPassInput.error) {
+            port_.updateMasterPasswordError(std::move(error));
+        }
+    });
+    slice_ = port_.slice();
+    prompt_.setInitialError(slice_.masterPassInput.error);
+    masterPasswordEnabled_ = slice_.masterPasswordState != MasterPasswordState::disabled;
+    biometryEnabled_ = slice_.masterPasswordState == MasterPasswordState::enabledWithBio;
+    subscription_ = port_.observe([this](const LoginSlice& next) { receive(next); });
+}
+
+void SettingsSheetModel::receive(const LoginSlice& next) {
+    slice_ = next;
+    masterPasswordEnabled_ = next.masterPasswordState != MasterPasswordState::disabled;
+    biometryEnabled_ = next.masterPasswordState == MasterPasswordState::enabledWithBio;
+    prompt_.setError(next.masterPassInput.error);
+    emit changed();
+}
+
+QString SettingsSheetModel::alertTitle() const {
+    return slice_.alert ? slice_.alert->title() : QString();
+}
+
+QString SettingsSheetModel::alertMessage() const {
+    return slice_.alert ? slice_.alert->message() : QString();
+}
+
+QVariantList SettingsSheetModel::alertButtons() const {
+    return views::alertButtons(slice_.alert);
+}
+
+void SettingsSheetModel::setBiometry(bool enabled) {
+    port_.setBiometry(enabled);
+    // The switch shows the state, not the click: tell it again.
+    emit changed();
+}
+
+void SettingsSheetModel::openDoubleInput(Purpose purpose) {
+    purpose_ = purpose;
+    doubleInput_ = std::make_unique<MasterPassInputModel>(MasterPassInputModel::Mode::twice, executor_);
+    doubleInput_->setOnSubmit([this](SecretText password) {
+        if (purpose_ == Change) {
+            port_.changeMasterPassword(std::move(password));
+        } else if (purpose_ == Install) {
+            port_.setupMasterPassword(std::move(password));
+        }
+        // Closing is posted: the entry that calls this must not be destroyed under itself.
+        executor_.post([this] { closeDoubleInput(); });
+    });
+    emit changed();
+}
+
+void SettingsSheetModel::turnOn() {
+    openDoubleInput(Install);
+}
+
+void SettingsSheetModel::change() {
+    openDoubleInput(Change);
+}
+
+void SettingsSheetModel::closeDoubleInput() {
+    if (purpose_ == None) {
+        return;
+    }
+    purpose_ = None;
+    emit changed();
+}
+
+void SettingsSheetModel::askToTurnOff() {
+    disableConfirmationShown_ = true;
+    emit changed();
+}
+
+void SettingsSheetModel::confirmTurnOff() {
+    disableConfirmationShown_ = false;
+    port_.disableMasterPassword();
+    emit changed();
+}
+
+void SettingsSheetModel::cancelTurnOff() {
+    disableConfirmationShown_ = false;
+    emit changed();
+}
+
+QVariantList SettingsSheetModel::turnOffButtons() const {
+    return {QVariantMap{{QStringLiteral("label"), LocalizedStrings::grandPassViewDisableButtonLabel()},
+                        {QStringLiteral("identifier"), QStringLiteral("disable")},
+                        {QStringLiteral("isDefault"), false},
+                        {QStringLiteral("isDestructive"), true}},
+            QVariantMap{{QStringLiteral("label"), LocalizedStrings::grandPassViewAlertDisableGrandPassCancel()},
+                        {QStringLiteral("identifier"), QStringLiteral("cancel")},
+                        {QStringLiteral("isDefault"), false}}};
+}
+
+void SettingsSheetModel::pressAlertButton(int index) {
+    if (slice_.alert && index >= 0 && index < static_cast<int>(slice_.alert->actions().size())) {
+        // No button here does more than close the alert.
+        port_.hideAlert();
+    }
+}
+
+void SettingsSheetModel::alertEscapePressed() {
+    pressAlertButton(alertButtonFor(slice_.alert, false));
+}
+
+void SettingsSheetModel::alertReturnPressed() {
+    pressAlertButton(alertButtonFor(slice_.alert, true));
+}
+
+void SettingsSheetModel::close() {
+    emit closeRequested();
+}
+
+} // namespace keyvane::views

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "shared/viewmodels/LoginStorePort.h"
+#include "shared/viewmodels/MasterPassInputModel.h"
+
+#include <QObject>
+#include <QVariantList>
+
+#include <memory>
+
+namespace keyvane::views {
+
+// Every decision of the master-password settings sheet: which body shows (turn on, or the
+// biometry switch with change and turn off), the password prompt that guards the sheet, the
+// two-step entry of a new password, the turn-off confirmation and the state's alert.
+class SettingsSheetModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool masterPasswordEnabled READ masterPasswordEnabled NOTIFY changed)
+    Q_PROPERTY(bool biometryEnabled READ biometryEnabled NOTIFY changed)
+    Q_PROPERTY(bool promptShown READ promptShown NOTIFY changed)
+    Q_PROPERTY(Purpose doubleInputPurpose READ doubleInputPurpose NOTIFY changed)
+    Q_PROPERTY(bool disableConfirmationShown READ disableConfirmationShown NOTIFY changed)
+    Q_PROPERTY(QVariantList turnOffButtons READ turnOffButtons CONSTANT)
+    Q_PROPERTY(bool alertShown READ alertShown NOTIFY changed)
+    Q_PROPERTY(QString alertTitle READ alertTitle NOTIFY changed)
+    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(QVariantList alertButtons READ alertButtons NOTIFY changed)
+    Q_PROPERTY(keyvane::views::MasterPassInputModel* prompt READ prompt CONSTANT)
+    Q_PROPERTY(keyvane::views::MasterPassInputModel* doubleInput READ doubleInput NOTIFY changed)
+
+public:
+    enum Purpose { None, Install, Change };
+    Q_ENUM(Purpose)
+
+    SettingsSheetModel(LoginStorePort& port, flowkeep::MainExecutor& executor, QObject* parent = nullptr);
+
+    bool masterPasswordEnabled() const { return masterPasswordEnabled_; }
+    bool biometryEnabled() const { return biometryEnabled_; }
+    bool promptShown() const { return slice_.masterPassInput.isShown; }
+    Purpose doubleInputPurpose() const { return purpose_; }
+    bool disableConfirmationShown() const { return disableConfirmationShown_; }
+    bool alertShown() const { return slice_.alert.has_value(); }
+    QString alertTitle() const;
+    QString alertMessage() const;
+    QVariantList alertButtons() const;
+    MasterPassInputModel* prompt() { return &prompt_; }
+    MasterPassInputModel* doubleInput() { return doubleInput_.get(); }
+
+    // The switch sends its new position; it moves only when the state follows.
+    Q_INVOKABLE void setBiometry(bool enabled);
+    Q_INVOKABLE void turnOn();
+    Q_INVOKABLE void change();
+    Q_INVOKABLE void closeDoubleInput();
+    Q_INVOKABLE void askToTurnOff();
+    Q_INVOKABLE void confirmTurnOff();
+    Q_INVOKABLE void cancelTurnOff();
+    // The confirmation's buttons in order: turn off (destructive), then cancel (Escape).
+    QVariantList turnOffButtons() const;
+    Q_INVOKABLE void pressTurnOffButton(int index) { index == 0 ? confirmTurnOff() : cancelTurnOff(); }
+    Q_INVOKABLE void pressAlertButton(int index);
+    Q_INVOKABLE void alertEscapePressed();
+    Q_INVOKABLE void alertReturnPressed();
+    // The close button; the host closes the sheet and sends the end of the visit.
+    Q_INVOKABLE void close();
+
+signals:
+    void changed();
+    void closeRequested();
+
+private:
+    void receive(const LoginSlice& next);
+    void openDoubleInput(Purpose purpose);
+
+    LoginStorePort& port_;
+    flowkeep::MainExecutor& executor_;
+    LoginSlice slice_;
+    bool masterPasswordEnabled_ = false;
+    bool biometryEnabled_ = false;
+    bool disableConfirmationShown_ = false;
+    Purpose purpose_ = None;
+    MasterPassInputModel prompt_;
+    // Made anew for each two-step entry, so nothing of a closed one is left in the next.
+    std::unique_ptr<MasterPassInputModel> doubleInput_;
+    flowkeep::Subscription subscription_;
+};
+
+} // namespace keyvane::views

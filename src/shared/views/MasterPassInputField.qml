@@ -1,0 +1,88 @@
+import QtQuick
+import Keyvane.Views
+import QtQuick.Controls.Basic
+
+// Six dots and a title. Keystrokes go to a hidden field that hands each one to the view model
+// and empties itself, so the typed password never stays in a text of the scene.
+FocusScope {
+    id: field
+    required property MasterPassInputModel input
+    implicitWidth: Math.max(dots.implicitWidth, 256)
+    implicitHeight: dots.height + 24 + title.height
+    Accessible.role: Accessible.EditableText
+    Accessible.passwordEdit: true
+    Accessible.name: title.text
+
+    Row {
+        id: dots
+        objectName: "masterPassDots"
+        anchors.horizontalCenter: parent.horizontalCenter
+        spacing: 16
+        transform: Translate { id: shift }
+        Repeater {
+            model: field.input.passLen
+            Rectangle {
+                required property int index
+                readonly property bool filled: index < field.input.filledCount
+                width: 12
+                height: 12
+                radius: 6
+                color: field.input.isError ? Theme.red : (filled ? Theme.blue : Theme.tertiaryLabel)
+                Behavior on color { ColorAnimation { duration: 160 } }
+                onFilledChanged: popIn.restart()
+                NumberAnimation on scale { id: popIn; running: false; from: 0.3; to: 1; duration: 200; easing.type: Easing.OutBack }
+            }
+        }
+    }
+    Label {
+        id: title
+        objectName: "masterPassTitle"
+        anchors.top: dots.bottom
+        anchors.topMargin: 24
+        width: parent.width
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.WordWrap
+        maximumLineCount: 2
+        // Two lines are always kept, so the dots do not move when the title grows.
+        height: fontMetrics.lineSpacing * 2
+        text: field.input.title
+        font.family: Theme.fontFamily
+        font.pixelSize: 13
+        font.bold: true
+        color: Theme.primaryText
+        FontMetrics { id: fontMetrics; font: title.font }
+    }
+    TextInput {
+        id: keystrokes
+        objectName: "masterPassKeys"
+        width: 1
+        height: 1
+        opacity: 0
+        focus: true
+        echoMode: TextInput.Password
+        inputMethodHints: Qt.ImhDigitsOnly | Qt.ImhSensitiveData
+        onTextChanged: {
+            if (text !== "") {
+                field.input.type(text);
+                text = "";
+            }
+        }
+        Keys.onPressed: event => {
+            if (event.key === Qt.Key_Backspace) {
+                field.input.erase();
+                event.accepted = true;
+            }
+        }
+    }
+    Connections {
+        target: field.input
+        function onShake() { shake.restart(); }
+    }
+    SequentialAnimation {
+        id: shake
+        NumberAnimation { target: shift; property: "x"; to: -16; duration: 40; easing.type: Easing.InQuad }
+        NumberAnimation { target: shift; property: "x"; to: 16; duration: 80; easing.type: Easing.InOutQuad }
+        NumberAnimation { target: shift; property: "x"; to: -16; duration: 80; easing.type: Easing.InOutQuad }
+        NumberAnimation { target: shift; property: "x"; to: 0; duration: 40; easing.type: Easing.OutQuad }
+    }
+}

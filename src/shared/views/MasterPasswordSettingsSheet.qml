@@ -1,0 +1,229 @@
+import QtQuick
+import Keyvane.Views
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// The master-password settings sheet: turn on, or the biometry switch with change and turn
+// off; the password prompt over it while the state asks; the two-step entry; the alerts.
+FocusScope {
+    id: root
+    objectName: "settingsSheet"
+    required property SettingsSheetModel model
+    implicitWidth: 464
+    implicitHeight: 512
+    focus: true
+
+    Keys.onEscapePressed: {
+        if (model.alertShown) model.alertEscapePressed();
+        else if (model.disableConfirmationShown) model.cancelTurnOff();
+        else model.close();
+    }
+    Keys.onReturnPressed: event => { if (model.alertShown) model.alertReturnPressed(); else event.accepted = false; }
+
+    Rectangle { anchors.fill: parent; color: Theme.background }
+
+    component SheetButton: Button {
+        id: sheetButton
+        property bool primary: false
+        Accessible.name: text
+        font.family: Theme.fontFamily
+        font.pixelSize: 13
+        font.weight: Font.Medium
+        Keys.onReturnPressed: clicked()
+        contentItem: Label {
+            text: sheetButton.text
+            font: sheetButton.font
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            color: sheetButton.primary ? "#ffffff" : Theme.accent
+        }
+        background: Rectangle {
+            implicitHeight: 36
+            radius: 18
+            color: sheetButton.primary ? Theme.accent : Theme.fill
+            border.width: sheetButton.visualFocus ? 2 : 0
+            border.color: Theme.primaryText
+        }
+        leftPadding: 16
+        rightPadding: 16
+    }
+
+    // The sheet's own controls hold the keyboard unless the prompt or the two-step entry shows.
+    FocusScope {
+        anchors.fill: parent
+        focus: !root.model.promptShown && root.model.doubleInputPurpose === SettingsSheetModel.None
+        enabled: !root.model.promptShown
+        ColumnLayout {
+            id: content
+            anchors.centerIn: parent
+            width: 320
+            height: 448
+            spacing: 0
+
+            Item { Layout.fillHeight: true }
+            ColumnLayout {
+                Layout.alignment: Qt.AlignHCenter
+                Layout.bottomMargin: 16
+                spacing: 8
+                Image {
+                    Layout.alignment: Qt.AlignHCenter
+                    Layout.preferredWidth: 83
+                    Layout.preferredHeight: 57
+                    source: "images/master-password.svg"
+                    sourceSize: Qt.size(166, 114)
+                }
+                Label {
+                    Layout.alignment: Qt.AlignHCenter
+                    Layout.topMargin: 8
+                    text: Texts.text("GrandPassView_Title")
+                    font.family: Theme.fontFamily
+                    font.pixelSize: 22
+                    font.bold: true
+                    color: Theme.primaryText
+                }
+                Label {
+                    Layout.preferredWidth: 288
+                    Layout.bottomMargin: 8
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.WordWrap
+                    text: Texts.text("GrandPassView_Description")
+                    font.family: Theme.fontFamily
+                    font.pixelSize: 13
+                    color: Theme.primaryText
+                }
+            }
+            ColumnLayout {
+                objectName: "enabledBody"
+                visible: root.model.masterPasswordEnabled
+                Layout.alignment: Qt.AlignHCenter
+                spacing: 16
+                Rectangle {
+                    Layout.preferredWidth: 288
+                    Layout.preferredHeight: 44
+                    radius: 12
+                    color: Theme.fill
+                    RowLayout {
+                        anchors.fill: parent
+                        anchors.leftMargin: 16
+                        anchors.rightMargin: 16
+                        Label {
+                            Layout.fillWidth: true
+                            text: Texts.text("GrandPassView_UseBiometry_Label")
+                            font.family: Theme.fontFamily
+                            font.pixelSize: 13
+                            color: Theme.primaryText
+                        }
+                        Switch {
+                            id: biometrySwitch
+                            objectName: "biometrySwitch"
+                            Accessible.name: Texts.text("GrandPassView_UseBiometry_Label")
+                            checked: root.model.biometryEnabled
+                            // The switch moves only when the state does: the click only asks.
+                            onToggled: {
+                                root.model.setBiometry(checked);
+                                checked = Qt.binding(() => root.model.biometryEnabled);
+                            }
+                        }
+                    }
+                }
+                ColumnLayout {
+                    spacing: 8
+                    SheetButton {
+                        objectName: "changeButton"
+                        Layout.preferredWidth: 288
+                        text: Texts.text("GrandPassView_EditButton_Label")
+                        focus: root.model.masterPasswordEnabled
+                        onClicked: root.model.change()
+                    }
+                    SheetButton {
+                        objectName: "turnOffButton"
+                        Layout.preferredWidth: 288
+                        text: Texts.text("GrandPassView_DisableButton_Label")
+                        onClicked: root.model.askToTurnOff()
+                    }
+                }
+            }
+            SheetButton {
+                objectName: "turnOnButton"
+                visible: !root.model.masterPasswordEnabled
+                Layout.alignment: Qt.AlignHCenter
+                primary: true
+                focus: !root.model.masterPasswordEnabled
+                text: Texts.text("Onboarding_TurnOnButton_Label")
+                onClicked: root.model.turnOn()
+            }
+            Item { Layout.fillHeight: true }
+            Label {
+                Layout.preferredWidth: 288
+                Layout.alignment: Qt.AlignHCenter
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                text: Texts.text("GrandPassView_Footnote")
+                font.family: Theme.fontFamily
+                font.pixelSize: 11
+                color: Theme.secondaryText
+            }
+        }
+    }
+
+    // The password prompt that guards the sheet.
+    Loader {
+        objectName: "promptLoader"
+        anchors.fill: parent
+        active: root.model.promptShown
+        focus: active
+        sourceComponent: Rectangle {
+            objectName: "settingsPrompt"
+            color: Theme.background
+            MasterPassInputField {
+                anchors.centerIn: parent
+                focus: true
+                input: root.model.prompt
+            }
+        }
+    }
+
+    // The two-step entry, as a sheet over the sheet.
+    Loader {
+        objectName: "doubleInputLoader"
+        anchors.fill: parent
+        active: root.model.doubleInputPurpose !== SettingsSheetModel.None
+        focus: active
+        sourceComponent: Rectangle {
+            color: Theme.scrim
+            DoubleMasterPassView {
+                objectName: "doubleInput"
+                anchors.centerIn: parent
+                focus: true
+                input: root.model.doubleInput
+                onCloseRequested: root.model.closeDoubleInput()
+            }
+        }
+    }
+
+    CloseButton {
+        objectName: "settingsCloseButton"
+        x: 16
+        y: 16
+        visible: root.model.doubleInputPurpose === SettingsSheetModel.None
+        onClicked: root.model.close()
+    }
+
+    AlertOverlay {
+        objectName: "turnOffConfirmation"
+        anchors.fill: parent
+        shown: root.model.disableConfirmationShown
+        title: Texts.text("GrandPassView_Alert_DisableGrandPass_Title")
+        message: Texts.text("GrandPassView_Alert_DisableGrandPass_Description")
+        buttons: root.model.turnOffButtons
+        onPressed: index => root.model.pressTurnOffButton(index)
+    }
+    AlertOverlay {
+        anchors.fill: parent
+        shown: root.model.alertShown
+        title: root.model.alertTitle
+        message: root.model.alertMessage
+        buttons: root.model.alertButtons
+        onPressed: index => root.model.pressAlertButton(index)
+    }
+}

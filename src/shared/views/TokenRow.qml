@@ -1,0 +1,57 @@
+import QtQuick
+import Keyvane.Views
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// One token: its picture, model and serial (never its label). 60 pixels high.
+ItemDelegate {
+    id: row
+    required property string tokenModel
+    required property string serial
+    required property bool supported
+
+    implicitHeight: 60
+    padding: 16
+    focusPolicy: supported ? Qt.StrongFocus : Qt.NoFocus
+    hoverEnabled: false
+    opacity: supported ? 1 : 0.85
+    Accessible.name: tokenModel + " " + serial
+    Keys.onReturnPressed: row.clicked()
+    Keys.onEnterPressed: row.clicked()
+
+    contentItem: RowLayout {
+        spacing: 0
+        Image {
+            Layout.preferredWidth: 24
+            Layout.preferredHeight: 24
+            Layout.rightMargin: 12
+            // The grey picture is drawn as such: the software renderer has no colour effects.
+            source: row.supported ? "images/token.svg" : "images/token-grey.svg"
+            sourceSize: Qt.size(48, 48)
+            fillMode: Image.PreserveAspectFit
+        }
+        ColumnLayout {
+            spacing: 4
+            Label {
+                text: row.tokenModel
+                font.family: Theme.fontFamily
+                font.pixelSize: 13
+                font.bold: true
+                color: Theme.primaryText
+            }
+            Label {
+                text: row.serial
+                font.family: Theme.fontFamily
+                font.pixelSize: 13
+                color: Theme.secondaryText
+            }
+        }
+        Item { Layout.fillWidth: true }
+    }
+    background: Rectangle {
+        color: row.down ? Theme.fill : "transparent"
+        border.width: row.visualFocus ? 2 : 0
+        border.color: Theme.accent
+        radius: 8
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "shared/localization/LocalizedStrings.h"
+#include "shared/viewmodels/LoginSheetModel.h"
+#include "shared/viewmodels/MasterPassInputModel.h"
+#include "shared/viewmodels/SettingsSheetModel.h"
+#include "shared/viewmodels/TokenListModel.h"
+#include "shared/viewmodels/TouchCountdownModel.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QtQml/qqml.h>
+
+// The view models as QML knows them. The hosts make them; QML only reads and calls them.
+namespace keyvane::views::qml {
+
+struct LoginSheetModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::LoginSheetModel)
+    QML_NAMED_ELEMENT(LoginSheetModel)
+    QML_UNCREATABLE("Made by the host")
+};
+
+struct MasterPassInputModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::MasterPassInputModel)
+    QML_NAMED_ELEMENT(MasterPassInputModel)
+    QML_UNCREATABLE("Made by the host")
+};
+
+struct SettingsSheetModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::SettingsSheetModel)
+    QML_NAMED_ELEMENT(SettingsSheetModel)
+    QML_UNCREATABLE("Made by the host")
+};
+
+struct TokenListModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::TokenListModel)
+    QML_NAMED_ELEMENT(TokenListModel)
+    QML_UNCREATABLE("Made by the host")
+};
+
+struct TouchCountdownModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::TouchCountdownModel)
+    QML_NAMED_ELEMENT(TouchCountdownModel)
+    QML_UNCREATABLE("Made by the host")
+};
+
+// The localised texts for the views: QML names keys, never wording.
+class Texts : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+public:
+    using QObject::QObject;
+    Q_INVOKABLE QString text(const QString& key) const { return LocalizedStrings::text(key.toUtf8().constData()); }
+    Q_INVOKABLE QString format(const QString& key, const QStringList& arguments) const {
+        return LocalizedStrings::format(key.toUtf8().constData(), arguments);
+    }
+};
+
+} // namespace keyvane::views::qml

@@ -1,0 +1,366 @@
+#include "shared/viewmodels/LoginSheetModel.h"
+
+#include "ViewModelFixture.h"
+
+#include <QObject>
+#include <QVariant>
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace keyvane::views::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Display = LoginDisplayViewState;
+using Pane = LoginSheetModel::Pane;
+
+const TokenInfo A = token("A");
+const TokenInfo B = token("B");
+const TokenInfo U = token("U", false);
+
+AppAction arrive(std::vector<TokenInfo> tokens) {
+    std::vector<TokenMonitoringEvent> events;
+    for (auto& info : tokens) {
+        events.push_back(TokenMonitoringEvent::addConnectedToken{std::move(info)});
+    }
+    return AppAction::receiveTokenEvents{std::move(events)};
+}
+AppAction leave(const std::string& serial) {
+    return AppAction::receiveTokenEvents{{TokenMonitoringEvent::removeToken{serial}}};
+}
+
+// The name of each action, without its payload.
+std::vector<std::string> names(const std::vector<std::string>& printed) {
+    std::vector<std::string> result;
+    for (const auto& line : printed) {
+        result.push_back(line.substr(0, line.find('(')));
+    }
+    return result;
+}
+
+class LoginSheetTest : public ::testing::Test {
+protected:
+    void open(AppState initial = {}) {
+        // The sheet goes before the store and the clock it uses.
+        sheet.reset();
+        fixture = std::make_unique<StoreFixture>(std::move(initial));
+        sheet = std::make_unique<LoginSheetModel>(
+            fixture->port, fixture->executor, [this](const QString& serial) { submitted.push_back(serial); },
+            withCancelHook ? std::function<void()>([this] { ++cancelRequests; }) : std::function<void()>());
+        sheet->appeared();
+        // Appearing starts monitoring first; what the pane sends on appearing follows.
+        auto& actions = fixture->recorder->actions;
+        ASSERT_FALSE(actions.empty());
+        EXPECT_TRUE(actions.front().is<AppAction::startMonitoring>());
+        actions.erase(actions.begin());
+    }
+    AppState stateWith(Display display, MasterPasswordState masterPassword = MasterPasswordState::disabled) {
+        AppState state;
+        state.loginViewState.loginDisplayViewState = std::move(display);
+        state.masterPasswordState = masterPassword;
+        return state;
+    }
+
+    bool withCancelHook = false;
+    std::unique_ptr<StoreFixture> fixture;
+    std::unique_ptr<LoginSheetModel> sheet; // declared after the fixture: destroyed first
+    std::vector<QString> submitted;
+    int cancelRequests = 0;
+};
+
+TEST_F(LoginSheetTest, EachDisplayStateShowsItsPaneAndToolbar) {
+    struct Case {
+        Display display;
+        Pane pane;
+        bool toolbar;
+        bool switchToPin;
+        QString serial;
+    };
+    const std::vector<Case> cases = {
+        {Display::waitForAnyToken{}, Pane::WaitForAnyToken, true, false, ""},
+        {Display::tokenList{}, Pane::TokenList, true, false, ""},
+        {Display::waitForSpecificToken{A}, Pane::WaitForSpecificToken, true, false, "A"},
+        {Display::enterPin{A}, Pane::EnterPin, true, false, "A"},
+        {Display::enterMasterPassword{B}, Pane::EnterMasterPassword, true, true, "B"},
+        {Display::waitForTouch{30}, Pane::WaitForTouch, false, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.pane));
+        open(stateWith(c.display));
+        EXPECT_EQ(sheet->pane(), c.pane);
+        EXPECT_EQ(sheet->toolbarVisible(), c.toolbar);
+        EXPECT_EQ(sheet->switchToPinVisible(), c.switchToPin);
+        EXPECT_EQ(sheet->tokenSerial(), c.serial);
+    }
+    open(stateWith(Display::enterPin{A}));
+    EXPECT_TRUE(sheet->connectionMessage().contains("Varnel 3 A")) << sheet->connectionMessage().toStdString();
+}
+
+TEST_F(LoginSheetTest, ClosingSendsTheResetsAndStopsMonitoringInOrder) {
+    open(stateWith(Display::enterPin{A}));
+    sheet->disappeared();
+    EXPECT_EQ(fixture->sent(), (std::vector<std::string>{"setPassAuth(unknown)", "setPinExist(notChecked)", "stopMonitoring"}));
+    sheet->disappeared();
+    EXPECT_TRUE(fixture->sent().empty());
+}
+
+TEST_F(LoginSheetTest, EnterSendsOneLoginWithTheTypedPinAndEmptiesTheField) {
+    open();
+    fixture->drive(arrive({A}));
+    ASSERT_EQ(sheet->pane(), Pane::EnterPin);
+
+    QObject field;
+    field.setProperty("text", QStringLiteral("12345678"));
+    EXPECT_TRUE(sheet->submitPin(&field));
+    EXPECT_EQ(field.property("text").toString(), QString());
+    ASSERT_EQ(fixture->recorder->actions.size(), 1U);
+    const auto* login = fixture->recorder->actions[0].as<AppAction::performLoginOnToken>();
+    ASSERT_NE(login, nullptr);
+    EXPECT_EQ(login->serial, "A");
+    ASSERT_TRUE(login->pin.has_value());
+    EXPECT_EQ(login->pin->reveal(), "12345678");
+    EXPECT_TRUE(sheet->loginInProgress());
+    fixture->sent();
+
+    // A second press while the first login runs would spend another retry.
+    field.setProperty("text", QStringLiteral("12345678"));
+    EXPECT_FALSE(sheet->submitPin(&field));
+    EXPECT_EQ(field.property("text").toString(), QStringLiteral("12345678"));
+    EXPECT_TRUE(fixture->sent().empty());
+
+    // The verdict frees the field again and shows the attempts left.
+    fixture->drive(AppAction::updatePinVerificationStatus{PinVerificationStatus::incorrect{2}});
+    EXPECT_FALSE(sheet->loginInProgress());
+    EXPECT_TRUE(sheet->pinError().contains('2'));
+    EXPECT_TRUE(sheet->submitPin(&field));
+    EXPECT_EQ(names(fixture->sent()), std::vector<std::string>{"performLoginOnToken"});
+
+    // A failure that ends as an alert frees it too.
+    fixture->drive(AppAction::handleError{AnyError(TextError("lost"))});
+    EXPECT_FALSE(sheet->loginInProgress());
+}
+
+TEST_F(LoginSheetTest, AnEmptyFieldStillSendsItsEmptyPin) {
+    open(stateWith(Display::enterPin{A}));
+    QObject field;
+    field.setProperty("text", QString());
+    EXPECT_TRUE(sheet->submitPin(&field));
+    ASSERT_EQ(fixture->recorder->actions.size(), 1U);
+    EXPECT_EQ(fixture->recorder->actions[0].as<AppAction::performLoginOnToken>()->pin->reveal(), "");
+}
+
+TEST_F(LoginSheetTest, AVerifiedPinCallsTheHostWithTheSerial) {
+    open(stateWith(Display::enterPin{A}));
+    fixture->drive(AppAction::updatePinVerificationStatus{PinVerificationStatus::success{}});
+    EXPECT_EQ(submitted, std::vector<QString>{"A"});
+}
+
+TEST_F(LoginSheetTest, AnotherTokensPinPaneIsAPaneOfItsOwn) {
+    open(stateWith(Display::enterPin{A}));
+    const auto keyForA = sheet->paneKey();
+    fixture->drive(AppAction::switchToPinView{B});
+    EXPECT_EQ(sheet->pane(), Pane::EnterPin);
+    EXPECT_NE(sheet->paneKey(), keyForA);
+}
+
+TEST_F(LoginSheetTest, MasterPasswordPaneAsksForBiometryFirstOnlyWhenItIsOn) {
+    open(stateWith(Display::enterMasterPassword{A}, MasterPasswordState::enabledWithBio));
+    EXPECT_EQ(fixture->sent(), (std::vector<std::string>{"validateBio", "checkHasPinForToken(A)"}));
+    open(stateWith(Display::enterMasterPassword{A}, MasterPasswordState::enabled));
+    EXPECT_EQ(fixture->sent(), (std::vector<std::string>{"checkHasPinForToken(A)"}));
+}
+
+TEST_F(LoginSheetTest, APassUsesTheCachedPinOrFallsBackToThePin) {
+    struct Case {
+        LoginAuthStatus status;
+        StoredPinState stored;
+        std::chrono::milliseconds wait;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {LoginAuthStatus::passedByMasterPassword, StoredPinState::exist, 0ms, "performLoginOnToken(serial: A, pin: none)"},
+        {LoginAuthStatus::passedByBiometry, StoredPinState::exist, 1000ms, "performLoginOnToken(serial: A, pin: none)"},
+        {LoginAuthStatus::passedByMasterPassword, StoredPinState::absent, 0ms, "switchToPinView"},
+        {LoginAuthStatus::passedByBiometry, StoredPinState::notChecked, 1000ms, "switchToPinView"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected + " after " + std::to_string(c.wait.count()));
+        open(stateWith(Display::enterMasterPassword{A}, MasterPasswordState::enabled));
+        fixture->drive(AppAction::setPinExist{c.stored});
+        fixture->sent();
+        fixture->drive(AppAction::setPassAuth{c.status});
+        if (c.wait > 0ms) {
+            EXPECT_TRUE(fixture->sent().empty()) << "not before the dots have shown";
+            EXPECT_TRUE(sheet->masterPassInput()->autoFill());
+            fixture->executor.advance(c.wait);
+        }
+        const auto sent = fixture->sent();
+        ASSERT_EQ(sent.size(), 1U);
+        EXPECT_EQ(sent[0].substr(0, c.expected.size()), c.expected);
+    }
+}
+
+TEST_F(LoginSheetTest, MasterPasswordPaneFollowsAVerdictItFindsOnAppearing) {
+    auto state = stateWith(Display::enterMasterPassword{A}, MasterPasswordState::enabled);
+    state.loginViewState.verificationStatus = PinVerificationStatus::incorrect{3};
+    open(state);
+    EXPECT_EQ(names(fixture->sent()), (std::vector<std::string>{"checkHasPinForToken", "switchToPinView"}));
+
+    state.loginViewState.verificationStatus = PinVerificationStatus::success{};
+    open(state);
+    EXPECT_EQ(submitted, std::vector<QString>{"A"});
+}
+
+TEST_F(LoginSheetTest, TheTypedMasterPasswordIsValidatedAndItsErrorCleared) {
+    open(stateWith(Display::enterMasterPassword{A}, MasterPasswordState::enabled));
+    fixture->drive(AppAction::setMasterPassAuthError{MasterPassAuthError::invalidPass{4}});
+    fixture->executor.advance(1s);
+    fixture->sent();
+    sheet->masterPassInput()->type(QStringLiteral("654321"));
+    const auto& actions = fixture->recorder->actions;
+    ASSERT_EQ(actions.size(), 2U);
+    EXPECT_EQ(actions[0].as<AppAction::validateMasterPassword>()->password.reveal(), "654321");
+    EXPECT_EQ(actions[1].description(), "setMasterPassAuthError(none)");
+}
+
+TEST_F(LoginSheetTest, TokenWaitPaneChecksTheCachedPinAndShowsTheNoticeInTwoSteps) {
+    open(stateWith(Display::waitForSpecificToken{A}));
+    EXPECT_EQ(fixture->sent(), std::vector<std::string>{"checkHasPinForToken(A)"});
+    EXPECT_TRUE(sheet->awaitDescription().contains("Varnel 3 A"));
+
+    fixture->drive(arrive({B}));
+    EXPECT_TRUE(sheet->noticeShown());
+    EXPECT_FALSE(sheet->noticeExpanded());
+    fixture->executor.advance(500ms);
+    EXPECT_TRUE(sheet->noticeExpanded());
+
+    fixture->drive(leave("B"));
+    EXPECT_FALSE(sheet->noticeExpanded());
+    EXPECT_TRUE(sheet->noticeShown());
+    fixture->executor.advance(500ms);
+    EXPECT_FALSE(sheet->noticeShown());
+}
+
+TEST_F(LoginSheetTest, TheNoticeEndsTheRightWayRoundWhenTokensComeAndGoQuickly) {
+    open(stateWith(Display::waitForSpecificToken{A}));
+    fixture->drive(arrive({B}));
+    fixture->executor.advance(100ms);
+    fixture->drive(leave("B"));
+    fixture->executor.advance(100ms);
+    fixture->drive(arrive({B}));
+    fixture->executor.advance(2s);
+    EXPECT_TRUE(sheet->noticeShown());
+    EXPECT_TRUE(sheet->noticeExpanded());
+
+    fixture->drive(leave("B"));
+    fixture->executor.advance(100ms);
+    fixture->drive(arrive({B}));
+    fixture->executor.advance(100ms);
+    fixture->drive(leave("B"));
+    fixture->executor.advance(2s);
+    EXPECT_FALSE(sheet->noticeShown());
+    EXPECT_FALSE(sheet->noticeExpanded());
+}
+
+TEST_F(LoginSheetTest, TokenListSplitsTheSectionsAndOnlySupportedTokensAreChosen) {
+    open(stateWith(Display::tokenList{}));
+    fixture->drive(arrive({A, U, B}));
+    EXPECT_EQ(sheet->supportedTokens()->count(), 2);
+    EXPECT_EQ(sheet->unsupportedTokens()->count(), 1);
+    EXPECT_EQ(sheet->unsupportedCountText(), QStringLiteral("1"));
+    fixture->sent();
+
+    sheet->selectToken(QStringLiteral("U"));
+    EXPECT_TRUE(fixture->sent().empty());
+    sheet->selectToken(QStringLiteral("B"));
+    sheet->selectToken(QStringLiteral("B"));
+    EXPECT_EQ(names(fixture->sent()), (std::vector<std::string>{"selectConnectedToken", "selectConnectedToken"}));
+
+    EXPECT_FALSE(sheet->unsupportedExpanded());
+    sheet->toggleUnsupported();
+    EXPECT_TRUE(sheet->unsupportedExpanded());
+}
+
+TEST_F(LoginSheetTest, AlertButtonsCloseTheAlertAndDoWhatTheirKindSays) {
+    struct Case {
+        AppAlert alert;
+        bool cancelHook;
+        bool returnKey;
+        int cancelRequests;
+        int dismissals;
+        int urls;
+    };
+    const std::vector<Case> cases = {
+        {AppAlert::pinLocked, false, true, 0, 0, 1},
+        {AppAlert::pinLocked, false, false, 0, 0, 0},
+        {AppAlert::credsNotFound, true, false, 1, 0, 0},
+        {AppAlert::credsNotFound, false, false, 0, 0, 0},
+        {AppAlert::credsAlreadyExists, true, true, 0, 1, 0},
+        {AppAlert::credsAlreadyExists, true, false, 1, 0, 0},
+        {AppAlert::connectionLost, true, false, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.alert.kind())) + (c.returnKey ? " return" : " escape"));
+        withCancelHook = c.cancelHook;
+        cancelRequests = 0;
+        auto state = stateWith(Display::enterPin{A});
+        state.navigationState.alert = c.alert;
+        open(state);
+        EXPECT_TRUE(sheet->alertShown());
+        EXPECT_EQ(sheet->alertButtons().size(), static_cast<qsizetype>(c.alert.actions().size()));
+        int dismissals = 0;
+        int urls = 0;
+        QObject::connect(sheet.get(), &LoginSheetModel::dismissRequested, [&] { ++dismissals; });
+        QObject::connect(sheet.get(), &LoginSheetModel::openUrlRequested, [&](const QUrl& url) {
+            EXPECT_EQ(url, LoginSheetModel::pinLockedHelpUrl());
+            ++urls;
+        });
+        c.returnKey ? sheet->alertReturnPressed() : sheet->alertEscapePressed();
+        EXPECT_EQ(fixture->sent(), std::vector<std::string>{"hideAlert"});
+        EXPECT_FALSE(sheet->alertShown());
+        EXPECT_EQ(cancelRequests, c.cancelRequests);
+        EXPECT_EQ(dismissals, c.dismissals);
+        EXPECT_EQ(urls, c.urls);
+    }
+}
+
+TEST_F(LoginSheetTest, TouchPaneCountsDownOnTheClockAndStopsWhenItCloses) {
+    open(stateWith(Display::waitForTouch{3}));
+    auto* countdown = sheet->countdown();
+    EXPECT_EQ(countdown->seconds(), 3);
+    std::vector<qint64> shown;
+    for (int i = 0; i < 5; ++i) {
+        fixture->executor.advance(1s);
+        shown.push_back(countdown->seconds());
+    }
+    EXPECT_EQ(shown, (std::vector<qint64>{2, 1, 0, 0, 0}));
+    EXPECT_FALSE(countdown->running());
+}
+
+TEST(TouchCountdownTest, ACountAtZeroNeverWrapsAndClosingStopsTheCount) {
+    flowkeep::VirtualClockExecutor executor;
+    TouchCountdownModel zero(executor);
+    zero.setInitialSeconds(0);
+    zero.appeared();
+    executor.advance(std::chrono::seconds(3));
+    EXPECT_EQ(zero.seconds(), 0);
+    EXPECT_FALSE(zero.running());
+
+    TouchCountdownModel five(executor);
+    five.setInitialSeconds(5);
+    five.appeared();
+    five.appeared();
+    executor.advance(std::chrono::seconds(2));
+    EXPECT_EQ(five.seconds(), 3) << "appearing twice runs one timer";
+    five.disappeared();
+    executor.advance(std::chrono::seconds(2));
+    EXPECT_EQ(five.seconds(), 3);
+    five.appeared();
+    executor.advance(std::chrono::seconds(1));
+    EXPECT_EQ(five.seconds(), 2);
+    EXPECT_TRUE(five.footnote().contains('2'));
+}
+
+} // namespace
+} // namespace keyvane::views::testing

@@ -1,0 +1,238 @@
+#include "SceneHarness.h"
+#include "../viewmodels/ViewModelFixture.h"
+
+#include "shared/viewmodels/LoginSheetModel.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace keyvane::views::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Display = LoginDisplayViewState;
+
+const TokenInfo A = token("A");
+const TokenInfo B = token("B");
+
+class LoginSheetViewTest : public ::testing::Test {
+protected:
+    void show(Display display, MasterPasswordState masterPassword = MasterPasswordState::disabled) {
+        AppState state;
+        state.loginViewState.loginDisplayViewState = std::move(display);
+        state.masterPasswordState = masterPassword;
+        show(std::move(state));
+    }
+    void show(AppState state) {
+        scene.reset();
+        sheet.reset();
+        fixture = std::make_unique<StoreFixture>(std::move(state));
+        sheet = std::make_unique<LoginSheetModel>(fixture->port, fixture->executor,
+                                                  [this](const QString& serial) { submitted.push_back(serial); });
+        scene = std::make_unique<SceneHarness>(QStringLiteral("LoginSheet"),
+                                               QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
+                                               QSize(416, 395));
+        settle();
+        fixture->recorder->actions.clear();
+    }
+    // Runs what the view model posted and lets the scene catch up.
+    void settle() {
+        fixture->executor.runUntilIdle();
+        QCoreApplication::processEvents();
+        if (scene) {
+            scene->render();
+        }
+    }
+    void drive(AppAction action) {
+        fixture->drive(std::move(action));
+        settle();
+    }
+    QQuickItem* find(const char* name) { return scene->find(QString::fromUtf8(name)); }
+    bool shown(const char* name) {
+        auto* item = find(name);
+        return item != nullptr && item->isVisible();
+    }
+    std::vector<std::string> sentNames() {
+        std::vector<std::string> names;
+        for (const auto& line : fixture->sent()) {
+            names.push_back(line.substr(0, line.find('(')));
+        }
+        return names;
+    }
+
+    void typeText(const char* text) {
+        for (const char* c = text; *c != 0; ++c) {
+            QTest::keyClick(&scene->window(), *c);
+        }
+    }
+
+    std::unique_ptr<StoreFixture> fixture;
+    std::unique_ptr<LoginSheetModel> sheet;
+    std::unique_ptr<SceneHarness> scene; // declared last: destroyed first
+    std::vector<QString> submitted;
+};
+
+TEST_F(LoginSheetViewTest, EachDisplayStateShowsItsPane) {
+    const std::vector<std::pair<Display, const char*>> cases = {
+        {Display::waitForAnyToken{}, "noTokenPane"},
+        {Display::tokenList{}, "tokenListPane"},
+        {Display::waitForSpecificToken{A}, "tokenWaitPane"},
+        {Display::enterPin{A}, "pinPane"},
+        {Display::enterMasterPassword{A}, "masterPasswordPane"},
+        {Display::waitForTouch{30}, "touchPane"},
+    };
+    const std::vector<const char*> panes = {"noTokenPane", "tokenListPane", "tokenWaitPane",
+                                            "pinPane", "masterPasswordPane", "touchPane"};
+    for (const auto& [display, expected] : cases) {
+        SCOPED_TRACE(expected);
+        show(display, MasterPasswordState::enabled);
+        for (const auto* pane : panes) {
+            EXPECT_EQ(shown(pane), std::string(pane) == expected) << pane;
+        }
+        EXPECT_EQ(shown("toolbar"), std::string(expected) != "touchPane");
+        EXPECT_EQ(shown("switchToPinButton"), std::string(expected) == "masterPasswordPane");
+    }
+}
+
+TEST_F(LoginSheetViewTest, TheLoaderStartsAndStopsMonitoring) {
+    fixture = std::make_unique<StoreFixture>();
+    sheet = std::make_unique<LoginSheetModel>(fixture->port, fixture->executor, [](const QString&) {});
+    scene = std::make_unique<SceneHarness>(QStringLiteral("LoginSheet"),
+                                           QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
+                                           QSize(416, 395));
+    EXPECT_EQ(sentNames(), std::vector<std::string>{"startMonitoring"});
+    scene->setActive(false);
+    EXPECT_EQ(sentNames(), (std::vector<std::string>{"setPassAuth", "setPinExist", "stopMonitoring"}));
+    scene->setActive(true);
+    EXPECT_EQ(sentNames(), std::vector<std::string>{"startMonitoring"});
+}
+
+TEST_F(LoginSheetViewTest, TypingAPinAndEnterSendsOneLoginAndEmptiesTheField) {
+    show(Display::enterPin{A});
+    auto* field = find("pinField");
+    ASSERT_NE(field, nullptr);
+    EXPECT_TRUE(field->hasActiveFocus()) << "the PIN field takes the keyboard when its pane shows; focus is on "
+                                         << (scene->window().activeFocusItem() ? scene->window().activeFocusItem()->metaObject()->className() : "nothing");
+
+    typeText("12345678");
+    EXPECT_EQ(field->property("text").toString(), QStringLiteral("12345678"));
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    ASSERT_EQ(fixture->recorder->actions.size(), 1U);
+    const auto* login = fixture->recorder->actions[0].as<AppAction::performLoginOnToken>();
+    ASSERT_NE(login, nullptr);
+    EXPECT_EQ(login->pin->reveal(), "12345678");
+    EXPECT_EQ(field->property("text").toString(), QString());
+    fixture->recorder->actions.clear();
+
+    // The second press, while the first login runs, is refused.
+    typeText("87654321");
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    auto* button = find("continueButton");
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_TRUE(fixture->recorder->actions.empty());
+
+    drive(AppAction::updatePinVerificationStatus{PinVerificationStatus::incorrect{2}});
+    EXPECT_TRUE(shown("pinError"));
+    EXPECT_TRUE(find("pinError")->property("text").toString().contains('2'));
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    EXPECT_EQ(sentNames(), std::vector<std::string>{"performLoginOnToken"});
+    drive(AppAction::updatePinVerificationStatus{PinVerificationStatus::success{}});
+    EXPECT_EQ(submitted, std::vector<QString>{"A"});
+}
+
+TEST_F(LoginSheetViewTest, EscapeCancelsTheSheet) {
+    show(Display::enterPin{A});
+    QSignalSpy dismissals(sheet.get(), &LoginSheetModel::dismissRequested);
+    QTest::keyClick(&scene->window(), Qt::Key_Escape);
+    EXPECT_EQ(dismissals.count(), 1);
+}
+
+TEST_F(LoginSheetViewTest, APinTypedForOneTokenIsNotShownForAnother) {
+    show(Display::enterPin{A});
+    typeText("1111");
+    drive(AppAction::switchToPinView{B});
+    auto* field = find("pinField");
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->property("text").toString(), QString());
+    EXPECT_TRUE(field->hasActiveFocus());
+}
+
+TEST_F(LoginSheetViewTest, TheMasterPasswordIsTypedIntoTheDotsAndNeverKeptInTheField) {
+    show(Display::enterMasterPassword{A}, MasterPasswordState::enabled);
+    auto* keys = find("masterPassKeys");
+    ASSERT_NE(keys, nullptr);
+    EXPECT_TRUE(keys->hasActiveFocus());
+    typeText("12ab3");
+    EXPECT_EQ(keys->property("text").toString(), QString());
+    EXPECT_EQ(sheet->masterPassInput()->filledCount(), 3);
+    QTest::keyClick(&scene->window(), Qt::Key_Backspace);
+    EXPECT_EQ(sheet->masterPassInput()->filledCount(), 2);
+    typeText("3456");
+    ASSERT_EQ(fixture->recorder->actions.size(), 1U);
+    EXPECT_EQ(fixture->recorder->actions[0].as<AppAction::validateMasterPassword>()->password.reveal(), "123456");
+}
+
+TEST_F(LoginSheetViewTest, TheCountdownRunsOnTheClock) {
+    show(Display::waitForTouch{3});
+    auto* footnote = find("touchFootnote");
+    ASSERT_NE(footnote, nullptr);
+    const auto before = footnote->property("text").toString();
+    EXPECT_TRUE(before.contains('3'));
+    fixture->executor.advance(1s);
+    settle();
+    EXPECT_TRUE(footnote->property("text").toString().contains('2'));
+    EXPECT_FALSE(shown("toolbar"));
+    QSignalSpy dismissals(sheet.get(), &LoginSheetModel::dismissRequested);
+    QTest::mouseClick(&scene->window(), Qt::LeftButton, {}, find("touchCloseButton")->mapToScene({14, 14}).toPoint());
+    EXPECT_EQ(dismissals.count(), 1);
+}
+
+TEST_F(LoginSheetViewTest, TheAlertShowsOverThePaneAndEscapeClosesIt) {
+    AppState state;
+    state.loginViewState.loginDisplayViewState = Display::enterPin{A};
+    state.navigationState.alert = AppAlert::pinLocked;
+    show(std::move(state));
+    EXPECT_TRUE(shown("alert"));
+    EXPECT_TRUE(shown("alertButton_ok"));
+    QTest::keyClick(&scene->window(), Qt::Key_Escape);
+    EXPECT_EQ(sentNames(), std::vector<std::string>{"hideAlert"});
+    settle();
+    EXPECT_FALSE(shown("alert"));
+}
+
+TEST_F(LoginSheetViewTest, ATokenRowIsChosenByClickOrKeyboard) {
+    const auto showList = [this] {
+        show(Display::tokenList{});
+        drive(AppAction::receiveTokenEvents{{TokenMonitoringEvent::addConnectedToken{A},
+                                             TokenMonitoringEvent::addConnectedToken{B},
+                                             TokenMonitoringEvent::addConnectedToken{token("U", false)}}});
+        fixture->recorder->actions.clear();
+    };
+    const auto chosen = [this] {
+        const auto& actions = fixture->recorder->actions;
+        return actions.size() == 1 && actions[0].is<AppAction::selectConnectedToken>()
+                   ? actions[0].as<AppAction::selectConnectedToken>()->token.serial
+                   : std::string("(none)");
+    };
+
+    showList();
+    EXPECT_TRUE(shown("unsupportedHeader"));
+    EXPECT_EQ(find("unsupportedRow_U")->opacity(), 0.0);
+    auto* row = find("tokenRow_B");
+    ASSERT_NE(row, nullptr);
+    QTest::mouseClick(&scene->window(), Qt::LeftButton, {}, row->mapToScene({20, 20}).toPoint());
+    EXPECT_EQ(chosen(), "B") << ::testing::PrintToString(fixture->sent());
+
+    showList();
+    ASSERT_NE(find("tokenRow_A"), nullptr);
+    EXPECT_TRUE(find("tokenRow_A")->hasActiveFocus());
+    QTest::keyClick(&scene->window(), Qt::Key_Tab);
+    EXPECT_TRUE(find("tokenRow_B")->hasActiveFocus()) << "Tab moves down the list";
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    EXPECT_EQ(chosen(), "B");
+}
+
+} // namespace
+} // namespace keyvane::views::testing

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "shared/views/Views.h"
+
+#include <QImage>
+#include <QObject>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+#include <QVariantMap>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace keyvane::views::testing {
+
+// One shared view in an offscreen window, inside a Loader as its hosts show it, so that
+// making the loader inactive is the view disappearing.
+class SceneHarness {
+public:
+    // appearance: 0 follows the system, 1 light, 2 dark (the views' Theme.Appearance).
+    SceneHarness(const QString& viewType, const QVariantMap& properties, QSize size, int appearance = 0) {
+        installViews(engine_);
+        window_.resize(size);
+        QQmlComponent component(&engine_);
+        QString propertyList;
+        for (auto it = properties.begin(); it != properties.end(); ++it) {
+            propertyList += QStringLiteral("required property var %1\n").arg(it.key());
+        }
+        QString assignments;
+        for (auto it = properties.begin(); it != properties.end(); ++it) {
+            assignments += QStringLiteral("%1: host.%1; ").arg(it.key());
+        }
+        component.setData(QStringLiteral("import QtQuick\nimport Keyvane.Views\n"
+                                         "FocusScope { id: host\n anchors.fill: parent\n %1"
+                                         " property alias active: loader.active\n"
+                                         " Binding { target: Theme; property: \"appearance\"; value: %4 }\n"
+                                         " Loader { id: loader; anchors.fill: parent; focus: true;"
+                                         " sourceComponent: Component { %2 { %3 } } } }")
+                              .arg(propertyList, viewType, assignments, QString::number(appearance))
+                              .toUtf8(),
+                          QUrl(QStringLiteral("qrc:/harness.qml")));
+        if (!component.isReady()) {
+            throw std::runtime_error(component.errorString().toStdString());
+        }
+        root_.reset(qobject_cast<QQuickItem*>(component.createWithInitialProperties(properties)));
+        if (!root_) {
+            throw std::runtime_error(component.errorString().toStdString());
+        }
+        root_->setParentItem(window_.contentItem());
+        root_->setFocus(true);
+        window_.show();
+        window_.requestActivate();
+        // Keyboard focus needs an active window; the offscreen platform activates at once.
+        (void)QTest::qWaitForWindowActive(&window_);
+    }
+    ~SceneHarness() {
+        root_.reset();
+    }
+
+    QQuickWindow& window() { return window_; }
+    // Polishes, lays out and draws one frame, so positions are final before an input.
+    QImage render() { return window_.grabWindow(); }
+    QQuickItem& root() { return *root_; }
+    void setActive(bool active) { root_->setProperty("active", active); }
+
+    // The item with this object name anywhere in the scene: panes inside loaders, lazily
+    // made delegates and what the overlay holds all sit below the window's content item.
+    QQuickItem* find(const QString& name) const { return find(window_.contentItem(), name); }
+
+    static QQuickItem* find(QQuickItem* item, const QString& name) {
+        if (item->objectName() == name) {
+            return item;
+        }
+        for (auto* child : item->childItems()) {
+            if (auto* found = find(child, name)) {
+                return found;
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    QQmlEngine engine_;
+    QQuickWindow window_;
+    std::unique_ptr<QQuickItem> root_;
+};
+
+} // namespace keyvane::views::testing

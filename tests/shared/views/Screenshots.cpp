@@ -1,0 +1,233 @@
+// Renders every shared view in its main states, light and dark, to PNG files named after the
+// view and the state: scripts/screenshots runs it for people to look at, and a test checks
+// that each picture was written and is not blank (the pictures are never compared).
+//
+// Usage: keyvane_screenshots FOLDER         render into FOLDER
+//        keyvane_screenshots --check FOLDER  answer 0 when every expected picture is there
+#include "SceneHarness.h"
+#include "../viewmodels/ViewModelFixture.h"
+
+#include "shared/dependencies/DependencyRegistry.h"
+#include "shared/viewmodels/LoginSheetModel.h"
+#include "shared/viewmodels/SettingsSheetModel.h"
+
+#include <QDir>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QSet>
+#include <QTest>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using namespace keyvane;
+using namespace keyvane::views;
+using namespace keyvane::views::testing;
+using Display = LoginDisplayViewState;
+
+struct Shot {
+    QString name;
+    std::function<AppState()> state;
+    // What happens on screen after the sheet appears, before the picture.
+    std::function<void(StoreFixture&, SceneHarness&)> act = [](StoreFixture&, SceneHarness&) {};
+    // For the settings sheet: what the user did on it.
+    std::function<void(SettingsSheetModel&)> settingsAct = {};
+};
+
+AppState settings(MasterPasswordState masterPassword, bool prompt) {
+    AppState state;
+    state.masterPasswordState = masterPassword;
+    state.navigationState.showSettings = true;
+    state.navigationState.masterPassInputState.isShown = prompt;
+    return state;
+}
+
+AppState login(Display display, MasterPasswordState masterPassword = MasterPasswordState::disabled) {
+    AppState state;
+    state.loginViewState.loginDisplayViewState = std::move(display);
+    state.masterPasswordState = masterPassword;
+    return state;
+}
+
+const TokenInfo first{"", "Varnel 3 NFC", "0A1B2C3D", "3.1.5.0", 65536, 40000, true};
+const TokenInfo second{"", "Varnel Bio", "77F00D42", "2.0.1.1", 65536, 51200, true};
+const TokenInfo unsupported{"", "Смарт-карта ГОСТ", "D00D0001", "1.0.0.0", 32768, 1000, false};
+
+void type(SceneHarness& scene, const char* text) {
+    for (const char* c = text; *c != 0; ++c) {
+        QTest::keyClick(&scene.window(), *c);
+    }
+}
+
+std::vector<Shot> shots() {
+    const auto connected = [](std::vector<TokenInfo> tokens) {
+        return [tokens](StoreFixture& fixture, SceneHarness&) {
+            std::vector<TokenMonitoringEvent> events;
+            for (const auto& token : tokens) {
+                events.push_back(TokenMonitoringEvent::addConnectedToken{token});
+            }
+            fixture.drive(AppAction::receiveTokenEvents{std::move(events)});
+        };
+    };
+    return {
+        {"login_no-token", [] { return login(Display::waitForAnyToken{}); }},
+        {"login_token-list", [] { return login(Display::tokenList{}); }, connected({first, second, unsupported})},
+        {"login_token-list-unfolded", [] { return login(Display::tokenList{}); },
+         [connected](StoreFixture& fixture, SceneHarness& scene) {
+             connected({first, second, unsupported})(fixture, scene);
+             if (auto* fold = scene.find("unsupportedFoldButton")) {
+                 fold->metaObject()->invokeMethod(fold, "clicked");
+             }
+         }},
+        {"login_token-list-unsupported-only", [] { return login(Display::tokenList{}); }, connected({unsupported})},
+        {"login_token-wait", [] { return login(Display::waitForSpecificToken{first}); }},
+        {"login_token-wait-other-token", [] { return login(Display::waitForSpecificToken{first}); },
+         [connected](StoreFixture& fixture, SceneHarness& scene) {
+             connected({second})(fixture, scene);
+             fixture.executor.advance(LoginSheetModel::noticeStep);
+         }},
+        {"login_pin", [] { return login(Display::enterPin{first}); }},
+        {"login_pin-wrong", [] { return login(Display::enterPin{first}); },
+         [](StoreFixture& fixture, SceneHarness& scene) {
+             fixture.drive(AppAction::updatePinVerificationStatus{PinVerificationStatus::incorrect{2}});
+             type(scene, "1234");
+         }},
+        {"login_master-password", [] { return login(Display::enterMasterPassword{first}, MasterPasswordState::enabled); },
+         [](StoreFixture&, SceneHarness& scene) { type(scene, "123"); }},
+        {"login_master-password-wrong",
+         [] {
+             auto state = login(Display::enterMasterPassword{first}, MasterPasswordState::enabled);
+             state.loginViewState.masterPassAuthError = MasterPassAuthError::invalidPass{3};
+             return state;
+         }},
+        {"login_touch", [] { return login(Display::waitForTouch{30}); }},
+        {"settings_off", [] { return settings(MasterPasswordState::disabled, false); }, {}, [](SettingsSheetModel&) {}},
+        {"settings_on", [] { return settings(MasterPasswordState::enabledWithBio, false); }, {}, [](SettingsSheetModel&) {}},
+        {"settings_prompt",
+         [] {
+             auto state = settings(MasterPasswordState::enabled, true);
+             state.navigationState.masterPassInputState.error = MasterPassAuthError::invalidPass{4};
+             return state;
+         },
+         {}, [](SettingsSheetModel&) {}},
+        {"settings_new-password", [] { return settings(MasterPasswordState::disabled, false); }, {},
+         [](SettingsSheetModel& sheet) {
+             sheet.turnOn();
+             sheet.doubleInput()->type(QStringLiteral("1234"));
+         }},
+        {"settings_turn-off", [] { return settings(MasterPasswordState::enabled, false); }, {},
+         [](SettingsSheetModel& sheet) { sheet.askToTurnOff(); }},
+        {"login_alert-pin-locked",
+         [] {
+             auto state = login(Display::enterPin{first});
+             state.navigationState.alert = AppAlert::pinLocked;
+             return state;
+         }},
+    };
+}
+
+const std::vector<std::pair<QString, int>> appearances = {{"light", 1}, {"dark", 2}};
+
+QString fileName(const Shot& shot, const QString& appearance) {
+    return shot.name + "_" + appearance + ".png";
+}
+
+// Not blank: more than a handful of colours, so more than a flat background was drawn.
+bool drawn(const QImage& image) {
+    if (image.isNull() || image.width() < 100 || image.height() < 100) {
+        return false;
+    }
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3) {
+        for (int x = 0; x < image.width(); x += 3) {
+            colours.insert(image.pixel(x, y));
+            if (colours.size() > 8) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+int render(const QDir& folder) {
+    for (const auto& shot : shots()) {
+        for (const auto& [appearance, value] : appearances) {
+            StoreFixture fixture(shot.state());
+            std::unique_ptr<QObject> model;
+            std::unique_ptr<SceneHarness> harness;
+            if (shot.settingsAct) {
+                auto sheet = std::make_unique<SettingsSheetModel>(fixture.port, fixture.executor);
+                shot.settingsAct(*sheet);
+                harness = std::make_unique<SceneHarness>(QStringLiteral("MasterPasswordSettingsSheet"),
+                                                         QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
+                                                         QSize(464, 512), value);
+                model = std::move(sheet);
+            } else {
+                auto sheet = std::make_unique<LoginSheetModel>(fixture.port, fixture.executor, [](const QString&) {});
+                harness = std::make_unique<SceneHarness>(QStringLiteral("LoginSheet"),
+                                                         QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
+                                                         QSize(416, 395), value);
+                model = std::move(sheet);
+            }
+            auto& scene = *harness;
+            fixture.executor.runUntilIdle();
+            if (shot.act) {
+                shot.act(fixture, scene);
+            }
+            fixture.executor.runUntilIdle();
+            // Let the views' own transitions finish before the picture.
+            QTest::qWait(300);
+            const QString path = folder.filePath(fileName(shot, appearance));
+            if (!scene.render().save(path)) {
+                std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+                return 1;
+            }
+            std::printf("%s\n", qPrintable(path));
+            harness.reset();
+        }
+    }
+    return 0;
+}
+
+int check(const QDir& folder) {
+    int missing = 0;
+    for (const auto& shot : shots()) {
+        for (const auto& [appearance, value] : appearances) {
+            const QString path = folder.filePath(fileName(shot, appearance));
+            if (!drawn(QImage(path))) {
+                std::fprintf(stderr, "missing or blank: %s\n", qPrintable(path));
+                ++missing;
+            }
+        }
+    }
+    return missing == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QUICK_BACKEND", "software");
+    Dependencies::setContext(DependencyContext::test);
+    QGuiApplication application(argc, argv);
+    // One pinned font that covers Latin and Cyrillic, so pictures look the same everywhere.
+    QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    const auto arguments = QGuiApplication::arguments();
+    if (arguments.size() == 3 && arguments[1] == QStringLiteral("--check")) {
+        return check(QDir(arguments[2]));
+    }
+    if (arguments.size() != 2) {
+        std::fprintf(stderr, "usage: keyvane_screenshots [--check] FOLDER\n");
+        return 2;
+    }
+    QDir folder(arguments[1]);
+    if (!folder.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "cannot make %s\n", qPrintable(arguments[1]));
+        return 1;
+    }
+    return render(folder);
+}

@@ -1,0 +1,87 @@
+#include "SceneHarness.h"
+#include "../viewmodels/ViewModelFixture.h"
+
+#include "shared/viewmodels/SettingsSheetModel.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace keyvane::views::testing {
+namespace {
+
+class SettingsSheetViewTest : public ::testing::Test {
+protected:
+    void show(MasterPasswordState masterPassword) {
+        scene.reset();
+        sheet.reset();
+        AppState state;
+        state.masterPasswordState = masterPassword;
+        fixture = std::make_unique<StoreFixture>(std::move(state));
+        fixture->drive(AppAction::startEnteringMasterPasswordSettings{});
+        sheet = std::make_unique<SettingsSheetModel>(fixture->port, fixture->executor);
+        scene = std::make_unique<SceneHarness>(QStringLiteral("MasterPasswordSettingsSheet"),
+                                               QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
+                                               QSize(464, 512));
+        settle();
+    }
+    void settle() {
+        fixture->executor.runUntilIdle();
+        QCoreApplication::processEvents();
+        scene->render();
+    }
+    void typeText(const char* text) {
+        for (const char* c = text; *c != 0; ++c) {
+            QTest::keyClick(&scene->window(), *c);
+        }
+    }
+    bool shown(const char* name) {
+        auto* item = scene->find(QString::fromUtf8(name));
+        return item != nullptr && item->isVisible();
+    }
+
+    std::unique_ptr<StoreFixture> fixture;
+    std::unique_ptr<SettingsSheetModel> sheet;
+    std::unique_ptr<SceneHarness> scene;
+};
+
+TEST_F(SettingsSheetViewTest, TurningOnByKeyboardAlone) {
+    show(MasterPasswordState::disabled);
+    EXPECT_TRUE(shown("turnOnButton"));
+    EXPECT_FALSE(shown("enabledBody"));
+    EXPECT_FALSE(shown("settingsPrompt"));
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    settle();
+    ASSERT_TRUE(shown("doubleInput"));
+    typeText("135790");
+    fixture->executor.advance(MasterPassInputModel::repeatPause);
+    settle();
+    typeText("135790");
+    settle();
+    ASSERT_EQ(fixture->recorder->actions.size(), 1U);
+    EXPECT_EQ(fixture->recorder->actions[0].as<AppAction::setupMasterPassword>()->password.reveal(), "135790");
+    EXPECT_FALSE(shown("doubleInput"));
+
+    QSignalSpy closes(sheet.get(), &SettingsSheetModel::closeRequested);
+    QTest::keyClick(&scene->window(), Qt::Key_Escape);
+    EXPECT_EQ(closes.count(), 1);
+}
+
+TEST_F(SettingsSheetViewTest, APromptCoversTheSheetWhileAPasswordIsSet) {
+    show(MasterPasswordState::enabled);
+    EXPECT_TRUE(shown("settingsPrompt"));
+    EXPECT_TRUE(shown("settingsCloseButton")) << "the close button stays above the prompt";
+    auto* focused = scene->window().activeFocusItem();
+    EXPECT_EQ(focused ? focused->objectName() : QStringLiteral("(none)"), QStringLiteral("masterPassKeys"));
+    typeText("246801");
+    ASSERT_EQ(fixture->recorder->actions.size(), 1U);
+    EXPECT_EQ(fixture->recorder->actions[0].as<AppAction::enterMasterPasswordSettings>()->password.reveal(), "246801");
+    fixture->recorder->actions.clear();
+    fixture->drive(AppAction::hideMasterPasswordInput{});
+    settle();
+    EXPECT_FALSE(shown("settingsPrompt"));
+    EXPECT_TRUE(shown("enabledBody"));
+}
+
+} // namespace
+} // namespace keyvane::views::testing
