@@ -45,7 +45,8 @@ TEST(AppActionTest, PinsAndPasswordsNeverAppearInPrintedActions) {
 
 // The state has no field meant for a secret, so the danger is a reducer that keeps one where
 // text is kept anyway (a pane, an error, a token). The state here has every such field filled,
-// with markers the printer must show; each secret action must leave it exactly as it was.
+// with markers the printer must show; each secret action must leave it as it was, but for the
+// flag that a login is on its way.
 TEST(AppActionTest, StateAfterSecretActionsPrintsNoSecret) {
     const TokenInfo token{"Label-Marker", "Model", "0042", "1.0.2.3", 64000, 1000, true};
     PasskeyCredentials passkey;
@@ -77,7 +78,9 @@ TEST(AppActionTest, StateAfterSecretActionsPrintsNoSecret) {
     for (const auto& action : secretActions()) {
         SCOPED_TRACE(action.description());
         const AppState after = reducer.reduce(state, action);
-        EXPECT_EQ(printed(after), before);
+        AppState withoutLoginFlag = after;
+        withoutLoginFlag.loginViewState.isLoginInProgress = false;
+        EXPECT_EQ(printed(withoutLoginFlag), before);
         EXPECT_EQ(printed(after).find(secret), std::string::npos);
         EXPECT_EQ(::testing::PrintToString(after).find(secret), std::string::npos);
     }

@@ -19,15 +19,18 @@ const TokenInfo A = token("A");
 const TokenInfo B = token("B");
 const TokenInfo U = token("U", false);
 
+// Token lists as the monitoring run that the sheet started on appearing gathers them.
+constexpr TokenMonitoringRun sheetRun = 1;
+
 AppAction arrive(std::vector<TokenInfo> tokens) {
     std::vector<TokenMonitoringEvent> events;
     for (auto& info : tokens) {
         events.push_back(TokenMonitoringEvent::addConnectedToken{std::move(info)});
     }
-    return AppAction::receiveTokenEvents{std::move(events)};
+    return AppAction::receiveTokenEvents{std::move(events), sheetRun};
 }
 AppAction leave(const std::string& serial) {
-    return AppAction::receiveTokenEvents{{TokenMonitoringEvent::removeToken{serial}}};
+    return AppAction::receiveTokenEvents{{TokenMonitoringEvent::removeToken{serial}}, sheetRun};
 }
 
 // The name of each action, without its payload.

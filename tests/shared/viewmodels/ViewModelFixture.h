@@ -44,6 +44,12 @@ public:
         executor.runUntilIdle();
     }
 
+    // A token list as the monitoring run that is going on now gathers it (the reducer drops
+    // lists of any other run).
+    void driveTokenEvents(std::vector<TokenMonitoringEvent> events) {
+        drive(AppAction::receiveTokenEvents{std::move(events), store.state().loginViewState.tokenMonitoringRun});
+    }
+
     // The actions sent since the last call, as printed (secrets show redacted).
     std::vector<std::string> sent() {
         executor.runUntilIdle();

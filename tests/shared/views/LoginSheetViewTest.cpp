@@ -205,9 +205,10 @@ TEST_F(LoginSheetViewTest, TheAlertShowsOverThePaneAndEscapeClosesIt) {
 TEST_F(LoginSheetViewTest, ATokenRowIsChosenByClickOrKeyboard) {
     const auto showList = [this] {
         show(Display::tokenList{});
-        drive(AppAction::receiveTokenEvents{{TokenMonitoringEvent::addConnectedToken{A},
-                                             TokenMonitoringEvent::addConnectedToken{B},
-                                             TokenMonitoringEvent::addConnectedToken{token("U", false)}}});
+        fixture->driveTokenEvents({TokenMonitoringEvent::addConnectedToken{A},
+                                   TokenMonitoringEvent::addConnectedToken{B},
+                                   TokenMonitoringEvent::addConnectedToken{token("U", false)}});
+        settle();
         fixture->recorder->actions.clear();
     };
     const auto chosen = [this] {

@@ -70,7 +70,7 @@ std::vector<Shot> shots() {
             for (const auto& token : tokens) {
                 events.push_back(TokenMonitoringEvent::addConnectedToken{token});
             }
-            fixture.drive(AppAction::receiveTokenEvents{std::move(events)});
+            fixture.driveTokenEvents(std::move(events));
         };
     };
     return {
