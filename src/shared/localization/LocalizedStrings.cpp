@@ -143,6 +143,8 @@ const std::vector<const char*>& LocalizedStrings::inPlaceKeys() {
         "ExtensionTurnOn_Confirmation_Title",
         "ExtensionTurnOn_Confirmation_Description",
         "ExtensionTurnOn_Confirmation_AllowButton_Label",
+        "GrandPassView_Protection_Tpm",
+        "GrandPassView_Protection_File",
     };
     return keys;
 }

@@ -3,6 +3,7 @@
 #include "flowkeep/Subscription.h"
 #include "shared/biometrics/MasterPassAuthError.h"
 #include "shared/biometrics/StoredPinState.h"
+#include "shared/model/DeviceKeyBackend.h"
 #include "shared/model/TokenInfo.h"
 #include "shared/redux/AppAlert.h"
 #include "shared/redux/LoginViewState.h"
@@ -22,6 +23,7 @@ struct LoginSlice {
     std::optional<AppAlert> alert;
     MasterPasswordState masterPasswordState = MasterPasswordState::disabled;
     MasterPassInputState masterPassInput; // the prompt over the settings sheet
+    DeviceKeyBackend cacheProtection = DeviceKeyBackend::none; // what keeps the cached PINs
     bool operator==(const LoginSlice&) const = default;
 };
 

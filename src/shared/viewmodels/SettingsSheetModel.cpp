@@ -30,6 +30,21 @@ void SettingsSheetModel::receive(const LoginSlice& next) {
     emit changed();
 }
 
+QString SettingsSheetModel::protectionText() const {
+    if (!masterPasswordEnabled_) {
+        return {};
+    }
+    switch (slice_.cacheProtection) {
+    case DeviceKeyBackend::tpm:
+        return LocalizedStrings::text("GrandPassView_Protection_Tpm");
+    case DeviceKeyBackend::file:
+        return LocalizedStrings::text("GrandPassView_Protection_File");
+    case DeviceKeyBackend::none:
+        break;
+    }
+    return {};
+}
+
 QString SettingsSheetModel::alertTitle() const {
     return slice_.alert ? slice_.alert->title() : QString();
 }

@@ -18,6 +18,7 @@ class SettingsSheetModel : public QObject {
     Q_PROPERTY(bool masterPasswordEnabled READ masterPasswordEnabled NOTIFY changed)
     Q_PROPERTY(bool biometryEnabled READ biometryEnabled NOTIFY changed)
     Q_PROPERTY(bool promptShown READ promptShown NOTIFY changed)
+    Q_PROPERTY(QString protectionText READ protectionText NOTIFY changed)
     Q_PROPERTY(Purpose doubleInputPurpose READ doubleInputPurpose NOTIFY changed)
     Q_PROPERTY(bool disableConfirmationShown READ disableConfirmationShown NOTIFY changed)
     Q_PROPERTY(QVariantList turnOffButtons READ turnOffButtons CONSTANT)
@@ -37,6 +38,8 @@ public:
     bool masterPasswordEnabled() const { return masterPasswordEnabled_; }
     bool biometryEnabled() const { return biometryEnabled_; }
     bool promptShown() const { return slice_.masterPassInput.isShown; }
+    // What keeps the cached PINs from being read off the disk; empty while nothing is cached.
+    QString protectionText() const;
     Purpose doubleInputPurpose() const { return purpose_; }
     bool disableConfirmationShown() const { return disableConfirmationShown_; }
     bool alertShown() const { return slice_.alert.has_value(); }

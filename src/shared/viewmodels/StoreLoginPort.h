@@ -17,7 +17,7 @@ public:
 
     static LoginSlice select(const State& state) {
         return LoginSlice{state.loginViewState, state.navigationState.alert, state.masterPasswordState,
-                          state.navigationState.masterPassInputState};
+                          state.navigationState.masterPassInputState, state.pinCacheState.protection};
     }
 
     LoginSlice slice() const override { return select(bridge_.state()); }

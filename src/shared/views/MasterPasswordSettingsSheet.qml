@@ -154,6 +154,19 @@ FocusScope {
             }
             Item { Layout.fillHeight: true }
             Label {
+                objectName: "protectionNote"
+                visible: text.length > 0
+                Layout.preferredWidth: 288
+                Layout.alignment: Qt.AlignHCenter
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                text: root.model.protectionText
+                Accessible.name: text
+                font.family: Theme.fontFamily
+                font.pixelSize: 11
+                color: Theme.secondaryText
+            }
+            Label {
                 Layout.preferredWidth: 288
                 Layout.alignment: Qt.AlignHCenter
                 horizontalAlignment: Text.AlignHCenter

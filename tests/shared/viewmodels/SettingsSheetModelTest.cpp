@@ -1,6 +1,7 @@
 #include "shared/viewmodels/SettingsSheetModel.h"
 
 #include "ViewModelFixture.h"
+#include "shared/localization/LocalizedStrings.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +12,11 @@ using namespace std::chrono_literals;
 
 class SettingsSheetTest : public ::testing::Test {
 protected:
-    void open(MasterPasswordState masterPassword) {
+    void open(MasterPasswordState masterPassword, DeviceKeyBackend protection = DeviceKeyBackend::none) {
         sheet.reset();
         AppState state;
         state.masterPasswordState = masterPassword;
+        state.pinCacheState.protection = protection;
         fixture = std::make_unique<StoreFixture>(std::move(state));
         fixture->drive(AppAction::startEnteringMasterPasswordSettings{});
         sheet = std::make_unique<SettingsSheetModel>(fixture->port, fixture->executor);
@@ -45,6 +47,30 @@ TEST_F(SettingsSheetTest, TheSheetMirrorsTheMasterPasswordState) {
         EXPECT_EQ(sheet->biometryEnabled(), c.biometry);
         EXPECT_EQ(sheet->promptShown(), c.prompt);
     }
+}
+
+// The sheet says what keeps the cached PINs: a TPM, or a key file any program of the user can
+// read; nothing while no master password is set.
+TEST_F(SettingsSheetTest, TheSheetSaysWhatProtectsTheCachedPins) {
+    struct Case {
+        MasterPasswordState state;
+        DeviceKeyBackend protection;
+        const char* key;
+    };
+    for (const auto& c : std::vector<Case>{
+             {MasterPasswordState::enabled, DeviceKeyBackend::tpm, "GrandPassView_Protection_Tpm"},
+             {MasterPasswordState::enabledWithBio, DeviceKeyBackend::file, "GrandPassView_Protection_File"},
+             {MasterPasswordState::enabled, DeviceKeyBackend::none, nullptr},
+             {MasterPasswordState::disabled, DeviceKeyBackend::file, nullptr}}) {
+        open(c.state, c.protection);
+        const QString expected = c.key != nullptr ? LocalizedStrings::text(c.key) : QString();
+        EXPECT_EQ(sheet->protectionText(), expected) << c.protection;
+        EXPECT_NE(expected.toStdString(), c.key != nullptr ? c.key : "-") << "the text is translated";
+    }
+    // The text follows the state when a set-up finishes.
+    open(MasterPasswordState::disabled);
+    fixture->drive(AppAction::updateMasterPasswordState{MasterPasswordState::enabled, DeviceKeyBackend::tpm});
+    EXPECT_EQ(sheet->protectionText(), LocalizedStrings::text("GrandPassView_Protection_Tpm"));
 }
 
 TEST_F(SettingsSheetTest, TheTwoStepEntryInstallsOrChangesAndThenCloses) {

@@ -43,6 +43,9 @@ AppState settings(MasterPasswordState masterPassword, bool prompt) {
     state.masterPasswordState = masterPassword;
     state.navigationState.showSettings = true;
     state.navigationState.masterPassInputState.isShown = prompt;
+    if (masterPassword != MasterPasswordState::disabled) {
+        state.pinCacheState.protection = DeviceKeyBackend::tpm;
+    }
     return state;
 }
 

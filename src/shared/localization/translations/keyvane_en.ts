@@ -307,6 +307,14 @@
         <source>GrandPassView_Footnote</source>
         <translation>After five wrong attempts the saved PINs are erased.</translation>
     </message>
+    <message id="GrandPassView_Protection_Tpm">
+        <source>GrandPassView_Protection_Tpm</source>
+        <translation>The saved PINs are sealed with a key that this computer's TPM keeps: it cannot be copied off this computer.</translation>
+    </message>
+    <message id="GrandPassView_Protection_File">
+        <source>GrandPassView_Protection_File</source>
+        <translation>This computer has no TPM: the saved PINs are sealed with a key file that any program running as you can read.</translation>
+    </message>
     <message id="GrandPassView_Title">
         <source>GrandPassView_Title</source>
         <translation>Master password</translation>
