@@ -28,8 +28,7 @@ Bytes ExtensionPasskeyManager::createKeyPair(const std::string& serial, const By
     return PasskeyManagerError::mapping([&] {
         if (keyId.empty()) {
             // A key without identifier could never be told apart from another application's.
-            throw PasskeyManagerError(
-                PasskeyManagerError::generalError{function, sourceLine(), TextError("Empty key identifier")});
+            throw PasskeyManagerError::general(function, "Empty key identifier");
         }
         const auto token = getToken(serial);
 
@@ -71,7 +70,7 @@ Bytes ExtensionPasskeyManager::createKeyPair(const std::string& serial, const By
             (void)PublicPoint::fromEcPoint(ecPoint);
         } catch (const Error& error) {
             removeGenerated();
-            throw PasskeyManagerError(PasskeyManagerError::generalError{function, sourceLine(), AnyError(error)});
+            throw PasskeyManagerError::general(function, AnyError(error));
         }
         return ecPoint;
     });
@@ -86,8 +85,7 @@ Bytes ExtensionPasskeyManager::sign(const PasskeyCredentials& credentials, const
         }
         const auto key = findPrivateKey(*token, credentials.keyId);
         if (!key) {
-            throw PasskeyManagerError(PasskeyManagerError::generalError{"sign(with:_:)", sourceLine(),
-                                                                        TextError("Private key wasn't found")});
+            throw PasskeyManagerError::general("sign(with:_:)", "Private key wasn't found");
         }
         return token->sign(data, *key);
     } catch (const Pkcs11Error& error) {

@@ -32,8 +32,7 @@ void PasskeyManager::withLoggedInToken(const std::string& serial, const char* fu
     const auto token = getToken(serial);
     token->runAsOneJob([&] {
         if (!token->isLoggedIn()) {
-            throw PasskeyManagerError(PasskeyManagerError::generalError{
-                function, sourceLine(), TextError("The token session is not logged in")});
+            throw PasskeyManagerError::general(function, "The token session is not logged in");
         }
         operation(*token);
     });
@@ -49,8 +48,7 @@ std::optional<Pkcs11Object> onlyKey(std::vector<Pkcs11Object> found) {
         return std::nullopt;
     }
     if (found.size() > 1) {
-        throw PasskeyManagerError(PasskeyManagerError::generalError{
-            findPrivateKeyFunction, sourceLine(), TextError("More than 1 private key were found")});
+        throw PasskeyManagerError::general(findPrivateKeyFunction, "More than 1 private key were found");
     }
     return std::move(found.front());
 }
@@ -171,8 +169,7 @@ std::optional<Pkcs11Object> PasskeyManager::findPrivateKey(const Pkcs11TokenProt
                                                            const Bytes& keyId) const {
     return PasskeyManagerError::mapping([&]() -> std::optional<Pkcs11Object> {
         if (keyId.empty()) {
-            throw PasskeyManagerError(PasskeyManagerError::generalError{
-                findPrivateKeyFunction, sourceLine(), TextError("Empty key identifier")});
+            throw PasskeyManagerError::general(findPrivateKeyFunction, "Empty key identifier");
         }
         auto keyTemplate = privateKeyTemplate();
         keyTemplate.dataAttrs[Pkcs11DataAttribute::id] = keyId;
@@ -181,13 +178,11 @@ std::optional<Pkcs11Object> PasskeyManager::findPrivateKey(const Pkcs11TokenProt
 }
 
 Bytes PasskeyManager::createKeyPair(const std::string&, const Bytes&, const Bytes&) {
-    throw PasskeyManagerError(PasskeyManagerError::generalError{
-        "createKeyPair(serial:keyId:label:)", sourceLine(), TextError("Only the extension creates passkeys")});
+    throw PasskeyManagerError::general("createKeyPair(serial:keyId:label:)", "Only the extension creates passkeys");
 }
 
 Bytes PasskeyManager::sign(const PasskeyCredentials&, const Bytes&) {
-    throw PasskeyManagerError(PasskeyManagerError::generalError{
-        "sign(with:_:)", sourceLine(), TextError("Only the extension signs with passkeys")});
+    throw PasskeyManagerError::general("sign(with:_:)", "Only the extension signs with passkeys");
 }
 
 std::shared_ptr<PasskeyManagerProtocol> makeLivePasskeyManager() { return std::make_shared<PasskeyManager>(); }

@@ -90,7 +90,7 @@ auto PinCodeCacheManager::locked(const char* function, Work&& work, SourceLine l
     } catch (const PinCodeCacheError&) {
         throw;
     } catch (...) {
-        throw PinCodeCacheError(PinCodeCacheError::generalError{function, line, AnyError::fromCurrentException()});
+        throw PinCodeCacheError::general(function, AnyError::fromCurrentException(), line);
     }
 }
 
@@ -204,7 +204,7 @@ void PinCodeCacheManager::initCache(const std::string& masterPassword) {
                 eraseLocked();
             } catch (...) {
             }
-            throw PinCodeCacheError(PinCodeCacheError::generalError{"initCache(with:)", sourceLine(), cause});
+            throw PinCodeCacheError::general("initCache(with:)", cause);
         }
     });
 }
@@ -258,7 +258,7 @@ void PinCodeCacheManager::auth() {
     try {
         laContextWrapper_->performBiometricAuthentication();
     } catch (...) {
-        throw PinCodeCacheError(PinCodeCacheError::generalError{"auth()", sourceLine(), AnyError::fromCurrentException()});
+        throw PinCodeCacheError::general("auth()", AnyError::fromCurrentException());
     }
 }
 
@@ -275,10 +275,9 @@ auto PinCodeCacheManager::eraseWhenKeyLost(const char* function, Work&& work) ->
         // the user is asked for a new one and the PINs are typed once more.
         const std::string reason = lost->reason;
         eraseLocked();
-        throw PinCodeCacheError(PinCodeCacheError::generalError{
-            function, sourceLine(),
-            AnyError(DeviceKeyError(DeviceKeyError::keyLost{
-                reason + "; the PIN cache was erased: set the master password again"}))});
+        throw PinCodeCacheError::general(
+            function, AnyError(DeviceKeyError(DeviceKeyError::keyLost{
+                          reason + "; the PIN cache was erased: set the master password again"})));
     }
 }
 
@@ -287,8 +286,7 @@ void PinCodeCacheManager::eraseLocked() {
         crypto_->deleteKEK(tagBytes(stagedKekTag));
         crypto_->deleteKEK(tagBytes());
     } catch (...) {
-        throw PinCodeCacheError(
-            PinCodeCacheError::generalError{"eraseCache()", sourceLine(), AnyError::fromCurrentException()});
+        throw PinCodeCacheError::general("eraseCache()", AnyError::fromCurrentException());
     }
     KeychainBatch batch;
     for (const char* key : cacheItems) {
@@ -300,8 +298,7 @@ void PinCodeCacheManager::eraseLocked() {
     try {
         pinCodeStorage_->clean();
     } catch (...) {
-        throw PinCodeCacheError(
-            PinCodeCacheError::generalError{"eraseCache()", sourceLine(), AnyError::fromCurrentException()});
+        throw PinCodeCacheError::general("eraseCache()", AnyError::fromCurrentException());
     }
 }
 

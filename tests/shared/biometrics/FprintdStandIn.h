@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TemporaryFolder.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -104,7 +106,7 @@ private:
 class PrivateSystemBus {
 public:
     // The daemon's complaints (as root, that it may not raise its file limit) go to its log.
-    PrivateSystemBus() : folder_(makeFolder()), daemon_(daemonArguments(folder_), folder_ / "dbus-daemon.log") {
+    PrivateSystemBus() : daemon_(daemonArguments(folder_.path()), folder_ / "dbus-daemon.log") {
         if (const char* previous = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) {
             previous_ = previous;
         }
@@ -117,8 +119,6 @@ public:
             ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
         }
         daemon_.stop();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
     PrivateSystemBus(const PrivateSystemBus&) = delete;
     PrivateSystemBus& operator=(const PrivateSystemBus&) = delete;
@@ -126,13 +126,6 @@ public:
     const std::string& address() const { return daemon_.firstLine(); }
 
 private:
-    static std::filesystem::path makeFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "keyvane-bus-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        return pattern;
-    }
     static std::vector<std::string> daemonArguments(const std::filesystem::path& folder) {
         const auto config = folder / "bus.conf";
         std::ofstream(config) << R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
@@ -150,7 +143,7 @@ private:
         return {"/usr/bin/dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address"};
     }
 
-    std::filesystem::path folder_;
+    TemporaryFolder folder_{"keyvane-bus"}; // made before, and removed after, the daemon
     ChildProcess daemon_;
     std::optional<std::string> previous_;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TemporaryFolder.h"
+
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -34,13 +36,6 @@ namespace keyvane::test_support {
 class SoftwareTpm {
 public:
     SoftwareTpm() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "keyvane-swtpm-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        state_ = name.data();
         // Another program may take a port between the probe and swtpm's bind: try again.
         for (int attempt = 0; attempt < 20 && !running_; ++attempt) {
             port_ = freePortPair();
@@ -50,11 +45,8 @@ public:
             throw std::runtime_error("swtpm did not start");
         }
     }
-    ~SoftwareTpm() {
-        stop();
-        std::error_code ignored;
-        std::filesystem::remove_all(state_, ignored);
-    }
+    // The state folder goes after the body has stopped swtpm.
+    ~SoftwareTpm() { stop(); }
     SoftwareTpm(const SoftwareTpm&) = delete;
     SoftwareTpm& operator=(const SoftwareTpm&) = delete;
 
@@ -183,7 +175,7 @@ private:
                                            "--tpm2",
                                            "--daemon",
                                            "--tpmstate",
-                                           "dir=" + state_.string(),
+                                           "dir=" + state_.path().string(),
                                            "--server",
                                            "type=tcp,port=" + std::to_string(port_) + local,
                                            "--ctrl",
@@ -218,7 +210,7 @@ private:
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
-    std::filesystem::path state_;
+    TemporaryFolder state_{"keyvane-swtpm"};
     int port_ = 0;
     bool running_ = false;
 };

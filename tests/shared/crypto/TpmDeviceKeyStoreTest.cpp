@@ -1,3 +1,4 @@
+#include "ForkedProcesses.h"
 #include "crypto/SoftwareTpm.h"
 #include "files/TemporaryGroupDirectory.h"
 
@@ -11,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -173,38 +172,22 @@ TEST_F(TpmDeviceKeyTest, DamagedKeyFilesAreRefusedAsLost) {
 TEST_F(TpmDeviceKeyTest, TwoProcessesUseTheKeyAtOnce) {
     crypto.createKEK(tag);
     const SecureBytes expected = kek();
-    int results[2];
-    ASSERT_EQ(::pipe(results), 0);
-    std::vector<pid_t> children;
-    for (int i = 0; i < 2; ++i) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(results[0]);
-            char outcome = 'y';
-            for (int round = 0; round < 8; ++round) {
-                try {
-                    if (kek() != expected) {
-                        outcome = 'n';
-                    }
-                } catch (...) {
-                    outcome = 'e';
+    // Each process reports "y" when every round gave the same key, "n" when one gave another
+    // and "e" when one failed.
+    const auto reports = test_support::runInForkedProcesses(2, [&](int) {
+        std::string outcome = "y";
+        for (int round = 0; round < 8; ++round) {
+            try {
+                if (kek() != expected) {
+                    outcome = "n";
                 }
+            } catch (...) {
+                outcome = "e";
             }
-            ::_exit(::write(results[1], &outcome, 1) == 1 ? 0 : 1);
         }
-        children.push_back(child);
-    }
-    ::close(results[1]);
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    std::string outcomes(2, '?');
-    ASSERT_EQ(::read(results[0], outcomes.data(), outcomes.size()), 2);
-    ::close(results[0]);
-    EXPECT_EQ(outcomes, "yy");
+        return outcome;
+    });
+    EXPECT_EQ(reports, std::vector<std::string>(2, "y"));
     EXPECT_EQ(tpm.loadedHandles(), 0u);
 }
 

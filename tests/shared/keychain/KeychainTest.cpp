@@ -1,3 +1,4 @@
+#include "ForkedProcesses.h"
 #include "files/TemporaryGroupDirectory.h"
 
 #include "shared/files/FileError.h"
@@ -10,8 +11,6 @@
 #include <cerrno>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -112,28 +111,18 @@ TEST_F(KeychainTest, AWriteThatLandedWithoutADurableDirectoryIsReportedAsSuch) {
 TEST_F(KeychainTest, WritersInSeveralProcessesKeepEachOthersItems) {
     constexpr int processes = 4;
     constexpr int rounds = 25;
-    std::vector<pid_t> children;
-    for (int i = 0; i < processes; ++i) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            VarnelKeychainManager own(keyvaneAccessGroup);
-            int status = 0;
-            for (int round = 0; round < rounds; ++round) {
-                if (!own.set(std::int64_t{round}, std::to_string(i) + "-" + std::to_string(round),
-                             VNAccessibilityType::any)) {
-                    status = 1;
-                }
+    const auto reports = test_support::runInForkedProcesses(processes, [&](int i) {
+        VarnelKeychainManager own(keyvaneAccessGroup);
+        std::string failures;
+        for (int round = 0; round < rounds; ++round) {
+            const std::string key = std::to_string(i) + "-" + std::to_string(round);
+            if (!own.set(std::int64_t{round}, key, VNAccessibilityType::any)) {
+                failures += "set " + key + " failed; ";
             }
-            ::_exit(status);
         }
-        children.push_back(child);
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return failures;
+    });
+    EXPECT_EQ(reports, std::vector<std::string>(processes, ""));
     EXPECT_EQ(items().size(), static_cast<std::size_t>(processes * rounds));
 }
 

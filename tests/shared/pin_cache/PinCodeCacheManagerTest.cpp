@@ -1,3 +1,4 @@
+#include "ForkedProcesses.h"
 #include "crypto/SoftwareTpm.h"
 #include "files/TemporaryGroupDirectory.h"
 
@@ -23,7 +24,6 @@
 
 #include <fcntl.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -450,44 +450,31 @@ TEST_P(PinCodeCacheManagerTest, BiometricCheckFailuresLeaveAsTheCachesError) {
 TEST_P(PinCodeCacheManagerTest, TwoProcessesMakingThreeWrongAttemptsEachEndBlocked) {
     cache.initCache("right");
     cache.savePin("S", "1234", "sn-S");
-    int results[2];
-    ASSERT_EQ(::pipe(results), 0);
-    std::vector<pid_t> children;
-    for (int i = 0; i < 2; ++i) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(results[0]);
-            installStores();
-            PinCodeCacheManager own;
-            for (int attempt = 0; attempt < 3; ++attempt) {
-                char outcome = 'f';
-                try {
-                    const auto result = own.auth("wrong");
-                    if (const auto* invalid = result.as<AuthResult::invalidMasterPassword>()) {
-                        outcome = static_cast<char>('0' + invalid->remainingAttemptsCount);
-                    } else if (result.is<AuthResult::masterPasswordBlocked>()) {
-                        outcome = 'b';
-                    }
-                } catch (const PinCodeCacheError&) {
+    // Each process reports its three outcomes, one character per guess.
+    const auto reports = test_support::runInForkedProcesses(2, [](int) {
+        installStores();
+        PinCodeCacheManager own;
+        std::string outcomes;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            char outcome = 'f';
+            try {
+                const auto result = own.auth("wrong");
+                if (const auto* invalid = result.as<AuthResult::invalidMasterPassword>()) {
+                    outcome = static_cast<char>('0' + invalid->remainingAttemptsCount);
+                } else if (result.is<AuthResult::masterPasswordBlocked>()) {
+                    outcome = 'b';
                 }
-                if (::write(results[1], &outcome, 1) != 1) {
-                    ::_exit(1);
-                }
+            } catch (const PinCodeCacheError&) {
             }
-            ::_exit(0);
+            outcomes += outcome;
         }
-        children.push_back(child);
+        return outcomes;
+    });
+    std::string outcomes;
+    for (const auto& report : reports) {
+        EXPECT_EQ(report.size(), 3u) << report;
+        outcomes += report;
     }
-    ::close(results[1]);
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    std::string outcomes(6, '?');
-    ASSERT_EQ(::read(results[0], outcomes.data(), outcomes.size()), 6);
-    ::close(results[0]);
     std::sort(outcomes.begin(), outcomes.end());
     // 4, 3, 2, 1 remaining once each (no lost count), then blocked, then nothing left to check.
     EXPECT_EQ(outcomes, "1234bf");
