@@ -46,7 +46,10 @@ public:
         }
     }
     // The state folder goes after the body has stopped swtpm.
-    ~SoftwareTpm() { stop(); }
+    ~SoftwareTpm() {
+        stop();
+        releasePorts();
+    }
     SoftwareTpm(const SoftwareTpm&) = delete;
     SoftwareTpm& operator=(const SoftwareTpm&) = delete;
 
@@ -54,7 +57,8 @@ public:
 
     void start() {
         // The clients know these ports, so it must be these: a port just freed can stay busy
-        // for a moment (or be probed by a test running beside this one), so try a few times.
+        // for a moment, so try a few times.
+        releasePorts();
         for (int attempt = 0; attempt < 40 && !running_; ++attempt) {
             if (attempt > 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -85,6 +89,7 @@ public:
             ::close(pidfd);
         }
         std::filesystem::remove(state_ / "pid");
+        reservePorts();
     }
 
     // TPM2_Clear with the (empty) lockout authorisation: new storage seed, every key made
@@ -114,6 +119,32 @@ public:
     }
 
 private:
+    // While stopped, the ports stay bound but not listening: a client is refused at once, as
+    // by a TPM that is gone, and a test starting its own software TPM beside this one cannot
+    // take them (which would put another live TPM where the clients expect this one).
+    void reservePorts() {
+        for (int offset = 0; offset < 2; ++offset) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            const int on = 1;
+            ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            address.sin_port = htons(static_cast<std::uint16_t>(port_ + offset));
+            if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+                reserved_.push_back(fd);
+            } else if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+    void releasePorts() {
+        for (const int fd : reserved_) {
+            ::close(fd);
+        }
+        reserved_.clear();
+    }
+
     template <class Work>
     void withEsys(Work&& work) const {
         TSS2_TCTI_CONTEXT* tcti = nullptr;
@@ -212,6 +243,7 @@ private:
 
     TemporaryFolder state_{"keyvane-swtpm"};
     int port_ = 0;
+    std::vector<int> reserved_; // the ports held while stopped
     bool running_ = false;
 };
 
