@@ -1,0 +1,121 @@
+// The login sheet's view model over the main program's real store on a virtual token, shown
+// and closed as the program's window shows it.
+#include "AppOnVirtualToken.h"
+#include "keyvane/app/MainWindowModel.h"
+#include "shared/viewmodels/LoginSheetModel.h"
+
+#include <gtest/gtest.h>
+
+#include <QObject>
+
+namespace keyvane::app {
+namespace {
+
+using Pane = views::LoginSheetModel::Pane;
+
+struct LoginSheetEndToEnd : testing::AppOnVirtualToken {
+    explicit LoginSheetEndToEnd(std::vector<keyvane::testing::VirtualTokenSettings> tokens = {
+                                    keyvane::testing::VirtualTokenSettings{}})
+        : AppOnVirtualToken(std::move(tokens)) {}
+
+    views::LoginSheetModel& sheet() { return *window.loginSheet(); }
+
+    // The window asks for a login; its loader makes the sheet, which appears.
+    void open() {
+        store->send(AppAction::startSync{});
+        ASSERT_TRUE(waitFor([&] { return window.loginSheetShown(); }));
+        submitted.clear();
+        QObject::connect(&sheet(), &views::LoginSheetModel::submitted, [this](const QString& serial) {
+            submitted.push_back(serial.toStdString());
+        });
+        sheet().appeared();
+    }
+
+    // After the verdict the window lists the token's passkeys, which closes the sheet.
+    void expectLoggedInAndClosed() {
+        ASSERT_TRUE(waitFor([&] { return !window.loginSheetShown(); }))
+            << "pane " << sheet().paneKey().toStdString() << ", alert " << sheet().alertTitle().toStdString();
+        sheet().disappeared();
+        ASSERT_EQ(state().credentialListState.tokens.size(), 1U);
+        EXPECT_EQ(submitted, std::vector<std::string>{state().credentialListState.tokens.front().serial});
+    }
+
+    // The PIN pane's field, typed into and submitted as the pane's Return does.
+    bool typePin(const char* pin) {
+        QObject field;
+        field.setProperty("text", QString::fromLatin1(pin));
+        const bool sent = sheet().submitPin(&field);
+        // A refused press leaves the field as it was.
+        EXPECT_EQ(field.property("text").toString().isEmpty(), sent);
+        return sent;
+    }
+
+    bool waitForPane(Pane pane) {
+        return waitFor([&] { return sheet().pane() == pane && !sheet().loginInProgress(); });
+    }
+
+    MainWindowModel window{*store, clock};
+    std::vector<std::string> submitted;
+};
+
+// A touch token logs in with its PIN as any other: the touch is asked for when a passkey signs.
+struct LoginSheetPinLogin : ::testing::TestWithParam<bool> {};
+
+TEST_P(LoginSheetPinLogin, WrongPinShowsTheAttemptsLeftAndTheRightOneLogsIn) {
+    keyvane::testing::VirtualTokenSettings settings;
+    if (GetParam()) {
+        settings.touch = keyvane::testing::VirtualTouch{};
+    }
+    LoginSheetEndToEnd app({settings});
+    app.open();
+    ASSERT_TRUE(app.waitForPane(Pane::EnterPin)) << app.sheet().paneKey().toStdString();
+    EXPECT_TRUE(app.sheet().pinError().isEmpty());
+
+    ASSERT_TRUE(app.typePin("00000000"));
+    // A second press while the first login is in flight would spend another retry.
+    EXPECT_FALSE(app.typePin("00000000"));
+    ASSERT_TRUE(app.waitFor([&] { return !app.sheet().pinError().isEmpty() && !app.sheet().loginInProgress(); }));
+    EXPECT_EQ(app.sheet().pinError(), PinVerificationStatus(PinVerificationStatus::incorrect{9}).message());
+    EXPECT_TRUE(app.sheet().pinError().contains(QLatin1String("9")));
+    EXPECT_EQ(app.sheet().pane(), Pane::EnterPin);
+    EXPECT_TRUE(app.submitted.empty());
+
+    ASSERT_TRUE(app.typePin(settings.userPin.c_str()));
+    app.expectLoggedInAndClosed();
+}
+
+INSTANTIATE_TEST_SUITE_P(Tokens, LoginSheetPinLogin, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "touch" : "plain"; });
+
+TEST(LoginSheetMasterPassword, UnlocksWithTheCachedPin) {
+    LoginSheetEndToEnd app;
+    app.store->send(AppAction::setupMasterPassword{SecretText("135790")});
+    ASSERT_TRUE(app.waitFor([&] { return app.state().masterPasswordState == MasterPasswordState::enabled; }));
+
+    // No PIN is cached yet: the right master password leads on to the PIN, which is cached.
+    app.open();
+    ASSERT_TRUE(app.waitForPane(Pane::EnterMasterPassword)) << app.sheet().paneKey().toStdString();
+    app.sheet().masterPassInput()->type(QStringLiteral("135790"));
+    ASSERT_TRUE(app.waitForPane(Pane::EnterPin)) << app.sheet().paneKey().toStdString();
+    ASSERT_TRUE(app.typePin("12345678"));
+    app.expectLoggedInAndClosed();
+    ASSERT_TRUE(app.waitFor([&] { return app.state().pinCacheState.hasPins; }));
+
+    // A wrong master password stays on the pane with its error; the right one logs in alone.
+    app.open();
+    ASSERT_TRUE(app.waitForPane(Pane::EnterMasterPassword)) << app.sheet().paneKey().toStdString();
+    ASSERT_TRUE(app.waitFor([&] { return app.state().loginViewState.storedPinState == StoredPinState::exist; }));
+    app.sheet().masterPassInput()->type(QStringLiteral("000000"));
+    ASSERT_TRUE(app.waitFor([&] { return app.sheet().masterPassInput()->isError(); }));
+    EXPECT_EQ(app.sheet().pane(), Pane::EnterMasterPassword);
+    EXPECT_TRUE(app.submitted.empty());
+    // The dots shake, then empty for the next try.
+    ASSERT_TRUE(app.waitFor([&] {
+        return !app.sheet().masterPassInput()->isError() && app.sheet().masterPassInput()->filledCount() == 0;
+    }));
+    app.sheet().masterPassInput()->type(QStringLiteral("135790"));
+    app.expectLoggedInAndClosed();
+}
+
+} // namespace
+} // namespace keyvane::app
