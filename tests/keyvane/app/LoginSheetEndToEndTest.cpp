@@ -3,10 +3,13 @@
 #include "AppOnVirtualToken.h"
 #include "keyvane/app/MainWindowModel.h"
 #include "shared/viewmodels/LoginSheetModel.h"
+#include "../../shared/views/SceneHarness.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QObject>
+#include <QTest>
 
 namespace keyvane::app {
 namespace {
@@ -115,6 +118,49 @@ TEST(LoginSheetMasterPassword, UnlocksWithTheCachedPin) {
     }));
     app.sheet().masterPassInput()->type(QStringLiteral("135790"));
     app.expectLoggedInAndClosed();
+}
+
+// The same in the sheet itself, by keyboard: the PIN field has focus, Return sends, the wrong
+// PIN's line shows the attempts left, the right one logs in and the sheet goes.
+TEST(LoginSheetScene, TypingTheWrongThenTheRightPinLogsIn) {
+    LoginSheetEndToEnd app;
+    app.store->send(AppAction::startSync{});
+    ASSERT_TRUE(app.waitFor([&] { return app.window.loginSheetShown(); }));
+    views::testing::SceneHarness scene(QStringLiteral("LoginSheet"),
+                                       QVariantMap{{QStringLiteral("model"), QVariant::fromValue(app.window.loginSheet())}},
+                                       QSize(416, 395));
+    const auto settled = [&](const std::function<bool()>& condition) {
+        return app.waitFor([&] {
+            QCoreApplication::processEvents();
+            scene.render();
+            return condition();
+        });
+    };
+    const auto shown = [&](const char* name) {
+        auto* item = scene.find(QString::fromLatin1(name));
+        return item != nullptr && item->isVisible();
+    };
+    const auto typeAndReturn = [&](const std::string& text) {
+        for (const char c : text) {
+            QTest::keyClick(&scene.window(), c);
+        }
+        QTest::keyClick(&scene.window(), Qt::Key_Return);
+    };
+
+    ASSERT_TRUE(settled([&] {
+        auto* field = scene.find(QStringLiteral("pinField"));
+        return field != nullptr && field->hasActiveFocus() && !app.sheet().loginInProgress();
+    }));
+    typeAndReturn("00000000");
+    EXPECT_EQ(scene.find(QStringLiteral("pinField"))->property("text").toString(), QString());
+    ASSERT_TRUE(settled([&] { return shown("pinError") && !app.sheet().loginInProgress(); }));
+    EXPECT_EQ(scene.find(QStringLiteral("pinError"))->property("text").toString(),
+              PinVerificationStatus(PinVerificationStatus::incorrect{9}).message());
+
+    typeAndReturn(keyvane::testing::VirtualTokenSettings{}.userPin);
+    ASSERT_TRUE(settled([&] { return !app.window.loginSheetShown(); }));
+    scene.setActive(false);
+    ASSERT_EQ(app.state().credentialListState.tokens.size(), 1U);
 }
 
 } // namespace
