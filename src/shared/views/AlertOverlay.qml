@@ -72,7 +72,7 @@ Rectangle {
                         text: alertButton.text
                         font: alertButton.font
                         horizontalAlignment: Text.AlignHCenter
-                        color: alertButton.modelData.isDefault ? "#ffffff" : (alertButton.modelData.isDestructive ? Theme.red : Theme.primaryText)
+                        color: alertButton.modelData.isDefault ? Theme.textOnAccent : (alertButton.modelData.isDestructive ? Theme.red : Theme.primaryText)
                     }
                     background: Rectangle {
                         radius: 8

@@ -35,7 +35,7 @@ FocusScope {
             font: sheetButton.font
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
-            color: sheetButton.primary ? "#ffffff" : Theme.accent
+            color: sheetButton.primary ? Theme.textOnAccent : Theme.accent
         }
         background: Rectangle {
             implicitHeight: 36
@@ -118,6 +118,27 @@ FocusScope {
                             objectName: "biometrySwitch"
                             Accessible.name: Texts.text("GrandPassView_UseBiometry_Label")
                             checked: root.model.biometryEnabled
+                            // Drawn here: the style's own track takes the system palette and
+                            // vanishes on the dark card; on is the accent colour.
+                            indicator: Rectangle {
+                                implicitWidth: 40
+                                implicitHeight: 24
+                                x: biometrySwitch.leftPadding
+                                y: (biometrySwitch.height - height) / 2
+                                radius: height / 2
+                                color: biometrySwitch.checked ? Theme.accent : Theme.switchTrackOff
+                                border.width: biometrySwitch.visualFocus ? 2 : 0
+                                border.color: Theme.primaryText
+                                Rectangle {
+                                    width: 20
+                                    height: 20
+                                    radius: 10
+                                    y: 2
+                                    x: biometrySwitch.checked ? parent.width - width - 2 : 2
+                                    color: Theme.textOnAccent
+                                    Behavior on x { NumberAnimation { duration: 120 } }
+                                }
+                            }
                             // The switch moves only when the state does: the click only asks.
                             onToggled: {
                                 root.model.setBiometry(checked);

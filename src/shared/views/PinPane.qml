@@ -60,7 +60,7 @@ ColumnLayout {
             text: pane.sheet.pinError
             font.family: Theme.fontFamily
             font.pixelSize: 11
-            color: Theme.accent
+            color: Theme.error
         }
     }
     Button {
@@ -82,7 +82,7 @@ ColumnLayout {
         contentItem: Label {
             text: continueButton.text
             font: continueButton.font
-            color: "#ffffff"
+            color: Theme.textOnAccent
             horizontalAlignment: Text.AlignHCenter
         }
         background: Rectangle {

@@ -23,6 +23,12 @@ QtObject {
     readonly property color accent: dark ? "#5b95ff" : "#2f6fe4"
     readonly property color blue: dark ? "#0a84ff" : "#007aff"
     readonly property color red: dark ? "#ff453a" : "#ff3b30"
+    // Error text on the background and on cards: darker than red in light so small text reads.
+    readonly property color error: dark ? "#ff6961" : "#d70015"
+    // Text and knobs drawn on the accent colour.
+    readonly property color textOnAccent: "#ffffff"
+    // A switch's track when off: visible against the card fill in either appearance.
+    readonly property color switchTrackOff: dark ? "#5a5a63" : "#c7c7cc"
     readonly property color scrim: dark ? "#99000000" : "#66000000"
     readonly property string fontFamily: "DejaVu Sans"
 }

@@ -1,22 +1,8 @@
-// The main program's core on real services: a virtual token, a temporary group directory, the
-// store with the program's middleware list, time of the token-event collector on a virtual
-// clock.
-#include "keyvane/app/KeyvaneApp.h"
-
-#include "../../shared/files/TemporaryGroupDirectory.h"
-#include "VirtualTokenFixture.h"
+// The main program's core on real services, from launch to hot-plug.
+#include "AppOnVirtualToken.h"
 #include "credential_ext/passkey_manager/ExtensionPasskeyManager.h"
-#include "flowkeep/VirtualClockExecutor.h"
 #include "shared/identities/CredentialIdentityStore.h"
 #include "shared/passkeys/PasskeyMetadata.h"
-#include "shared/passkeys/PasskeyManager.h"
-#include "shared/pkcs11/Pkcs11Library.h"
-#include "shared/pkcs11/Pkcs11Manager.h"
-#include "shared/pkcs11/TokenLoginManager.h"
-#include "shared/storage/CredentialsStorage.h"
-#include "shared/storage/ModelContainer.h"
-#include "shared/storage/PinCodeStorage.h"
-#include "shared/storage/TokenStorage.h"
 
 #include <gtest/gtest.h>
 
@@ -36,58 +22,8 @@ std::string printed(const T& value) {
     return out.str();
 }
 
-struct EndToEnd : ::testing::Test {
-    test_support::TemporaryGroupDirectory group;
-    testing::VirtualTokenFixture token;
-    flowkeep::VirtualClockExecutor clock;
-    std::shared_ptr<Pkcs11Manager> manager;
-    std::unique_ptr<AppStore> store;
+struct EndToEnd : ::testing::Test, testing::AppOnVirtualToken {
     std::string serial;
-    static constexpr std::size_t activationMiddleware = 18;
-
-    void SetUp() override {
-        manager = std::make_shared<Pkcs11Manager>(Pkcs11Library::load(testing::VirtualTokenFixture::modulePath().string()),
-                                                  50ms);
-        auto container = std::make_shared<const ModelContainer>();
-        Dependencies::install<Pkcs11ManagerProtocol>(pkcs11Manager, manager);
-        Dependencies::install<TokenLoginManagerProtocol>(tokenLoginManager, std::make_shared<TokenLoginManager>(manager));
-        Dependencies::install<PasskeyManagerProtocol>(passkeyManager, std::make_shared<PasskeyManager>(manager));
-        Dependencies::install<TokenStorageProtocol>(tokenStorage, std::make_shared<TokenStorage>(container));
-        Dependencies::install<PinCodeStorageProtocol>(pinCodeStorage, std::make_shared<PinCodeStorage>(container));
-        Dependencies::install<CredentialsStorageProtocol>(credentialsStorage, std::make_shared<CredentialsStorage>(container));
-        store = std::make_unique<AppStore>(AppState{}, AppReducer{}, KeyvaneApp::makeMiddlewares(clock, false), clock);
-    }
-    void TearDown() override {
-        // Every middleware's work ends before the services go (the activation middleware's
-        // stream stays open by design and runs nothing meanwhile).
-        store->send(AppAction::stopMonitoring{});
-        EXPECT_TRUE(clock.runUntil([&] {
-            for (std::size_t i = 0; i < store->middlewareCount(); ++i) {
-                if (i != activationMiddleware && store->isForwarding(i)) {
-                    return false;
-                }
-            }
-            return true;
-        }));
-        store.reset();
-        Dependencies::resetForTesting();
-    }
-
-    const AppState& state() const { return store->state(); }
-
-    // Runs the main thread, moving the virtual clock on in small steps, until the condition holds.
-    bool waitFor(const std::function<bool()>& condition) {
-        // The real-time limit only keeps a broken run from hanging (PBKDF2 is slow on a loaded
-        // machine); the virtual clock moves 100 ms a step.
-        const auto deadline = std::chrono::steady_clock::now() + 120s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (clock.runUntil(condition, 25ms)) {
-                return true;
-            }
-            clock.advance(100ms);
-        }
-        return condition();
-    }
 
     std::string status() const { return printed(state().loginViewState.verificationStatus); }
     std::string pane() const { return printed(state().loginViewState.loginDisplayViewState); }

@@ -3,6 +3,7 @@
 
 #include "shared/viewmodels/LoginSheetModel.h"
 
+#include <QColor>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -136,6 +137,9 @@ TEST_F(LoginSheetViewTest, TypingAPinAndEnterSendsOneLoginAndEmptiesTheField) {
     drive(AppAction::updatePinVerificationStatus{PinVerificationStatus::incorrect{2}});
     EXPECT_TRUE(shown("pinError"));
     EXPECT_TRUE(find("pinError")->property("text").toString().contains('2'));
+    // An error reads as one: red, not the accent blue of the field and the button.
+    const auto errorColour = find("pinError")->property("color").value<QColor>();
+    EXPECT_GT(errorColour.redF(), errorColour.blueF() + 0.3) << errorColour.name().toStdString();
     QTest::keyClick(&scene->window(), Qt::Key_Return);
     EXPECT_EQ(sentNames(), std::vector<std::string>{"performLoginOnToken"});
     drive(AppAction::updatePinVerificationStatus{PinVerificationStatus::success{}});

@@ -3,16 +3,20 @@
 
 #include "shared/viewmodels/SettingsSheetModel.h"
 
+#include <QColor>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace keyvane::views::testing {
 namespace {
 
 class SettingsSheetViewTest : public ::testing::Test {
 protected:
-    void show(MasterPasswordState masterPassword) {
+    // appearance as SceneHarness takes it: 0 system, 1 light, 2 dark.
+    void show(MasterPasswordState masterPassword, int appearance = 0) {
         scene.reset();
         sheet.reset();
         AppState state;
@@ -22,7 +26,7 @@ protected:
         sheet = std::make_unique<SettingsSheetModel>(fixture->port, fixture->executor);
         scene = std::make_unique<SceneHarness>(QStringLiteral("MasterPasswordSettingsSheet"),
                                                QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
-                                               QSize(464, 512));
+                                               QSize(464, 512), appearance);
         settle();
     }
     void settle() {
@@ -81,6 +85,34 @@ TEST_F(SettingsSheetViewTest, APromptCoversTheSheetWhileAPasswordIsSet) {
     settle();
     EXPECT_FALSE(shown("settingsPrompt"));
     EXPECT_TRUE(shown("enabledBody"));
+}
+
+// The switch's track is drawn from the theme: it stands out from the row it sits on in either
+// appearance, and is the accent colour when on.
+TEST_F(SettingsSheetViewTest, TheBiometrySwitchIsVisibleAndShowsWhenItIsOn) {
+    for (const int appearance : {1, 2}) {
+        for (const bool on : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "appearance " << appearance << (on ? ", on" : ", off"));
+            show(on ? MasterPasswordState::enabledWithBio : MasterPasswordState::enabled, appearance);
+            fixture->drive(AppAction::hideMasterPasswordInput{});
+            settle();
+            auto* toggle = scene->find(QStringLiteral("biometrySwitch"));
+            ASSERT_NE(toggle, nullptr);
+            ASSERT_TRUE(toggle->isVisible());
+            EXPECT_EQ(toggle->property("checked").toBool(), on);
+            auto* track = toggle->property("indicator").value<QQuickItem*>();
+            ASSERT_NE(track, nullptr);
+            const auto trackColour = track->property("color").value<QColor>();
+            const auto rowColour = toggle->parentItem()->parentItem()->property("color").value<QColor>();
+            EXPECT_GT(std::abs(trackColour.lightnessF() - rowColour.lightnessF()), 0.1)
+                << trackColour.name().toStdString() << " on " << rowColour.name().toStdString();
+            if (on) {
+                EXPECT_GT(trackColour.blueF(), trackColour.redF() + 0.3) << trackColour.name().toStdString();
+            } else {
+                EXPECT_LT(std::abs(trackColour.blueF() - trackColour.redF()), 0.1) << trackColour.name().toStdString();
+            }
+        }
+    }
 }
 
 } // namespace
