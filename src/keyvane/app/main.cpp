@@ -70,6 +70,13 @@ int main(int argc, char** argv) {
     }
     QObject::connect(&application, &QGuiApplication::aboutToQuit, confirmation,
                      [confirmation] { confirmation->close(); });
+    // The views and the fingerprint prompt come before the store: the middlewares take the
+    // biometric check, with its prompt, when they are made.
+    QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    QQmlApplicationEngine engine;
+    keyvane::views::installViews(engine);
+    keyvane::views::installBiometricPrompt(engine, executor);
+
     std::unique_ptr<keyvane::app::KeyvaneApp> app;
     try {
         app = std::make_unique<keyvane::app::KeyvaneApp>(arguments, executor);
@@ -90,9 +97,6 @@ int main(int argc, char** argv) {
     keyvane::app::MainWindowModel model(app->store(), executor);
     QObject::connect(&model, &keyvane::app::MainWindowModel::openUrlRequested, &application,
                      [](const QUrl& url) { QDesktopServices::openUrl(url); });
-    QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
-    QQmlApplicationEngine engine;
-    keyvane::views::installViews(engine);
     engine.rootContext()->setContextProperty("mainWindow", &model);
     engine.rootContext()->setContextProperty("extensionConfirmation", confirmation);
     engine.rootContext()->setContextProperty("uiTesting", app->uiTesting());

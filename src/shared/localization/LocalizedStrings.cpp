@@ -145,6 +145,7 @@ const std::vector<const char*>& LocalizedStrings::inPlaceKeys() {
         "ExtensionTurnOn_Confirmation_AllowButton_Label",
         "GrandPassView_Protection_Tpm",
         "GrandPassView_Protection_File",
+        "BiometricPrompt_Title",
     };
     return keys;
 }

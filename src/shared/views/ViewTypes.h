@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/localization/LocalizedStrings.h"
+#include "shared/viewmodels/BiometricPromptModel.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "shared/viewmodels/MasterPassInputModel.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
@@ -13,6 +14,13 @@
 
 // The view models as QML knows them. The hosts make them; QML only reads and calls them.
 namespace keyvane::views::qml {
+
+struct BiometricPromptModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::BiometricPromptModel)
+    QML_NAMED_ELEMENT(BiometricPromptModel)
+    QML_UNCREATABLE("Made by the host")
+};
 
 struct LoginSheetModelType {
     Q_GADGET

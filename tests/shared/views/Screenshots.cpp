@@ -7,7 +7,9 @@
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
+#include "shared/biometrics/LAContextWrapper.h"
 #include "shared/dependencies/DependencyRegistry.h"
+#include "shared/viewmodels/BiometricPromptModel.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
 
@@ -36,6 +38,8 @@ struct Shot {
     std::function<void(StoreFixture&, SceneHarness&)> act = [](StoreFixture&, SceneHarness&) {};
     // For the settings sheet: what the user did on it.
     std::function<void(SettingsSheetModel&)> settingsAct = {};
+    // For the fingerprint prompt: the check that shows it.
+    std::function<void(BiometricPromptModel&)> promptAct = {};
 };
 
 AppState settings(MasterPasswordState masterPassword, bool prompt) {
@@ -124,6 +128,8 @@ std::vector<Shot> shots() {
          }},
         {"settings_turn-off", [] { return settings(MasterPasswordState::enabled, false); }, {},
          [](SettingsSheetModel& sheet) { sheet.askToTurnOff(); }},
+        {"biometric-prompt_waiting", [] { return AppState{}; }, {}, {},
+         [](BiometricPromptModel& prompt) { prompt.show(LAContextWrapper::localizedReason, [] {}); }},
         {"login_alert-pin-locked",
          [] {
              auto state = login(Display::enterPin{first});
@@ -162,7 +168,14 @@ int render(const QDir& folder) {
             StoreFixture fixture(shot.state());
             std::unique_ptr<QObject> model;
             std::unique_ptr<SceneHarness> harness;
-            if (shot.settingsAct) {
+            if (shot.promptAct) {
+                auto prompt = std::make_unique<BiometricPromptModel>(fixture.executor);
+                shot.promptAct(*prompt);
+                harness = std::make_unique<SceneHarness>(QStringLiteral("BiometricPromptView"),
+                                                         QVariantMap{{QStringLiteral("prompt"), QVariant::fromValue(prompt.get())}},
+                                                         QSize(320, 240), value);
+                model = std::move(prompt);
+            } else if (shot.settingsAct) {
                 auto sheet = std::make_unique<SettingsSheetModel>(fixture.port, fixture.executor);
                 shot.settingsAct(*sheet);
                 harness = std::make_unique<SceneHarness>(QStringLiteral("MasterPasswordSettingsSheet"),

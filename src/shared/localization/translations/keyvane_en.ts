@@ -315,6 +315,10 @@
         <source>GrandPassView_Protection_File</source>
         <translation>This computer has no TPM: the saved PINs are sealed with a key file that any program running as you can read.</translation>
     </message>
+    <message id="BiometricPrompt_Title">
+        <source>BiometricPrompt_Title</source>
+        <translation>Touch the fingerprint sensor</translation>
+    </message>
     <message id="GrandPassView_Title">
         <source>GrandPassView_Title</source>
         <translation>Master password</translation>

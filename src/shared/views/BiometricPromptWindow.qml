@@ -1,0 +1,34 @@
+import QtQuick
+import QtQuick.Window
+import Keyvane.Views
+
+// The fingerprint prompt in a small window of its own, above whatever window the program
+// shows, while a check waits for a finger. Closing the window cancels the check.
+Window {
+    id: window
+    required property BiometricPromptModel prompt
+    objectName: "biometricPromptWindow"
+    title: Texts.text("BiometricPrompt_Title")
+    flags: Qt.Dialog
+    modality: Qt.ApplicationModal
+    width: 320
+    height: 240
+    minimumWidth: 320
+    minimumHeight: 240
+    color: Theme.background
+    visible: prompt.shown
+
+    // The window manager's close button stops the check as Cancel does; the window then
+    // follows the prompt, so its visibility stays bound to it.
+    onClosing: event => {
+        event.accepted = false;
+        window.prompt.cancel();
+    }
+    onVisibleChanged: if (visible) { requestActivate(); content.forceActiveFocus(); }
+
+    BiometricPromptView {
+        id: content
+        anchors.fill: parent
+        prompt: window.prompt
+    }
+}
