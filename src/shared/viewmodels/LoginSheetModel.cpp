@@ -133,7 +133,9 @@ void LoginSheetModel::disappeared() {
         return;
     }
     shown_ = false;
+    // The notice belongs to this visit of the sheet: the next one starts without it.
     noticeTimer_.stop();
+    noticeWanted_ = noticeShown_ = noticeExpanded_ = false;
     biometryTimer_.stop();
     countdown_.disappeared();
     port_.setPassAuth(LoginAuthStatus::unknown);

@@ -8,6 +8,9 @@ QtObject {
     // Theme.System follows the palette; Light and Dark pin it.
     enum Appearance { System, Light, Dark }
     property int appearance: Theme.System
+    // Transitions between two states of a view; a test pins it off to read the end state of
+    // a change at once (the steps themselves run on the view models' clock).
+    property bool animated: true
 
     readonly property SystemPalette palette: SystemPalette {}
     readonly property bool dark: appearance === Theme.Dark

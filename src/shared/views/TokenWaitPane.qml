@@ -99,11 +99,12 @@ Item {
         scale: pane.sheet.noticeShown ? 1 : 0.5
         Accessible.role: Accessible.AlertMessage
         Accessible.name: Texts.text("VarnelAwait_Toast_OtherVarnel_Description")
-        Behavior on opacity { NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
-        Behavior on scale { NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
+        Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
+        Behavior on scale { enabled: Theme.animated; NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
 
         Rectangle {
             id: capsule
+            objectName: "otherTokenNoticeCapsule"
             anchors.verticalCenter: parent.verticalCenter
             x: (parent.width - width) / 2
             width: pane.sheet.noticeExpanded ? 206 : 32
@@ -111,7 +112,7 @@ Item {
             radius: 16
             color: Theme.fill
             clip: true
-            Behavior on width { NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
+            Behavior on width { enabled: Theme.animated; NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
             Label {
                 anchors.verticalCenter: parent.verticalCenter
                 x: 38

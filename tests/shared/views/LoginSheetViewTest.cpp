@@ -33,7 +33,7 @@ protected:
                                                   [this](const QString& serial) { submitted.push_back(serial); });
         scene = std::make_unique<SceneHarness>(QStringLiteral("LoginSheet"),
                                                QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
-                                               QSize(416, 395));
+                                               QSize(416, 395), appearance, animated);
         settle();
         fixture->recorder->actions.clear();
     }
@@ -68,6 +68,10 @@ protected:
         }
     }
 
+    // Off where a test reads where a transition ends.
+    bool animated = true;
+    // As SceneHarness takes it: 0 system, 1 light, 2 dark.
+    int appearance = 0;
     std::unique_ptr<StoreFixture> fixture;
     std::unique_ptr<LoginSheetModel> sheet;
     std::unique_ptr<SceneHarness> scene; // declared last: destroyed first
@@ -193,6 +197,36 @@ TEST_F(LoginSheetViewTest, TheCountdownRunsOnTheClock) {
     EXPECT_EQ(dismissals.count(), 1);
 }
 
+// The ring around the hand is drawn from the top, clockwise, for the part of the time left:
+// the point at nine o'clock (three quarters round) is coloured while more than three quarters
+// are left, and only the track shows there once less is.
+TEST_F(LoginSheetViewTest, TheCountdownRingEmptiesWithTheSeconds) {
+    appearance = 1;
+    show(Display::waitForTouch{4});
+    auto* ring = find("countdownRing");
+    ASSERT_NE(ring, nullptr);
+    const auto nineOClock = [&] {
+        const QImage picture = scene->render();
+        const QPointF point = ring->mapToScene({3, ring->height() / 2});
+        return QColor(picture.pixel(point.toPoint()));
+    };
+    const auto accent = QColor(QStringLiteral("#2f6fe4"));
+    const auto near = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 60;
+    };
+    EXPECT_TRUE(near(nineOClock(), accent)) << nineOClock().name().toStdString();
+    fixture->executor.advance(1s);
+    settle();
+    EXPECT_DOUBLE_EQ(ring->property("fraction").toDouble(), 0.75);
+    fixture->executor.advance(1s);
+    settle();
+    EXPECT_FALSE(near(nineOClock(), accent)) << nineOClock().name().toStdString();
+    fixture->executor.advance(2s);
+    settle();
+    EXPECT_EQ(ring->property("fraction").toDouble(), 0.0);
+    EXPECT_TRUE(find("touchFootnote")->property("text").toString().contains('0'));
+}
+
 TEST_F(LoginSheetViewTest, TheAlertShowsOverThePaneAndEscapeClosesIt) {
     AppState state;
     state.loginViewState.loginDisplayViewState = Display::enterPin{A};
@@ -237,6 +271,113 @@ TEST_F(LoginSheetViewTest, ATokenRowIsChosenByClickOrKeyboard) {
     EXPECT_TRUE(find("tokenRow_B")->hasActiveFocus()) << "Tab moves down the list";
     QTest::keyClick(&scene->window(), Qt::Key_Return);
     EXPECT_EQ(chosen(), "B");
+}
+
+// The other-token notice pops up as a badge and widens half a second later; it narrows at
+// once when the token goes and vanishes half a second after. Its steps belong to the sheet
+// on screen: a sheet that closes halfway leaves nothing behind for the next time it shows.
+TEST_F(LoginSheetViewTest, TheOtherTokenNoticeTakesItsTwoStepsOnTheClock) {
+    animated = false;
+    show(Display::waitForSpecificToken{A});
+    const auto notice = [this] { return find("otherTokenNotice"); };
+    const auto capsuleWidth = [this] { return find("otherTokenNoticeCapsule")->width(); };
+    ASSERT_NE(notice(), nullptr);
+    EXPECT_FALSE(notice()->isVisible()) << "no token connected: no notice";
+
+    fixture->driveTokenEvents({TokenMonitoringEvent::addConnectedToken{B}});
+    settle();
+    EXPECT_TRUE(notice()->isVisible());
+    EXPECT_EQ(notice()->opacity(), 1.0);
+    EXPECT_EQ(capsuleWidth(), 32.0);
+    fixture->executor.advance(LoginSheetModel::noticeStep - 1ms);
+    settle();
+    EXPECT_EQ(capsuleWidth(), 32.0);
+    fixture->executor.advance(1ms);
+    settle();
+    EXPECT_EQ(capsuleWidth(), 206.0);
+
+    // A second wrong token changes nothing.
+    fixture->driveTokenEvents({TokenMonitoringEvent::addConnectedToken{token("C")}});
+    fixture->executor.advance(LoginSheetModel::noticeStep);
+    settle();
+    EXPECT_TRUE(notice()->isVisible());
+    EXPECT_EQ(capsuleWidth(), 206.0);
+
+    fixture->driveTokenEvents({TokenMonitoringEvent::removeToken{"B"},
+                               TokenMonitoringEvent::removeToken{"C"}});
+    settle();
+    EXPECT_EQ(capsuleWidth(), 32.0) << "the capsule narrows at once";
+    EXPECT_TRUE(notice()->isVisible());
+    fixture->executor.advance(LoginSheetModel::noticeStep);
+    settle();
+    EXPECT_FALSE(notice()->isVisible());
+
+    // Closed while the badge waits to widen: the step is dropped with the sheet, and the sheet
+    // shown again starts without a notice.
+    fixture->driveTokenEvents({TokenMonitoringEvent::addConnectedToken{B}});
+    settle();
+    ASSERT_TRUE(notice()->isVisible());
+    scene->setActive(false);
+    fixture->executor.advance(LoginSheetModel::noticeStep);
+    EXPECT_FALSE(sheet->noticeExpanded());
+    scene->setActive(true);
+    settle();
+    EXPECT_FALSE(notice()->isVisible()) << "nothing of the last visit shows";
+    fixture->driveTokenEvents({TokenMonitoringEvent::addConnectedToken{B}});
+    fixture->executor.advance(LoginSheetModel::noticeStep);
+    settle();
+    EXPECT_TRUE(notice()->isVisible());
+    EXPECT_EQ(capsuleWidth(), 206.0);
+}
+
+// With biometry on, the pane asks for the finger before anything else; a pass fills the dots
+// and uses the cached PIN a second later; without a pass the password still unlocks.
+TEST_F(LoginSheetViewTest, TheMasterPasswordPaneTakesTheBiometricRoadOrThePassword) {
+    const auto filledDots = [this] {
+        int filled = 0;
+        for (auto* dot : find("masterPassDots")->childItems()) {
+            filled += dot->property("filled").toBool() ? 1 : 0;
+        }
+        return filled;
+    };
+
+    show(Display::enterMasterPassword{A}, MasterPasswordState::enabledWithBio);
+    // show() drops what the appearance sent; look again from a fresh sheet.
+    scene->setActive(false);
+    fixture->recorder->actions.clear();
+    scene->setActive(true);
+    EXPECT_EQ(sentNames(), (std::vector<std::string>{"startMonitoring", "validateBio", "checkHasPinForToken"}));
+
+    drive(AppAction::setPinExist{StoredPinState::exist});
+    drive(AppAction::setPassAuth{LoginAuthStatus::passedByBiometry});
+    EXPECT_EQ(filledDots(), 6) << "a pass fills the dots before the login";
+    fixture->executor.advance(LoginSheetModel::biometryPause - 1ms);
+    settle();
+    EXPECT_TRUE(fixture->recorder->actions.empty());
+    fixture->executor.advance(1ms);
+    settle();
+    ASSERT_EQ(fixture->recorder->actions.size(), 1U);
+    const auto* login = fixture->recorder->actions[0].as<AppAction::performLoginOnToken>();
+    ASSERT_NE(login, nullptr);
+    EXPECT_EQ(login->serial, "A");
+    EXPECT_FALSE(login->pin.has_value()) << "the cached PIN is used";
+
+    // The finger refused: the dots stay empty and the field still takes the password.
+    show(Display::enterMasterPassword{A}, MasterPasswordState::enabledWithBio);
+    drive(AppAction::setPassAuth{LoginAuthStatus::failed});
+    EXPECT_EQ(filledDots(), 0);
+    EXPECT_TRUE(find("masterPassKeys")->hasActiveFocus());
+    typeText("654321");
+    ASSERT_EQ(sentNames(), std::vector<std::string>{"validateMasterPassword"});
+
+    // A pass without a cached PIN of this token asks for the PIN instead.
+    show(Display::enterMasterPassword{A}, MasterPasswordState::enabledWithBio);
+    drive(AppAction::setPinExist{StoredPinState::absent});
+    drive(AppAction::setPassAuth{LoginAuthStatus::passedByBiometry});
+    fixture->executor.advance(LoginSheetModel::biometryPause);
+    settle();
+    EXPECT_TRUE(shown("pinPane"));
+    EXPECT_TRUE(find("pinField")->hasActiveFocus());
 }
 
 } // namespace

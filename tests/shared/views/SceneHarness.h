@@ -22,7 +22,9 @@ namespace keyvane::views::testing {
 class SceneHarness {
 public:
     // appearance: 0 follows the system, 1 light, 2 dark (the views' Theme.Appearance).
-    SceneHarness(const QString& viewType, const QVariantMap& properties, QSize size, int appearance = 0) {
+    // Without animation a view shows the end of each change at once (Theme.animated).
+    SceneHarness(const QString& viewType, const QVariantMap& properties, QSize size, int appearance = 0,
+                 bool animated = true) {
         installViews(engine_);
         window_.resize(size);
         QQmlComponent component(&engine_);
@@ -38,9 +40,11 @@ public:
                                          "FocusScope { id: host\n anchors.fill: parent\n %1"
                                          " property alias active: loader.active\n"
                                          " Binding { target: Theme; property: \"appearance\"; value: %4 }\n"
+                                         " Binding { target: Theme; property: \"animated\"; value: %5 }\n"
                                          " Loader { id: loader; anchors.fill: parent; focus: true;"
                                          " sourceComponent: Component { %2 { %3 } } } }")
-                              .arg(propertyList, viewType, assignments, QString::number(appearance))
+                              .arg(propertyList, viewType, assignments, QString::number(appearance),
+                                   animated ? QStringLiteral("true") : QStringLiteral("false"))
                               .toUtf8(),
                           QUrl(QStringLiteral("qrc:/harness.qml")));
         if (!component.isReady()) {
