@@ -38,4 +38,24 @@ int alertButtonFor(const std::optional<AppAlert>& alert, bool returnKey) {
     return -1;
 }
 
+QString AlertPresenter::alertTitle() const {
+    return alert() ? alert()->title() : QString();
+}
+
+QString AlertPresenter::alertMessage() const {
+    return alert() ? alert()->message() : QString();
+}
+
+QVariantList AlertPresenter::alertButtons() const {
+    return views::alertButtons(alert());
+}
+
+void AlertPresenter::alertEscapePressed() {
+    pressAlertButton(alertButtonFor(alert(), false));
+}
+
+void AlertPresenter::alertReturnPressed() {
+    pressAlertButton(alertButtonFor(alert(), true));
+}
+
 } // namespace keyvane::views

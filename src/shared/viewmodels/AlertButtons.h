@@ -2,11 +2,45 @@
 
 #include "shared/redux/AppAlert.h"
 
+#include <QObject>
+#include <QString>
 #include <QVariantList>
 
 #include <optional>
 
 namespace keyvane::views {
+
+// A sheet that presents the state's alert: its title, its message and its buttons, and the
+// keys that press them (Return the default button, Escape the cancelling one). Each sheet says
+// what its buttons do beyond closing the alert. Its properties notify through changed(),
+// which the sheets also use for everything else they show.
+class AlertPresenter : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool alertShown READ alertShown NOTIFY changed)
+    Q_PROPERTY(QString alertTitle READ alertTitle NOTIFY changed)
+    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
+    Q_PROPERTY(QVariantList alertButtons READ alertButtons NOTIFY changed)
+
+public:
+    using QObject::QObject;
+
+    bool alertShown() const { return alert().has_value(); }
+    QString alertTitle() const;
+    QString alertMessage() const;
+    QVariantList alertButtons() const;
+
+    // An alert button, by its place in alertButtons.
+    Q_INVOKABLE virtual void pressAlertButton(int index) = 0;
+    Q_INVOKABLE void alertEscapePressed();
+    Q_INVOKABLE void alertReturnPressed();
+
+signals:
+    void changed();
+
+protected:
+    // The alert of the state the sheet shows now.
+    virtual const std::optional<AppAlert>& alert() const = 0;
+};
 
 // The buttons of the state's alert for QML, in order: label, identifier, and whether it is the
 // default (Return) button; the others answer Escape.

@@ -1,8 +1,6 @@
 #include "shared/viewmodels/LoginSheetModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
-#include "shared/viewmodels/AlertButtons.h"
-
 
 #include <variant>
 
@@ -32,7 +30,7 @@ const QUrl& LoginSheetModel::pinLockedHelpUrl() {
 LoginSheetModel::LoginSheetModel(LoginStorePort& port, flowkeep::MainExecutor& executor,
                                  std::function<void(QString)> onSubmit, std::function<void()> onCancelRequest,
                                  QObject* parent)
-    : QObject(parent), port_(port), executor_(executor), onSubmit_(std::move(onSubmit)),
+    : AlertPresenter(parent), port_(port), executor_(executor), onSubmit_(std::move(onSubmit)),
       onCancelRequest_(std::move(onCancelRequest)), countdown_(executor),
       masterPassInput_(MasterPassInputModel::Mode::single, executor), noticeTimer_(executor), biometryTimer_(executor) {
     masterPassInput_.setOnSubmit([this](SecretText password) { port_.validateMasterPassword(std::move(password)); });
@@ -105,18 +103,6 @@ QString LoginSheetModel::awaitDescription() const {
 
 QString LoginSheetModel::unsupportedCountText() const {
     return LocalizedStrings::format("%lld", {QString::number(unsupported_.count())});
-}
-
-QString LoginSheetModel::alertTitle() const {
-    return slice_.alert ? slice_.alert->title() : QString();
-}
-
-QString LoginSheetModel::alertMessage() const {
-    return slice_.alert ? slice_.alert->message() : QString();
-}
-
-QVariantList LoginSheetModel::alertButtons() const {
-    return views::alertButtons(slice_.alert);
 }
 
 void LoginSheetModel::appeared() {
@@ -371,14 +357,6 @@ void LoginSheetModel::pressAlertButton(int index) {
         emit openUrlRequested(pinLockedHelpUrl());
         break;
     }
-}
-
-void LoginSheetModel::alertEscapePressed() {
-    pressAlertButton(alertButtonFor(slice_.alert, false));
-}
-
-void LoginSheetModel::alertReturnPressed() {
-    pressAlertButton(alertButtonFor(slice_.alert, true));
 }
 
 void LoginSheetModel::cancel() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shared/viewmodels/AlertButtons.h"
 #include "shared/viewmodels/LoginStorePort.h"
 #include "shared/viewmodels/MasterPassInputModel.h"
 #include "shared/viewmodels/TokenListModel.h"
@@ -21,7 +22,7 @@ namespace keyvane::views {
 //
 // Monitoring runs while the sheet is shown: appeared() sends startMonitoring, disappeared()
 // sets the login outcome and the cached-PIN knowledge back and sends stopMonitoring.
-class LoginSheetModel : public QObject {
+class LoginSheetModel : public AlertPresenter {
     Q_OBJECT
     Q_PROPERTY(Pane pane READ pane NOTIFY changed)
     Q_PROPERTY(QString paneKey READ paneKey NOTIFY changed)
@@ -37,10 +38,6 @@ class LoginSheetModel : public QObject {
     Q_PROPERTY(bool noticeExpanded READ noticeExpanded NOTIFY changed)
     Q_PROPERTY(bool unsupportedExpanded READ unsupportedExpanded NOTIFY changed)
     Q_PROPERTY(QString unsupportedCountText READ unsupportedCountText NOTIFY changed)
-    Q_PROPERTY(bool alertShown READ alertShown NOTIFY changed)
-    Q_PROPERTY(QString alertTitle READ alertTitle NOTIFY changed)
-    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
-    Q_PROPERTY(QVariantList alertButtons READ alertButtons NOTIFY changed)
     Q_PROPERTY(keyvane::views::TokenListModel* supportedTokens READ supportedTokens CONSTANT)
     Q_PROPERTY(keyvane::views::TokenListModel* unsupportedTokens READ unsupportedTokens CONSTANT)
     Q_PROPERTY(keyvane::views::TouchCountdownModel* countdown READ countdown CONSTANT)
@@ -77,10 +74,6 @@ public:
     bool noticeExpanded() const { return noticeExpanded_; }
     bool unsupportedExpanded() const { return unsupportedExpanded_; }
     QString unsupportedCountText() const;
-    bool alertShown() const { return slice_.alert.has_value(); }
-    QString alertTitle() const;
-    QString alertMessage() const;
-    QVariantList alertButtons() const;
     TokenListModel* supportedTokens() { return &supported_; }
     TokenListModel* unsupportedTokens() { return &unsupported_; }
     TouchCountdownModel* countdown() { return &countdown_; }
@@ -96,18 +89,19 @@ public:
     Q_INVOKABLE void switchToPin();
     Q_INVOKABLE void selectToken(const QString& serial);
     Q_INVOKABLE void toggleUnsupported();
-    // An alert button, by its place in alertButtons; and the keys that stand for a button.
-    Q_INVOKABLE void pressAlertButton(int index);
-    Q_INVOKABLE void alertEscapePressed();
-    Q_INVOKABLE void alertReturnPressed();
+    // An alert button, by its place in alertButtons: each closes the alert and does what its
+    // kind says (cancel the host's request, close the sheet, open the help page).
+    void pressAlertButton(int index) override;
     // The toolbar's Cancel and the touch pane's close button.
     Q_INVOKABLE void cancel();
 
 signals:
-    void changed();
     void submitted(const QString& serial);
     void dismissRequested();
     void openUrlRequested(const QUrl& url);
+
+protected:
+    const std::optional<AppAlert>& alert() const override { return slice_.alert; }
 
 private:
     void receive(const LoginSlice& next);

@@ -1,14 +1,13 @@
 #include "shared/viewmodels/SettingsSheetModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
-#include "shared/viewmodels/AlertButtons.h"
 
 #include <QVariantMap>
 
 namespace keyvane::views {
 
 SettingsSheetModel::SettingsSheetModel(LoginStorePort& port, flowkeep::MainExecutor& executor, QObject* parent)
-    : QObject(parent), port_(port), executor_(executor), prompt_(MasterPassInputModel::Mode::single, executor) {
+    : AlertPresenter(parent), port_(port), executor_(executor), prompt_(MasterPassInputModel::Mode::single, executor) {
     prompt_.setOnSubmit([this](SecretText password) { port_.enterMasterPasswordSettings(std::move(password)); });
     prompt_.setOnErrorWritten([this](std::optional<MasterPassAuthError> error) {
         if (error != slice_.masterPassInput.error) {
@@ -43,18 +42,6 @@ QString SettingsSheetModel::protectionText() const {
         break;
     }
     return {};
-}
-
-QString SettingsSheetModel::alertTitle() const {
-    return slice_.alert ? slice_.alert->title() : QString();
-}
-
-QString SettingsSheetModel::alertMessage() const {
-    return slice_.alert ? slice_.alert->message() : QString();
-}
-
-QVariantList SettingsSheetModel::alertButtons() const {
-    return views::alertButtons(slice_.alert);
 }
 
 void SettingsSheetModel::setBiometry(bool enabled) {
@@ -125,14 +112,6 @@ void SettingsSheetModel::pressAlertButton(int index) {
         // No button here does more than close the alert.
         port_.hideAlert();
     }
-}
-
-void SettingsSheetModel::alertEscapePressed() {
-    pressAlertButton(alertButtonFor(slice_.alert, false));
-}
-
-void SettingsSheetModel::alertReturnPressed() {
-    pressAlertButton(alertButtonFor(slice_.alert, true));
 }
 
 void SettingsSheetModel::close() {

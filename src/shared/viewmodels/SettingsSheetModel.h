@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shared/viewmodels/AlertButtons.h"
 #include "shared/viewmodels/LoginStorePort.h"
 #include "shared/viewmodels/MasterPassInputModel.h"
 
@@ -13,7 +14,7 @@ namespace keyvane::views {
 // Every decision of the master-password settings sheet: which body shows (turn on, or the
 // biometry switch with change and turn off), the password prompt that guards the sheet, the
 // two-step entry of a new password, the turn-off confirmation and the state's alert.
-class SettingsSheetModel : public QObject {
+class SettingsSheetModel : public AlertPresenter {
     Q_OBJECT
     Q_PROPERTY(bool masterPasswordEnabled READ masterPasswordEnabled NOTIFY changed)
     Q_PROPERTY(bool biometryEnabled READ biometryEnabled NOTIFY changed)
@@ -22,10 +23,6 @@ class SettingsSheetModel : public QObject {
     Q_PROPERTY(Purpose doubleInputPurpose READ doubleInputPurpose NOTIFY changed)
     Q_PROPERTY(bool disableConfirmationShown READ disableConfirmationShown NOTIFY changed)
     Q_PROPERTY(QVariantList turnOffButtons READ turnOffButtons CONSTANT)
-    Q_PROPERTY(bool alertShown READ alertShown NOTIFY changed)
-    Q_PROPERTY(QString alertTitle READ alertTitle NOTIFY changed)
-    Q_PROPERTY(QString alertMessage READ alertMessage NOTIFY changed)
-    Q_PROPERTY(QVariantList alertButtons READ alertButtons NOTIFY changed)
     Q_PROPERTY(keyvane::views::MasterPassInputModel* prompt READ prompt CONSTANT)
     Q_PROPERTY(keyvane::views::MasterPassInputModel* doubleInput READ doubleInput NOTIFY changed)
 
@@ -42,10 +39,6 @@ public:
     QString protectionText() const;
     Purpose doubleInputPurpose() const { return purpose_; }
     bool disableConfirmationShown() const { return disableConfirmationShown_; }
-    bool alertShown() const { return slice_.alert.has_value(); }
-    QString alertTitle() const;
-    QString alertMessage() const;
-    QVariantList alertButtons() const;
     MasterPassInputModel* prompt() { return &prompt_; }
     MasterPassInputModel* doubleInput() { return doubleInput_.get(); }
 
@@ -60,15 +53,16 @@ public:
     // The confirmation's buttons in order: turn off (destructive), then cancel (Escape).
     QVariantList turnOffButtons() const;
     Q_INVOKABLE void pressTurnOffButton(int index) { index == 0 ? confirmTurnOff() : cancelTurnOff(); }
-    Q_INVOKABLE void pressAlertButton(int index);
-    Q_INVOKABLE void alertEscapePressed();
-    Q_INVOKABLE void alertReturnPressed();
+    // No button of the state alert here does more than close it.
+    void pressAlertButton(int index) override;
     // The close button; the host closes the sheet and sends the end of the visit.
     Q_INVOKABLE void close();
 
 signals:
-    void changed();
     void closeRequested();
+
+protected:
+    const std::optional<AppAlert>& alert() const override { return slice_.alert; }
 
 private:
     void receive(const LoginSlice& next);

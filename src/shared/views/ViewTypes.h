@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/localization/LocalizedStrings.h"
+#include "shared/viewmodels/AlertButtons.h"
 #include "shared/viewmodels/BiometricPromptModel.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "shared/viewmodels/MasterPassInputModel.h"
@@ -14,6 +15,13 @@
 
 // The view models as QML knows them. The hosts make them; QML only reads and calls them.
 namespace keyvane::views::qml {
+
+// The base of both sheets' view models: QML reads its alert properties through them.
+struct AlertPresenterType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::AlertPresenter)
+    QML_ANONYMOUS
+};
 
 struct BiometricPromptModelType {
     Q_GADGET
