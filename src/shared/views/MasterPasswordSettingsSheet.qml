@@ -35,7 +35,7 @@ FocusScope {
             font: sheetButton.font
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
-            color: sheetButton.primary ? Theme.textOnAccent : Theme.accent
+            color: sheetButton.primary ? Theme.textOnAccent : Theme.primaryText
         }
         background: Rectangle {
             implicitHeight: 36

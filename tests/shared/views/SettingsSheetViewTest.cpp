@@ -115,5 +115,29 @@ TEST_F(SettingsSheetViewTest, TheBiometrySwitchIsVisibleAndShowsWhenItIsOn) {
     }
 }
 
+// The close button's cross stands out from its disc in either appearance (light grey on white
+// is easy to miss), and the secondary buttons read in the label colour.
+TEST_F(SettingsSheetViewTest, TheCloseButtonAndTheButtonsReadInEitherAppearance) {
+    for (const int appearance : {1, 2}) {
+        SCOPED_TRACE(::testing::Message() << "appearance " << appearance);
+        show(MasterPasswordState::enabled, appearance);
+        fixture->drive(AppAction::hideMasterPasswordInput{});
+        settle();
+        auto* close = scene->find(QStringLiteral("settingsCloseButton"));
+        ASSERT_NE(close, nullptr);
+        const QImage picture = scene->render();
+        const auto at = [&](QPointF point) { return QColor(picture.pixel(close->mapToScene(point).toPoint())); };
+        const QColor cross = at({14, 14});
+        const QColor disc = at({14, 5});
+        EXPECT_GT(std::abs(cross.lightnessF() - disc.lightnessF()), 0.3)
+            << cross.name().toStdString() << " on " << disc.name().toStdString();
+
+        auto* change = scene->find(QStringLiteral("changeButton"));
+        ASSERT_NE(change, nullptr);
+        const auto label = change->property("contentItem").value<QQuickItem*>()->property("color").value<QColor>();
+        EXPECT_LT(std::abs(label.blueF() - label.redF()), 0.1) << "a neutral label, not the accent: " << label.name().toStdString();
+    }
+}
+
 } // namespace
 } // namespace keyvane::views::testing
