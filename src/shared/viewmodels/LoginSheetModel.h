@@ -22,7 +22,8 @@ namespace keyvane::views {
 //
 // Monitoring runs while the sheet is shown: appeared() sends startMonitoring, disappeared()
 // sets the login outcome and the cached-PIN knowledge back and sends stopMonitoring.
-class LoginSheetModel : public AlertPresenter {
+// The base is named in full so that the QML tools find it (they do not resolve names by scope).
+class LoginSheetModel : public keyvane::views::AlertPresenter {
     Q_OBJECT
     Q_PROPERTY(Pane pane READ pane NOTIFY changed)
     Q_PROPERTY(QString paneKey READ paneKey NOTIFY changed)

@@ -14,7 +14,8 @@ namespace keyvane::views {
 // Every decision of the master-password settings sheet: which body shows (turn on, or the
 // biometry switch with change and turn off), the password prompt that guards the sheet, the
 // two-step entry of a new password, the turn-off confirmation and the state's alert.
-class SettingsSheetModel : public AlertPresenter {
+// The base is named in full so that the QML tools find it (they do not resolve names by scope).
+class SettingsSheetModel : public keyvane::views::AlertPresenter {
     Q_OBJECT
     Q_PROPERTY(bool masterPasswordEnabled READ masterPasswordEnabled NOTIFY changed)
     Q_PROPERTY(bool biometryEnabled READ biometryEnabled NOTIFY changed)

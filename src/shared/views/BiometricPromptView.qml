@@ -30,7 +30,8 @@ FocusScope {
             Layout.preferredWidth: 56
             Layout.preferredHeight: 56
             source: "images/fingerprint.svg"
-            sourceSize: Qt.size(112, 112)
+            sourceSize.width: 112
+            sourceSize.height: 112
             // Breathes slowly, so the window reads as waiting for the finger.
             SequentialAnimation on opacity {
                 loops: Animation.Infinite

@@ -70,7 +70,8 @@ FocusScope {
                     Layout.preferredWidth: 83
                     Layout.preferredHeight: 57
                     source: "images/master-password.svg"
-                    sourceSize: Qt.size(166, 114)
+                    sourceSize.width: 166
+                    sourceSize.height: 114
                 }
                 Label {
                     Layout.alignment: Qt.AlignHCenter

@@ -81,7 +81,8 @@ ScrollView {
                 onClicked: pane.sheet.toggleUnsupported()
                 contentItem: Image {
                     source: "images/chevron.svg"
-                    sourceSize: Qt.size(26, 26)
+                    sourceSize.width: 26
+                    sourceSize.height: 26
                     fillMode: Image.Pad
                     rotation: pane.sheet.unsupportedExpanded ? 90 : 0
                     Behavior on rotation { NumberAnimation { duration: 160; easing.type: Easing.InOutQuad } }

@@ -27,7 +27,8 @@ ItemDelegate {
             Layout.rightMargin: 12
             // The grey picture is drawn as such: the software renderer has no colour effects.
             source: row.supported ? "images/token.svg" : "images/token-grey.svg"
-            sourceSize: Qt.size(48, 48)
+            sourceSize.width: 48
+            sourceSize.height: 48
             fillMode: Image.PreserveAspectFit
         }
         ColumnLayout {

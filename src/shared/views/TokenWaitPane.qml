@@ -55,7 +55,8 @@ Item {
                 width: 56
                 height: 56
                 source: "images/token.svg"
-                sourceSize: Qt.size(112, 112)
+                sourceSize.width: 112
+                sourceSize.height: 112
                 fillMode: Image.PreserveAspectFit
             }
         }
@@ -132,7 +133,8 @@ Item {
             width: 32
             height: 32
             source: "images/alert-badge.svg"
-            sourceSize: Qt.size(64, 64)
+            sourceSize.width: 64
+            sourceSize.height: 64
         }
     }
 }

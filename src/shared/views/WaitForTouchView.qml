@@ -48,7 +48,8 @@ ColumnLayout {
                 width: 48
                 height: 48
                 source: "images/hand-tap.svg"
-                sourceSize: Qt.size(96, 96)
+                sourceSize.width: 96
+                sourceSize.height: 96
                 SequentialAnimation on anchors.verticalCenterOffset {
                     loops: Animation.Infinite
                     NumberAnimation { to: -4; duration: 180; easing.type: Easing.OutQuad }

@@ -39,7 +39,9 @@ struct LoginSheetEndToEnd : testing::AppOnVirtualToken {
         ASSERT_TRUE(waitFor([&] { return !window.loginSheetShown(); }))
             << "pane " << sheet().paneKey().toStdString() << ", alert " << sheet().alertTitle().toStdString();
         sheet().disappeared();
-        ASSERT_EQ(state().credentialListState.tokens.size(), 1U);
+        // The passkeys are read after the sheet has gone: wait for the listing, not only the close.
+        ASSERT_TRUE(waitFor([&] { return state().credentialListState.tokens.size() == 1U; }))
+            << state().credentialListState.tokens.size() << " tokens listed";
         EXPECT_EQ(submitted, std::vector<std::string>{state().credentialListState.tokens.front().serial});
     }
 
