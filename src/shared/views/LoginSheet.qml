@@ -29,7 +29,9 @@ FocusScope {
         anchors.right: parent.right
         anchors.top: parent.top
         anchors.bottom: toolbar.visible ? toolbar.top : parent.bottom
+        // Behind the alert the pane takes neither the keyboard nor Tab.
         focus: !root.model.alertShown
+        enabled: !root.model.alertShown
         // A new key (another pane, or the same pane for another token) builds the pane anew.
         property string key: root.model.paneKey
         onKeyChanged: { active = false; active = true; }
@@ -76,6 +78,7 @@ FocusScope {
         id: toolbar
         objectName: "toolbar"
         visible: root.model.toolbarVisible
+        enabled: !root.model.alertShown
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom

@@ -48,11 +48,15 @@ FocusScope {
         rightPadding: 16
     }
 
-    // The sheet's own controls hold the keyboard unless the prompt or the two-step entry shows.
+    // The sheet's own controls hold the keyboard unless something covers them: the prompt,
+    // the two-step entry, the turn-off confirmation or the state's alert. Covered, they are
+    // off, so neither Tab nor a key can reach them behind the cover.
     FocusScope {
+        readonly property bool covered: root.model.promptShown || root.model.alertShown
+            || root.model.disableConfirmationShown || root.model.doubleInputPurpose !== SettingsSheetModel.None
         anchors.fill: parent
-        focus: !root.model.promptShown && root.model.doubleInputPurpose === SettingsSheetModel.None
-        enabled: !root.model.promptShown
+        focus: !covered
+        enabled: !covered
         ColumnLayout {
             id: content
             anchors.centerIn: parent
@@ -241,6 +245,8 @@ FocusScope {
         x: 16
         y: 16
         visible: root.model.doubleInputPurpose === SettingsSheetModel.None
+        // Usable over the prompt, never behind the confirmation or the alert.
+        enabled: !root.model.alertShown && !root.model.disableConfirmationShown
         onClicked: root.model.close()
     }
 

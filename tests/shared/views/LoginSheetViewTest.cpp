@@ -234,10 +234,15 @@ TEST_F(LoginSheetViewTest, TheAlertShowsOverThePaneAndEscapeClosesIt) {
     show(std::move(state));
     EXPECT_TRUE(shown("alert"));
     EXPECT_TRUE(shown("alertButton_ok"));
+    // Behind the alert neither the pane nor the toolbar takes the keyboard: Tab walks the
+    // alert's buttons only.
+    const auto* outside = scene->focusOutside(find("alert"));
+    EXPECT_EQ(outside, nullptr) << "focus reached " << outside->objectName().toStdString();
     QTest::keyClick(&scene->window(), Qt::Key_Escape);
     EXPECT_EQ(sentNames(), std::vector<std::string>{"hideAlert"});
     settle();
     EXPECT_FALSE(shown("alert"));
+    EXPECT_TRUE(find("pinField")->hasActiveFocus()) << "the field has the keyboard again";
 }
 
 TEST_F(LoginSheetViewTest, ATokenRowIsChosenByClickOrKeyboard) {

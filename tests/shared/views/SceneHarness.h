@@ -75,6 +75,26 @@ public:
     // made delegates and what the overlay holds all sit below the window's content item.
     QQuickItem* find(const QString& name) const { return find(window_.contentItem(), name); }
 
+    // Tabs through the window several times and answers the first item that took the
+    // keyboard outside the given one (the cover of a sheet), or null when none did.
+    QQuickItem* focusOutside(QQuickItem* cover, int tabs = 8) {
+        for (int i = 0; i < tabs; ++i) {
+            QTest::keyClick(&window_, Qt::Key_Tab);
+            auto* focused = window_.activeFocusItem();
+            if (focused == nullptr || focused == root_.get() || !focused->isVisible()) {
+                continue;
+            }
+            auto* item = focused;
+            while (item != nullptr && item != cover) {
+                item = item->parentItem();
+            }
+            if (item == nullptr && !isAncestor(focused, cover)) {
+                return focused;
+            }
+        }
+        return nullptr;
+    }
+
     static QQuickItem* find(QQuickItem* item, const QString& name) {
         if (item->objectName() == name) {
             return item;
@@ -88,6 +108,15 @@ public:
     }
 
 private:
+    static bool isAncestor(const QQuickItem* item, const QQuickItem* of) {
+        for (auto* parent = of; parent != nullptr; parent = parent->parentItem()) {
+            if (parent == item) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     QQmlEngine engine_;
     QQuickWindow window_;
     std::unique_ptr<QQuickItem> root_;

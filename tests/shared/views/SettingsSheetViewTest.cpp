@@ -139,5 +139,30 @@ TEST_F(SettingsSheetViewTest, TheCloseButtonAndTheButtonsReadInEitherAppearance)
     }
 }
 
+// While the turn-off confirmation or the state's alert covers the sheet, no key reaches the
+// controls behind it: Tab walks the cover's own buttons only.
+TEST_F(SettingsSheetViewTest, KeysNeverReachTheControlsBehindACover) {
+    show(MasterPasswordState::enabled);
+    fixture->drive(AppAction::hideMasterPasswordInput{});
+    settle();
+    sheet->askToTurnOff();
+    settle();
+    ASSERT_TRUE(shown("turnOffConfirmation"));
+    const auto* outside = scene->focusOutside(scene->find(QStringLiteral("turnOffConfirmation")));
+    EXPECT_EQ(outside, nullptr) << "focus reached " << outside->objectName().toStdString();
+    QTest::keyClick(&scene->window(), Qt::Key_Escape);
+    settle();
+    EXPECT_FALSE(shown("turnOffConfirmation"));
+    EXPECT_EQ(sheet->doubleInputPurpose(), SettingsSheetModel::None);
+    EXPECT_TRUE(fixture->sent().empty());
+
+    fixture->drive(AppAction::handleError{TextError("broken")});
+    settle();
+    ASSERT_TRUE(sheet->alertShown());
+    outside = scene->focusOutside(scene->find(QStringLiteral("alert")));
+    EXPECT_EQ(outside, nullptr) << "focus reached " << outside->objectName().toStdString();
+    EXPECT_TRUE(fixture->sent().empty());
+}
+
 } // namespace
 } // namespace keyvane::views::testing
