@@ -5,6 +5,7 @@
 #include "shared/dependencies/DependencyRegistry.h"
 #include "shared/viewmodels/BiometricPromptModel.h"
 
+#include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QWindow>
@@ -12,6 +13,35 @@
 #include <stdexcept>
 
 namespace keyvane::views {
+
+namespace {
+
+// The window the user is looking at: the one with the keyboard, else any that is shown.
+QWindow* programWindow(const QWindow& prompt) {
+    if (auto* focused = QGuiApplication::focusWindow(); focused != nullptr && focused != &prompt) {
+        return focused;
+    }
+    for (auto* window : QGuiApplication::topLevelWindows()) {
+        if (window != &prompt && window->isVisible()) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// Tied to the program's window (the window manager keeps it above and centres it there) and
+// centred over it ourselves where no window manager does.
+void showAbove(QWindow& prompt, QWindow* program) {
+    prompt.setTransientParent(program);
+    if (program != nullptr) {
+        const QRect area = program->geometry();
+        prompt.setPosition(area.center() - QPoint(prompt.width() / 2, prompt.height() / 2));
+    }
+    prompt.show();
+    prompt.requestActivate();
+}
+
+} // namespace
 
 QWindow* createBiometricPromptWindow(QQmlEngine& engine, BiometricPromptModel& prompt) {
     QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/qt/qml/Keyvane/Views/BiometricPromptWindow.qml")));
@@ -23,6 +53,16 @@ QWindow* createBiometricPromptWindow(QQmlEngine& engine, BiometricPromptModel& p
     }
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
     window->QObject::setParent(&engine);
+    QObject::connect(&prompt, &BiometricPromptModel::changed, window, [window, &prompt] {
+        if (prompt.shown() == window->isVisible()) {
+            return;
+        }
+        if (prompt.shown()) {
+            showAbove(*window, programWindow(*window));
+        } else {
+            window->hide();
+        }
+    });
     return window;
 }
 

@@ -3,7 +3,8 @@ import QtQuick.Window
 import Keyvane.Views
 
 // The fingerprint prompt in a small window of its own, above whatever window the program
-// shows, while a check waits for a finger. Closing the window cancels the check.
+// shows, while a check waits for a finger (createBiometricPromptWindow shows and hides it).
+// Closing the window cancels the check.
 Window {
     id: window
     required property BiometricPromptModel prompt
@@ -16,10 +17,10 @@ Window {
     minimumWidth: 320
     minimumHeight: 240
     color: Theme.background
-    visible: prompt.shown
+    // Shown and hidden by its host, which puts it above the program's window first.
 
-    // The window manager's close button stops the check as Cancel does; the window then
-    // follows the prompt, so its visibility stays bound to it.
+    // The window manager's close button stops the check as Cancel does; the host then hides
+    // the window as the prompt goes.
     onClosing: event => {
         event.accepted = false;
         window.prompt.cancel();

@@ -69,9 +69,15 @@ TEST_F(BiometricPromptViewTest, TheWindowFollowsThePrompt) {
     QWindow* window = createBiometricPromptWindow(engine, prompt);
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(window->isVisible());
+    // The program's window, which the prompt comes above.
+    QWindow program;
+    program.setGeometry(100, 100, 800, 600);
+    program.show();
 
     startCheck("reason");
     EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->transientParent(), &program);
+    EXPECT_LE((window->geometry().center() - program.geometry().center()).manhattanLength(), 2);
     EXPECT_EQ(window->title(), LocalizedStrings::text("BiometricPrompt_Title"));
     prompt.hide();
     settle();
