@@ -72,6 +72,7 @@ Rectangle {
                         text: alertButton.text
                         font: alertButton.font
                         horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
                         color: alertButton.modelData.isDefault ? Theme.textOnAccent : (alertButton.modelData.isDestructive ? Theme.red : Theme.primaryText)
                     }
                     background: Rectangle {

@@ -92,6 +92,7 @@ FocusScope {
                 font: cancelButton.font
                 color: Theme.primaryText
                 horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
             }
         }
     }

@@ -84,6 +84,7 @@ ColumnLayout {
             font: continueButton.font
             color: Theme.textOnAccent
             horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
         }
         background: Rectangle {
             radius: 12
