@@ -54,5 +54,15 @@ ItemDelegate {
         border.width: row.visualFocus ? 2 : 0
         border.color: Theme.accent
         radius: 8
+        // The list's separator under each row, from where the text starts; a folded row
+        // takes its separator with it.
+        Rectangle {
+            objectName: "tokenRowSeparator"
+            x: 52
+            width: parent.width - x
+            anchors.bottom: parent.bottom
+            height: 1
+            color: Theme.separator
+        }
     }
 }

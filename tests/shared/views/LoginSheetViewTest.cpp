@@ -263,7 +263,9 @@ TEST_F(LoginSheetViewTest, ATokenRowIsChosenByClickOrKeyboard) {
 
     showList();
     EXPECT_TRUE(shown("unsupportedHeader"));
-    EXPECT_EQ(find("unsupportedRow_U")->opacity(), 0.0);
+    EXPECT_EQ(find("unsupportedRow_U")->opacity(), 0.0) << "folded rows keep their place, drawn with their separators";
+    ASSERT_NE(SceneHarness::find(find("unsupportedRow_U"), QStringLiteral("tokenRowSeparator")), nullptr);
+    EXPECT_TRUE(SceneHarness::find(find("tokenRow_A"), QStringLiteral("tokenRowSeparator"))->isVisible());
     auto* row = find("tokenRow_B");
     ASSERT_NE(row, nullptr);
     QTest::mouseClick(&scene->window(), Qt::LeftButton, {}, row->mapToScene({20, 20}).toPoint());
