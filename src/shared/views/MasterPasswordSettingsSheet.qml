@@ -208,12 +208,19 @@ FocusScope {
     // The password prompt that guards the sheet.
     Loader {
         objectName: "promptLoader"
+        // The prompt fades in and out (0.24 s, easing out); it stays made while it fades out.
+        readonly property bool fadingOut: !root.model.promptShown && item !== null && item.opacity > 0
         anchors.fill: parent
-        active: root.model.promptShown
-        focus: active
+        active: root.model.promptShown || fadingOut
+        focus: root.model.promptShown
         sourceComponent: Rectangle {
             objectName: "settingsPrompt"
             color: Theme.background
+            visible: opacity > 0
+            enabled: root.model.promptShown
+            opacity: 0
+            Component.onCompleted: opacity = Qt.binding(() => root.model.promptShown ? 1 : 0)
+            Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutQuad } }
             MasterPassInputField {
                 anchors.centerIn: parent
                 focus: true

@@ -41,7 +41,7 @@ public:
                                          " property alias active: loader.active\n"
                                          " Binding { target: Theme; property: \"appearance\"; value: %4 }\n"
                                          " Binding { target: Theme; property: \"animated\"; value: %5 }\n"
-                                         " Loader { id: loader; anchors.fill: parent; focus: true;"
+                                         " Loader { id: loader; anchors.fill: parent; focus: true; active: false;"
                                          " sourceComponent: Component { %2 { %3 } } } }")
                               .arg(propertyList, viewType, assignments, QString::number(appearance),
                                    animated ? QStringLiteral("true") : QStringLiteral("false"))
@@ -56,6 +56,9 @@ public:
         }
         root_->setParentItem(window_.contentItem());
         root_->setFocus(true);
+        // The view is made once the theme's pins hold, so one that animates as it appears
+        // already sees them.
+        setActive(true);
         window_.show();
         window_.requestActivate();
         // Keyboard focus needs an active window; the offscreen platform activates at once.

@@ -26,7 +26,7 @@ protected:
         sheet = std::make_unique<SettingsSheetModel>(fixture->port, fixture->executor);
         scene = std::make_unique<SceneHarness>(QStringLiteral("MasterPasswordSettingsSheet"),
                                                QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
-                                               QSize(464, 512), appearance);
+                                               QSize(464, 512), appearance, /*animated=*/false);
         settle();
     }
     void settle() {
