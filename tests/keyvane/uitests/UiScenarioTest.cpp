@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 
 namespace keyvane::uitests {
@@ -29,6 +30,21 @@ int countWithin(const Screen& screen, const QString& prefix, const QString& ance
         count += item.within(ancestor) ? 1 : 0;
     }
     return count;
+}
+
+// The token cards shown in the sidebar, each with the passkey count its accessible name ends
+// with ("model serial, count").
+std::map<QString, int> tokenCards(const Screen& screen) {
+    std::map<QString, int> cards;
+    for (const auto& item : screen.shownWithPrefix("token_card_")) {
+        cards[item.objectName.mid(QString("token_card_").size())] = item.accessibleName.section(", ", -1).toInt();
+    }
+    return cards;
+}
+
+bool showsTheMainWindowOnly(const Screen& screen) {
+    return screen.shows("macMainView") && screen.shows("sidebarCards") && !screen.shows("loginSheet") &&
+           !screen.shows("settingsSheet");
 }
 
 // No run of the program leaves its folder behind in the temporary folder it was given.
@@ -75,6 +91,29 @@ TEST_P(UiScenario, PreparesItsScreen) {
 }
 
 const Scenario scenarios[] = {
+    {"tokens-list", "the main window with three tokens and two passkeys",
+     [](const Screen& s) {
+         return showsTheMainWindowOnly(s) &&
+                tokenCards(s) == std::map<QString, int>{{"880055535", 1}, {"1152279501", 0}, {"845234789", 1}} &&
+                s.shownWithPrefix("passkey_").size() == 2 && s.shows("sectionHeader_880055535") &&
+                s.shows("sectionHeader_845234789");
+     }},
+    {"mac-empty-credentials-list", "the main window without tokens or passkeys",
+     [](const Screen& s) {
+         return showsTheMainWindowOnly(s) && s.shows("allPasskeysCard") && tokenCards(s).empty() &&
+                s.shownWithPrefix("passkey_").empty() && s.shows("emptyTitle");
+     }},
+    {"mac-credentials-list", "the main window with four tokens and eight passkeys",
+     [](const Screen& s) {
+         const auto* all = s.find("allPasskeysCard");
+         return showsTheMainWindowOnly(s) && all != nullptr && all->accessibleName.endsWith(", 8") &&
+                tokenCards(s) == std::map<QString, int>{{"1152279501", 3}, {"1152279502", 2}, {"1152279503", 0}, {"1152279504", 3}} &&
+                !s.shows("sectionHeader_1152279503");
+     }},
+    {"mac-about-view", "the empty main window, where the About sheet opens from",
+     [](const Screen& s) {
+         return showsTheMainWindowOnly(s) && tokenCards(s).empty() && s.shows("emptyTitle") && s.shows("menuButton");
+     }},
     {"mac-login-waiting-for-any", "the login sheet waiting for any token",
      [](const Screen& s) { return s.shows("loginSheet") && s.shows("noTokenPane") && s.shows("cancelButton"); }},
     {"mac-login-waiting-for-specific", "the login sheet waiting for token 1152279501",
