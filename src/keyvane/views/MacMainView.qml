@@ -44,6 +44,28 @@ FocusScope {
                 Layout.preferredHeight: 52
                 color: Theme.card
                 Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: Theme.separator }
+                // Over the sidebar: the program's mark and name.
+                Row {
+                    x: 20
+                    anchors.verticalCenter: parent.verticalCenter
+                    spacing: 8
+                    Image {
+                        objectName: "appLogo"
+                        width: 24
+                        height: 24
+                        source: "images/logo.svg"
+                        sourceSize.width: 48
+                        sourceSize.height: 48
+                    }
+                    Label {
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: Texts.text("AppName")
+                        font.family: Theme.fontFamily
+                        font.pixelSize: 13
+                        font.weight: Font.Medium
+                        color: Theme.secondaryText
+                    }
+                }
 
                 RowLayout {
                     anchors.fill: parent

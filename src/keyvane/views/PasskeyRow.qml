@@ -95,9 +95,8 @@ Control {
     }
     background: Rectangle {
         color: row.selected ? Theme.accent : "transparent"
-        radius: row.selected ? 6 : 0
         border.width: row.current && row.ListView.view && row.ListView.view.activeFocus ? 2 : 0
-        border.color: row.selected ? Theme.primaryText : Theme.accent
+        border.color: row.selected ? Theme.textOnAccent : Theme.accent
         // The separator under a passkey.
         Rectangle {
             visible: row.isPasskey && !row.selected

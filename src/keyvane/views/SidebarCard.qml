@@ -67,7 +67,8 @@ ItemDelegate {
     background: Rectangle {
         radius: 12
         color: card.selected ? Theme.accent : (card.down ? Theme.fill : "transparent")
-        border.width: card.current && card.ListView.view && card.ListView.view.activeFocus ? 2 : 0
-        border.color: card.selected ? Theme.primaryText : Theme.accent
+        // The keyboard's place, where the fill does not already show it.
+        border.width: card.current && !card.selected && card.ListView.view && card.ListView.view.activeFocus ? 2 : 0
+        border.color: Theme.accent
     }
 }

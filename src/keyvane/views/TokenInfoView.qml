@@ -14,33 +14,38 @@ ColumnLayout {
     Accessible.role: Accessible.Grouping
     Accessible.name: Texts.text("AboutDeviceInfo_Title")
 
-    component InfoRow: RowLayout {
+    // A key on the left and its value on the right, 16 high; both are cut at their tail.
+    component InfoRow: Item {
         id: infoRow
         property string key
         property string value
         Layout.fillWidth: true
-        Layout.preferredHeight: 16
-        spacing: 0
+        implicitHeight: 16
         Accessible.role: Accessible.StaticText
         Accessible.name: key + " " + value
         Label {
+            id: keyLabel
+            anchors.left: parent.left
+            anchors.verticalCenter: parent.verticalCenter
+            width: Math.min(implicitWidth, parent.width * 0.45)
             text: infoRow.key
             font.family: Theme.fontFamily
             font.pixelSize: 13
             color: Theme.secondaryText
             elide: Text.ElideRight
-            Layout.maximumWidth: infoRow.width / 2
         }
-        Item { Layout.fillWidth: true }
         Label {
             objectName: "value"
+            anchors.left: keyLabel.right
+            anchors.leftMargin: 8
+            anchors.right: parent.right
+            anchors.verticalCenter: parent.verticalCenter
             text: infoRow.value
             font.family: Theme.fontFamily
             font.pixelSize: 13
             color: Theme.primaryText
             elide: Text.ElideRight
             horizontalAlignment: Text.AlignRight
-            Layout.maximumWidth: infoRow.width * 0.62
         }
     }
 
