@@ -17,6 +17,7 @@ namespace keyvane::app {
 //   KEYVANE_PKCS11_MODULE        the virtual token built with the program, configured in
 //   KEYVANE_VIRTUAL_TOKEN_CONFIG <root>/token with no slot at all, over a SoftHSM2 whose
 //   SOFTHSM2_CONF                tokens folder is <root>/token/tokens (empty)
+//   DBUS_SYSTEM_BUS_ADDRESS      a socket that does not exist (no fingerprint reader)
 // The scenarios bring their tokens as actions, so no token ever appears on its own; with no
 // module at the given path the monitoring reports it cannot load one, as for any user.
 // Destroying the sandbox (or remove()) deletes the folder.
