@@ -71,7 +71,11 @@ FocusScope {
         Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
 
         property int shownStep: root.model.step
-        onShownStepChanged: if (Theme.animated) stepEntry.restart()
+        onShownStepChanged: {
+            if (Theme.animated) stepEntry.restart();
+            // A new step starts at its main button, also when a button that is gone had the keyboard.
+            if (step.activeFocus) primaryButton.forceActiveFocus();
+        }
         ParallelAnimation {
             id: stepEntry
             NumberAnimation { target: column; property: "scale"; from: 1.2; to: 1; duration: 240; easing.type: Easing.OutCubic }
@@ -216,6 +220,7 @@ FocusScope {
                 }
 
                 StepButton {
+                    id: primaryButton
                     objectName: "onboardingPrimaryButton"
                     Layout.alignment: Qt.AlignHCenter
                     Layout.topMargin: root.model.hintShown ? 0 : 16
