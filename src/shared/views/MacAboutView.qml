@@ -10,6 +10,8 @@ FocusScope {
     id: root
     objectName: "aboutSheet"
     required property AboutViewModel model
+    // The program's logo; the window passes its own.
+    property url logoSource: "images/app-logo.svg"
     implicitWidth: 416
     implicitHeight: 464
     focus: true
@@ -40,7 +42,7 @@ FocusScope {
                 Layout.alignment: Qt.AlignHCenter
                 Layout.preferredWidth: 64
                 Layout.preferredHeight: 64
-                source: "images/app-logo.svg"
+                source: root.logoSource
                 sourceSize.width: 128
                 sourceSize.height: 128
             }

@@ -10,17 +10,19 @@ FocusScope {
     id: root
     objectName: "onboarding"
     required property OnboardingViewModel model
+    // The program's logo; the window passes its own.
+    property url logoSource: "images/app-logo.svg"
     focus: true
 
     // The whole layer fades at the end.
     opacity: model.ended ? 0 : 1
     Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
 
-    // The cover: the window's content shows faintly through it. Clicks stop here.
+    // The cover: opaque, since without a blur the window's texts would mix with the step's.
+    // Clicks stop here.
     Rectangle {
         anchors.fill: parent
         color: Theme.background
-        opacity: 0.97
     }
     MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
 
@@ -103,7 +105,7 @@ FocusScope {
                     width: side
                     height: side
                     fillMode: Image.PreserveAspectFit
-                    source: root.model.header !== "" ? "images/" + root.model.header + ".svg" : ""
+                    source: logo ? root.logoSource : (root.model.header !== "" ? "images/" + root.model.header + ".svg" : "")
                     sourceSize.width: 192
                     sourceSize.height: 192
                     Behavior on width { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }

@@ -49,8 +49,10 @@ protected:
         component.setData("import QtQuick\nimport Keyvane.Views\nimport Keyvane.MainWindow\n"
                           "MacMainView { anchors.fill: parent; model: mainWindow\n"
                           " Binding { target: Theme; property: \"animated\"; value: false }\n"
-                          " onboardingView: Component { MacOnboardingView { model: windowLayers.onboarding } }\n"
-                          " aboutView: Component { MacAboutView { model: windowLayers.about } } }",
+                          " onboardingView: Component { MacOnboardingView { model: windowLayers.onboarding;"
+                          "  logoSource: \"qrc:/qt/qml/Keyvane/MainWindow/images/logo.svg\" } }\n"
+                          " aboutView: Component { MacAboutView { model: windowLayers.about;"
+                          "  logoSource: \"qrc:/qt/qml/Keyvane/MainWindow/images/logo.svg\" } } }",
                           QUrl(QStringLiteral("qrc:/window.qml")));
         ASSERT_TRUE(component.isReady()) << component.errorString().toStdString();
         root.reset(qobject_cast<QQuickItem*>(component.create()));
@@ -109,6 +111,7 @@ TEST_F(WindowLayersViewTest, OnboardingFromAFirstStartToCompleted) {
     fixture->executor.advance(std::chrono::seconds(1));
     settle();
     ASSERT_TRUE(shown("onboarding"));
+    EXPECT_EQ(find("onboardingLogo")->property("status").toInt(), 1) << "the window's logo is drawn";
     EXPECT_FALSE(shown("toolbar"));
     EXPECT_EQ(focused(), "onboardingPrimaryButton");
     press();
