@@ -27,6 +27,7 @@ constexpr std::array<StepTexts, 5> stepTexts = {{
 
 OnboardingViewModel::OnboardingViewModel(OnboardingPort& port, flowkeep::MainExecutor& executor, QObject* parent)
     : QObject(parent), port_(port), executor_(executor), firstLaunchTimer_(executor), closingTimer_(executor), afterSetUp_(executor) {
+    openMasterPasswordEntry();
     slice_ = port_.slice();
     if (slice_.status == OnboardingStatus::enableExtension) {
         startFirstLaunchSequence();
@@ -204,9 +205,15 @@ void OnboardingViewModel::pressSecondary() {
                                                                                    : OnboardingStatus::completed);
 }
 
-void OnboardingViewModel::openMasterPasswordSheet() {
+void OnboardingViewModel::openMasterPasswordEntry() {
+    // The view still reads the previous entry until it hears of the change.
+    retiredInput_ = std::move(masterPasswordInput_);
     masterPasswordInput_ = std::make_unique<MasterPassInputModel>(MasterPassInputModel::Mode::twice, executor_);
     masterPasswordInput_->setOnSubmit([this](SecretText password) { port_.setupMasterPassword(std::move(password)); });
+}
+
+void OnboardingViewModel::openMasterPasswordSheet() {
+    openMasterPasswordEntry();
     showMasterPassInput_ = true;
     emit changed();
 }
