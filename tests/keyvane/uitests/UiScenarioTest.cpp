@@ -1,6 +1,7 @@
 #include "ScenarioRun.h"
 
 #include "TemporaryFolder.h"
+#include "shared/localization/LocalizedStrings.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,19 @@ std::map<QString, int> tokenCards(const Screen& screen) {
 bool showsTheMainWindowOnly(const Screen& screen) {
     return screen.shows("macMainView") && screen.shows("sidebarCards") && !screen.shows("loginSheet") &&
            !screen.shows("settingsSheet");
+}
+
+// The onboarding in front of the window at the step whose title and main button have these
+// keys in the localised table (looked up when the test runs: the table is made before the
+// translations can be read).
+std::function<bool(const Screen&)> onboardingAt(const char* titleKey, const char* buttonKey) {
+    return [titleKey, buttonKey](const Screen& s) {
+        const auto* shownTitle = s.find("onboardingTitle");
+        const auto* shownButton = s.find("onboardingPrimaryButton");
+        return s.shows("onboarding") && shownTitle != nullptr && shownTitle->text == LocalizedStrings::text(titleKey) &&
+               shownButton != nullptr && shownButton->accessibleName == LocalizedStrings::text(buttonKey) &&
+               !s.shows("loginSheet");
+    };
 }
 
 // No run of the program leaves its folder behind in the temporary folder it was given.
@@ -137,6 +151,16 @@ const Scenario scenarios[] = {
          return s.shows("masterPasswordPane") && s.shows("masterPassInput") && message != nullptr &&
                 message->text.contains("1152279501");
      }},
+    {"mac-onboarding-extension", "the onboarding at its first step, turning the extension on",
+     onboardingAt("AppName", "Onboarding_AppFunc_Button_Label")},
+    {"mac-onboarding-attention", "the onboarding asking for attention",
+     onboardingAt("Onboarding_PayAttention_Title", "Onboarding_ContinueButton_Label")},
+    {"mac-onboarding-master-password", "the onboarding offering the master password",
+     onboardingAt("Onboarding_GrandPassword_Title", "Onboarding_TurnOnButton_Label")},
+    {"mac-onboarding-biometry", "the onboarding offering biometric unlock",
+     onboardingAt("Onboarding_FastAuth_Title", "Onboarding_TurnOnButton_Label")},
+    {"mac-onboarding-completed", "the onboarding's last step",
+     onboardingAt("Onboarding_ReadyToGo_Title", "Onboarding_ReadyToGo_Button_Label")},
     {"mac-master-password-view-input", "the settings asking for the current master password",
      [](const Screen& s) { return s.shows("settingsSheet") && s.shows("settingsPrompt"); }},
     {"mac-master-password-view-enabled", "the settings of an enabled master password",
