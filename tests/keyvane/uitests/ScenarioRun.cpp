@@ -108,6 +108,7 @@ std::optional<Screen> ScenarioRun::read() const {
             .visible = item.value("visible").toBool(),
             .opacity = item.value("opacity").toDouble(),
             .activeFocus = item.value("activeFocus").toBool(),
+            .width = item.value("width").toDouble(),
             .path = path,
         });
     }

@@ -22,6 +22,7 @@ struct ScreenItem {
     bool visible = false;
     double opacity = 0;
     bool activeFocus = false;
+    double width = 0;
     QStringList path; // objectNames of the named ancestors, outermost first
 
     bool within(const QString& ancestor) const { return path.contains(ancestor); }

@@ -130,10 +130,12 @@ const Scenario scenarios[] = {
      }},
     {"mac-login-waiting-for-any", "the login sheet waiting for any token",
      [](const Screen& s) { return s.shows("loginSheet") && s.shows("noTokenPane") && s.shows("cancelButton"); }},
-    {"mac-login-waiting-for-specific", "the login sheet waiting for token 1152279501",
+    {"mac-login-waiting-for-specific", "the login sheet waiting for token 1152279501, the other token's notice open",
      [](const Screen& s) {
+         const auto* notice = s.find("otherTokenNoticeCapsule");
          return s.shows("tokenWaitPane") && anyTextWithin(s, "tokenWaitPane", "1152279501") &&
-                !anyTextWithin(s, "tokenWaitPane", "1152279502");
+                !anyTextWithin(s, "tokenWaitPane", "1152279502") && s.shows("otherTokenNotice") && notice != nullptr &&
+                notice->width > 200;
      }},
     {"mac-login-tokens-list", "the login sheet listing five tokens",
      [](const Screen& s) {
