@@ -38,7 +38,9 @@ OnboardingViewModel::OnboardingViewModel(OnboardingPort& port, flowkeep::MainExe
 void OnboardingViewModel::receive(const OnboardingSlice& next) {
     const OnboardingSlice previous = slice_;
     slice_ = next;
-    if (next.status != previous.status || (next.alertShown && !previous.alertShown)) {
+    // The request's answer: a new step, or an alert (its arrival or, should one have been up
+    // already, its closing).
+    if (next.status != previous.status || next.alertShown != previous.alertShown) {
         requestInFlight_ = false;
     }
     if (next.status == OnboardingStatus::enableExtension && previous.status != OnboardingStatus::enableExtension) {

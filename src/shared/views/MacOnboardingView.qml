@@ -108,6 +108,25 @@ FocusScope {
                     source: logo ? root.logoSource : (root.model.header !== "" ? "images/" + root.model.header + ".svg" : "")
                     sourceSize.width: 192
                     sourceSize.height: 192
+                    // The step's symbol bounces now and then (the master password's pulses), a
+                    // second apart; the logo keeps still.
+                    SequentialAnimation on scale {
+                        running: Theme.animated && !picture.logo && picture.visible
+                        loops: Animation.Infinite
+                        PauseAnimation { duration: 1000 }
+                        NumberAnimation { to: picture.pulse ? 1 : 1.08; duration: 300; easing.type: Easing.OutQuad }
+                        NumberAnimation { to: 1; duration: 300; easing.type: Easing.InQuad }
+                    }
+                    SequentialAnimation on opacity {
+                        running: Theme.animated && picture.pulse && picture.visible
+                        loops: Animation.Infinite
+                        PauseAnimation { duration: 1000 }
+                        NumberAnimation { to: 0.55; duration: 450; easing.type: Easing.InOutQuad }
+                        NumberAnimation { to: 1; duration: 450; easing.type: Easing.InOutQuad }
+                    }
+                    readonly property bool pulse: root.model.header === "master-password"
+                    // A new picture starts still, whatever the last one's animation left.
+                    onSourceChanged: { scale = 1; opacity = 1; }
                     Behavior on width { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
                     Behavior on height { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
                 }
