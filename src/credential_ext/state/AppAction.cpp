@@ -57,7 +57,9 @@ std::string AppAction::description() const {
                 return "finishRegistration(serial: " + a.serial + ", rp: " + a.regInfo.relyingPartyId +
                        ", user: " + a.regInfo.username + ")";
             },
-            [](const startProvidingPasskey& a) { return "startProvidingPasskey(" + sized(a.userHandle) + ")"; },
+            [](const startProvidingPasskey& a) {
+                return "startProvidingPasskey(rp: " + a.relyingPartyId + ", userHandle: " + sized(a.userHandle) + ")";
+            },
             [](const completeAuthenticationRequest& a) {
                 return "completeAuthenticationRequest(rp: " + a.credential.relyingParty +
                        ", credentialID: " + sized(a.credential.credentialID) + ")";

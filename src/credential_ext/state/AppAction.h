@@ -35,7 +35,10 @@ struct finishRegistration {
     RegistrationState regInfo;
 };
 struct startProvidingPasskey {
-    Bytes userHandle; // of the passkey the request names
+    // The passkey the request names. A user handle is unique only within its relying party,
+    // so both are needed to find it.
+    Bytes userHandle;
+    std::string relyingPartyId;
 };
 struct completeAuthenticationRequest {
     ASPasskeyAssertionCredential credential;

@@ -187,7 +187,7 @@ TEST(ExtensionReducerTest, RequestAndWorkActionsLeaveTheStateAlone) {
     const std::vector<AppAction> unchanged = {
         AppAction::completeRegistrationRequest{},
         AppAction::finishRegistration{"A", *state.registrationState},
-        AppAction::startProvidingPasskey{{7, 7}},
+        AppAction::startProvidingPasskey{{7, 7}, "example.com"},
         AppAction::completeAuthenticationRequest{},
         AppAction::finishAuthentication{onA, Bytes(32, 2)},
         AppAction::enumerateCredentials{"A"},
