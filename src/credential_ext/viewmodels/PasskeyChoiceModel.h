@@ -10,7 +10,8 @@ namespace keyvane::ext::views {
 // that holds them and narrowed by the search text; the user picks one (a click, or the arrows
 // and Return), and the login sheet then sits over the list until that passkey's token is
 // unlocked. A login for a refresh reads the unlocked token's passkeys instead.
-class PasskeyChoiceModel final : public ExtensionRootModel {
+// The base is named in full so that the QML tools find it.
+class PasskeyChoiceModel final : public keyvane::ext::views::ExtensionRootModel {
     Q_OBJECT
     Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY changed)
     Q_PROPERTY(Content content READ content NOTIFY changed)

@@ -8,7 +8,8 @@ namespace keyvane::ext::views {
 // Continue, which opens the login sheet; once a token is unlocked there, the request goes to
 // the registration ceremony with that token's serial. Every alert button but "choose" ends the
 // request.
-class RegistrationModel final : public ExtensionRootModel {
+// The base is named in full so that the QML tools find it.
+class RegistrationModel final : public keyvane::ext::views::ExtensionRootModel {
     Q_OBJECT
     Q_PROPERTY(bool hasRequest READ hasRequest NOTIFY changed)
     Q_PROPERTY(QString userName READ userName NOTIFY changed)

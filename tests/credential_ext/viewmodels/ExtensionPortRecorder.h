@@ -10,7 +10,13 @@
 
 namespace keyvane::ext::views::testing {
 
+using namespace keyvane;
 using keyvane::views::LoginSlice;
+using Strings = std::vector<std::string>;
+
+inline TokenInfo token(std::string serial) {
+    return TokenInfo{"Label " + serial, "Varnel " + serial, std::move(serial), "1.0.2.3", 64000, 1000, true};
+}
 
 template <class Slice>
 class Published {
@@ -68,6 +74,8 @@ public:
 
 class ExtensionPortRecorder final : public ExtensionStorePort {
 public:
+    explicit ExtensionPortRecorder(ExtensionSlice initial = {}) { published.set(std::move(initial)); }
+
     ExtensionSlice slice() const override { return published.value(); }
     flowkeep::Subscription observe(std::function<void(const ExtensionSlice&)> onChange) override {
         return published.observe(std::move(onChange));

@@ -6,16 +6,10 @@
 
 #include <gtest/gtest.h>
 
-using namespace keyvane;
 using namespace keyvane::ext::views;
 using namespace keyvane::ext::views::testing;
-using Strings = std::vector<std::string>;
 
 namespace {
-
-TokenInfo token(std::string serial) {
-    return TokenInfo{"Label " + serial, "Varnel " + serial, std::move(serial), "1.0.2.3", 64000, 1000, true};
-}
 
 PasskeyCredentials passkey(std::string user, std::string site, std::string serial) {
     return PasskeyCredentials{Bytes{static_cast<std::uint8_t>(user.size()), static_cast<std::uint8_t>(site.size())},
