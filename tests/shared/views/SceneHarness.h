@@ -23,8 +23,10 @@ class SceneHarness {
 public:
     // appearance: 0 follows the system, 1 light, 2 dark (the views' Theme.Appearance).
     // Without animation a view shows the end of each change at once (Theme.animated).
+    // A view of another module names it in `module` (its types registered by its host's
+    // install function beforehand; registration holds for the whole process).
     SceneHarness(const QString& viewType, const QVariantMap& properties, QSize size, int appearance = 0,
-                 bool animated = true) {
+                 bool animated = true, const QString& module = {}) {
         installViews(engine_);
         window_.resize(size);
         QQmlComponent component(&engine_);
@@ -36,7 +38,8 @@ public:
         for (auto it = properties.begin(); it != properties.end(); ++it) {
             assignments += QStringLiteral("%1: host.%1; ").arg(it.key());
         }
-        component.setData(QStringLiteral("import QtQuick\nimport Keyvane.Views\n"
+        const QString imports = module.isEmpty() ? QString() : QStringLiteral("import %1\n").arg(module);
+        component.setData((imports + QStringLiteral("import QtQuick\nimport Keyvane.Views\n"
                                          "FocusScope { id: host\n anchors.fill: parent\n %1"
                                          " property alias active: loader.active\n"
                                          " Binding { target: Theme; property: \"appearance\"; value: %4 }\n"
@@ -44,7 +47,7 @@ public:
                                          " Loader { id: loader; anchors.fill: parent; focus: true; active: false;"
                                          " sourceComponent: Component { %2 { %3 } } } }")
                               .arg(propertyList, viewType, assignments, QString::number(appearance),
-                                   animated ? QStringLiteral("true") : QStringLiteral("false"))
+                                   animated ? QStringLiteral("true") : QStringLiteral("false")))
                               .toUtf8(),
                           QUrl(QStringLiteral("qrc:/harness.qml")));
         if (!component.isReady()) {
