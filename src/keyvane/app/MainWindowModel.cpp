@@ -1,16 +1,23 @@
 #include "keyvane/app/MainWindowModel.h"
 
+#include "shared/localization/LocalizedStrings.h"
+#include "shared/viewmodels/CredentialsSections.h"
+
+#include <QVariantMap>
+
+#include <algorithm>
+
 namespace keyvane::app {
 
 MainWindowModel::MainWindowModel(AppStore& store, flowkeep::MainExecutor& executor, QObject* parent)
-    : QObject(parent), store_(store), executor_(executor), port_(store) {
+    : AlertPresenter(parent), store_(store), executor_(executor), port_(store),
+      tokenDetails_([this](const std::string& serial) { store_.send(AppAction::deleteToken{serial}); }) {
     subscription_ = store_.observe([this](const AppState& state) { receive(state); });
 }
 
 MainWindowModel::~MainWindowModel() = default;
 
 void MainWindowModel::receive(const AppState& state) {
-    bool changes = false;
     const bool shown = state.navigationState.loginPurpose.has_value();
     if (shown != loginSheetShown_) {
         if (shown) {
@@ -22,7 +29,6 @@ void MainWindowModel::receive(const AppState& state) {
                     &MainWindowModel::openUrlRequested);
         }
         loginSheetShown_ = shown;
-        changes = true;
     }
     if (state.navigationState.showSettings != settingsShown_) {
         if (state.navigationState.showSettings) {
@@ -31,19 +37,279 @@ void MainWindowModel::receive(const AppState& state) {
                     [this] { store_.send(AppAction::quitMasterPasswordSettings{}); });
         }
         settingsShown_ = state.navigationState.showSettings;
-        changes = true;
     }
-    storedTokens_.setTokens(state.credentialListState.tokens);
-    QStringList passkeys;
-    for (const auto& passkey : state.credentialListState.credentials) {
-        passkeys.append(QString::fromStdString(passkey.relyingPartyId + " · " + passkey.username));
+    triggerChanged();
+    emit changed();
+}
+
+void MainWindowModel::triggerChanged() {
+    const auto& lists = store_.state().credentialListState;
+    FilterTrigger trigger{lists.tokens, lists.credentials, searchText_.toStdString()};
+    if (trigger_ == trigger) {
+        return;
     }
-    if (passkeys != passkeys_) {
-        passkeys_ = std::move(passkeys);
-        changes = true;
+    trigger_ = std::move(trigger);
+    // Selected passkeys that are gone (deleted, or their token's records removed) leave the
+    // selection: the toolbar would count them and a deletion would ask for them.
+    std::erase_if(selection_, [&](const Bytes& key) {
+        return std::none_of(lists.credentials.begin(), lists.credentials.end(),
+                            [&](const PasskeyCredentials& credential) { return credential.keyId == key; });
+    });
+    sideBarItems_ = views::groupIntoSections(lists.tokens, lists.credentials, true);
+    refilter();
+    if (chosen_) {
+        const auto found = std::find_if(lists.tokens.begin(), lists.tokens.end(),
+                                        [&](const TokenInfo& token) { return token.serial == chosen_->token.serial; });
+        if (found == lists.tokens.end()) {
+            setChoice(std::nullopt);
+        } else {
+            auto refreshed = *chosen_;
+            refreshed.token = *found;
+            setChoice(std::move(refreshed));
+        }
     }
-    if (changes) {
+    showCards();
+    showSelection();
+}
+
+void MainWindowModel::setChoice(std::optional<CredentialsSection> choice) {
+    const bool same = choice.has_value() == chosen_.has_value() && (!choice || *choice == *chosen_);
+    if (same) {
+        return;
+    }
+    chosen_ = std::move(choice);
+    selection_.clear();
+    refilter();
+    tokenDetails_.setToken(chosen_ ? std::optional<TokenInfo>(chosen_->token) : std::nullopt);
+    showCards();
+    showSelection();
+}
+
+void MainWindowModel::refilter() {
+    const auto& lists = store_.state().credentialListState;
+    filteredSections_ = views::filterSections(lists.tokens, lists.credentials, searchText_,
+                                              chosen_ ? std::optional<std::string>(chosen_->token.serial) : std::nullopt);
+    passkeys_.setSections(filteredSections_, !chosen_.has_value());
+}
+
+void MainWindowModel::showCards() {
+    std::vector<SidebarModel::Card> cards;
+    cards.push_back(SidebarModel::Card{true, {}, {}, store_.state().credentialListState.credentials.size(), !chosen_});
+    for (const auto& section : sideBarItems_) {
+        cards.push_back(SidebarModel::Card{false, section.token.model, section.token.serial, section.credentials.size(),
+                                           chosen_ && chosen_->token.serial == section.token.serial});
+    }
+    sidebar_.setCards(std::move(cards));
+}
+
+std::optional<std::string> MainWindowModel::selectionSerial() const {
+    if (selection_.empty()) {
+        return std::nullopt;
+    }
+    const auto& credentials = store_.state().credentialListState.credentials;
+    for (const auto& key : selection_) {
+        const auto found = std::find_if(credentials.begin(), credentials.end(),
+                                        [&](const PasskeyCredentials& credential) { return credential.keyId == key; });
+        if (found != credentials.end()) {
+            return found->tokenSerial;
+        }
+    }
+    return std::nullopt;
+}
+
+void MainWindowModel::showSelection() {
+    passkeys_.setSelection(selection_, selectionSerial());
+}
+
+int MainWindowModel::chosenCard() const {
+    if (!chosen_) {
+        return 0;
+    }
+    for (std::size_t i = 0; i < sideBarItems_.size(); ++i) {
+        if (sideBarItems_[i].token.serial == chosen_->token.serial) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return 0;
+}
+
+void MainWindowModel::setSearchText(const QString& text) {
+    if (text == searchText_) {
+        return;
+    }
+    searchText_ = text;
+    triggerChanged();
+    emit changed();
+}
+
+QString MainWindowModel::title() const {
+    return chosen_ ? QString::fromStdString(chosen_->token.model) : LocalizedStrings::passkeysAllPasskeysName();
+}
+
+QString MainWindowModel::subtitle() const {
+    std::size_t listed = 0;
+    for (const auto& section : filteredSections_) {
+        listed += section.credentials.size();
+    }
+    if (listed == 0) {
+        return {};
+    }
+    auto text = LocalizedStrings::format("PasskeysView_AllCount", {QString::number(listed)});
+    if (!selection_.empty()) {
+        text += LocalizedStrings::format("PasskeysView_SelectedCount", {QString::number(selection_.size())});
+    }
+    return text;
+}
+
+QString MainWindowModel::emptyTitle() const {
+    return searchText_.isEmpty() ? LocalizedStrings::passkeysScreenEmptyViewTitle()
+                                 : LocalizedStrings::passkeysScreenSearchViewNotFoundTitle();
+}
+
+QString MainWindowModel::emptyDescription() const {
+    if (!searchText_.isEmpty()) {
+        return LocalizedStrings::passkeysScreenSearchViewNotFoundDescription();
+    }
+    return chosen_ ? LocalizedStrings::varnelPasskeysEmptyDescription() : LocalizedStrings::passkeysScreenEmptyViewDescription();
+}
+
+MainWindowModel::EmptyButton MainWindowModel::emptyButton() const {
+    if (!searchText_.isEmpty()) {
+        return NoButton;
+    }
+    return chosen_ ? MoreDetailsButton : SyncButton;
+}
+
+QString MainWindowModel::deleteAlertTitle() const {
+    if (!deleteRequest_) {
+        return {};
+    }
+    const auto count = deleteRequest_->credsIds.size();
+    return count == 1 ? LocalizedStrings::alertKeyDeleteTitle()
+                      : LocalizedStrings::format("Alert_KeysDelete_Title", {QString::number(count)});
+}
+
+QString MainWindowModel::deleteAlertMessage() const {
+    return LocalizedStrings::keysChooseDeleteDescription();
+}
+
+QVariantList MainWindowModel::deleteAlertButtons() const {
+    const auto count = deleteRequest_ ? deleteRequest_->credsIds.size() : selection_.size();
+    return {QVariantMap{{QStringLiteral("label"), LocalizedStrings::format("KeysChoose_DeleteButton", {QString::number(count)})},
+                        {QStringLiteral("identifier"), QStringLiteral("delete")},
+                        {QStringLiteral("isDefault"), false},
+                        {QStringLiteral("isDestructive"), true}},
+            QVariantMap{{QStringLiteral("label"), LocalizedStrings::alertCancelButtonLabel()},
+                        {QStringLiteral("identifier"), QStringLiteral("cancel")},
+                        {QStringLiteral("isDefault"), false}}};
+}
+
+void MainWindowModel::synchronise() {
+    // Asks to turn the extension on first when it is off; startSync follows an agreement.
+    store_.send(AppAction::syncingButtonPressed{});
+}
+
+void MainWindowModel::openMasterPasswordSettings() {
+    store_.send(AppAction::startEnteringMasterPasswordSettings{});
+}
+
+void MainWindowModel::openAbout() {
+    if (!aboutShown_) {
+        aboutShown_ = true;
         emit changed();
+    }
+}
+
+void MainWindowModel::closeAbout() {
+    if (aboutShown_) {
+        aboutShown_ = false;
+        emit changed();
+    }
+}
+
+void MainWindowModel::resetPersistentData() {
+    store_.send(AppAction::resetPersistentData{});
+}
+
+void MainWindowModel::chooseCard(int card) {
+    if (card == 0) {
+        setChoice(std::nullopt);
+    } else if (card > 0 && card <= static_cast<int>(sideBarItems_.size())) {
+        setChoice(sideBarItems_[static_cast<std::size_t>(card - 1)]);
+    } else {
+        return;
+    }
+    emit changed();
+}
+
+void MainWindowModel::chooseRow(int row) {
+    const auto* chosen = passkeys_.row(row);
+    if (chosen == nullptr || !passkeys_.isSelectable(*chosen)) {
+        return;
+    }
+    selection_ = {chosen->credential->keyId};
+    showSelection();
+    emit changed();
+}
+
+void MainWindowModel::toggleRow(int row) {
+    const auto* chosen = passkeys_.row(row);
+    if (chosen == nullptr || !passkeys_.isSelectable(*chosen)) {
+        return;
+    }
+    if (!selection_.erase(chosen->credential->keyId)) {
+        selection_.insert(chosen->credential->keyId);
+    }
+    showSelection();
+    emit changed();
+}
+
+void MainWindowModel::clearSelection() {
+    if (selection_.empty()) {
+        return;
+    }
+    selection_.clear();
+    showSelection();
+    emit changed();
+}
+
+void MainWindowModel::deletePressed() {
+    const auto serial = selectionSerial();
+    if (!serial || deleteRequest_) {
+        return;
+    }
+    deleteRequest_ = CredentialsDeleteRequest{selection_, *serial};
+    emit changed();
+}
+
+void MainWindowModel::pressDeleteAlertButton(int index) {
+    if (!deleteRequest_ || (index != 0 && index != 1)) {
+        return;
+    }
+    auto request = std::move(*deleteRequest_);
+    deleteRequest_.reset();
+    if (index == 0) {
+        // The login sheet opens for the token; the selection is spent at once.
+        selection_.clear();
+        showSelection();
+        store_.send(AppAction::deleteButtonPressed{std::move(request)});
+    }
+    emit changed();
+}
+
+const std::optional<AppAlert>& MainWindowModel::alert() const {
+    // An open sheet presents the alert itself.
+    static const std::optional<AppAlert> none;
+    if (loginSheetShown_ || settingsShown_) {
+        return none;
+    }
+    return store_.state().navigationState.alert;
+}
+
+void MainWindowModel::pressAlertButton(int index) {
+    const auto& shown = alert();
+    if (shown && index >= 0 && index < static_cast<int>(shown->actions().size())) {
+        store_.send(AppAction::hideAlert{});
     }
 }
 
@@ -58,19 +324,6 @@ void MainWindowModel::loggedIn(const QString& serial) {
     } else if (const auto* deleting = purpose->as<LoginPuprose::deleteCredentials>()) {
         executor_.post([this, request = deleting->request] { store_.send(AppAction::deleteCredentials{request}); });
     }
-}
-
-void MainWindowModel::synchronise() {
-    // Asks to turn the extension on first when it is off; startSync follows an agreement.
-    store_.send(AppAction::syncingButtonPressed{});
-}
-
-void MainWindowModel::openMasterPasswordSettings() {
-    store_.send(AppAction::startEnteringMasterPasswordSettings{});
-}
-
-void MainWindowModel::resetPersistentData() {
-    store_.send(AppAction::resetPersistentData{});
 }
 
 } // namespace keyvane::app

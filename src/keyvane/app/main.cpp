@@ -5,6 +5,7 @@
 #include "shared/errors/Error.h"
 #include "shared/identities/CredentialIdentityStore.h"
 #include "shared/viewmodels/ConfirmationBridge.h"
+#include "keyvane/views/MainWindowViews.h"
 #include "shared/views/Views.h"
 
 #include <QDesktopServices>
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
     // biometric check, with its prompt, when they are made.
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
     QQmlApplicationEngine engine;
-    keyvane::views::installViews(engine);
+    keyvane::app::installMainWindowViews(engine);
     keyvane::views::installBiometricPrompt(engine, executor);
 
     std::unique_ptr<keyvane::app::KeyvaneApp> app;

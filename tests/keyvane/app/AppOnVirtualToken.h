@@ -7,8 +7,10 @@
 
 #include "../../shared/files/TemporaryGroupDirectory.h"
 #include "VirtualTokenFixture.h"
+#include "credential_ext/passkey_manager/ExtensionPasskeyManager.h"
 #include "flowkeep/VirtualClockExecutor.h"
 #include "shared/passkeys/PasskeyManager.h"
+#include "shared/passkeys/PasskeyMetadata.h"
 #include "shared/pkcs11/Pkcs11Library.h"
 #include "shared/pkcs11/Pkcs11Manager.h"
 #include "shared/pkcs11/TokenLoginManager.h"
@@ -62,6 +64,16 @@ public:
     AppOnVirtualToken& operator=(const AppOnVirtualToken&) = delete;
 
     const AppState& state() const { return store->state(); }
+
+    // A passkey made on a logged-in token as the extension's registration makes it: the key
+    // pair, then its metadata object.
+    void addPasskey(const PasskeyCredentials& passkey) {
+        ExtensionPasskeyManager(manager).createKeyPair(passkey.tokenSerial, passkey.keyId, Bytes{'k'});
+        auto metadata = dataObjectTemplate();
+        metadata.dataAttrs[Pkcs11DataAttribute::objectId] = passkeyObjectId();
+        metadata.dataAttrs[Pkcs11DataAttribute::value] = PasskeyMetadata(KeyInfo::from(passkey)).toData();
+        manager->getToken(passkey.tokenSerial)->createObject(metadata);
+    }
 
     // Runs the main thread, moving the virtual clock on in small steps, until the condition holds.
     bool waitFor(const std::function<bool()>& condition) {

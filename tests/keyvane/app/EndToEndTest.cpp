@@ -37,15 +37,10 @@ struct EndToEnd : ::testing::Test, testing::AppOnVirtualToken {
         store->send(AppAction::performLoginOnToken{serial, secret});
     }
 
-    // A passkey as the extension's registration makes it on the logged-in token: the key pair,
-    // then its metadata object.
+    // A passkey as the extension's registration makes it on the logged-in token.
     PasskeyCredentials addPasskey() {
         const PasskeyCredentials passkey{Bytes{0xC0, 0x01}, "site.example", "пользователь", Bytes{0x55, 0x01}, serial};
-        ExtensionPasskeyManager(manager).createKeyPair(serial, passkey.keyId, Bytes{'k'});
-        auto metadata = dataObjectTemplate();
-        metadata.dataAttrs[Pkcs11DataAttribute::objectId] = passkeyObjectId();
-        metadata.dataAttrs[Pkcs11DataAttribute::value] = PasskeyMetadata(KeyInfo::from(passkey)).toData();
-        manager->getToken(serial)->createObject(metadata);
+        AppOnVirtualToken::addPasskey(passkey);
         return passkey;
     }
     std::size_t objectsWithId(std::uint64_t objectClass, const Bytes& id) const {

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -26,8 +27,15 @@ public:
     // A view of another module names it in `module` (its types registered by its host's
     // install function beforehand; registration holds for the whole process).
     SceneHarness(const QString& viewType, const QVariantMap& properties, QSize size, int appearance = 0,
-                 bool animated = true, const QString& module = {}) {
+                 bool animated = true, const QString& module = {})
+        : SceneHarness(module, {}, viewType, properties, size, appearance, animated) {}
+    // A view of another QML module: its import line and what makes it known to an engine.
+    SceneHarness(const QString& import, const std::function<void(QQmlEngine&)>& install, const QString& viewType,
+                 const QVariantMap& properties, QSize size, int appearance = 0, bool animated = true) {
         installViews(engine_);
+        if (install) {
+            install(engine_);
+        }
         window_.resize(size);
         QQmlComponent component(&engine_);
         QString propertyList;
@@ -38,16 +46,16 @@ public:
         for (auto it = properties.begin(); it != properties.end(); ++it) {
             assignments += QStringLiteral("%1: host.%1; ").arg(it.key());
         }
-        const QString imports = module.isEmpty() ? QString() : QStringLiteral("import %1\n").arg(module);
-        component.setData((imports + QStringLiteral("import QtQuick\nimport Keyvane.Views\n"
+        const QString extraImport = import.isEmpty() ? QString() : QStringLiteral("import %1\n").arg(import);
+        component.setData((QStringLiteral("import QtQuick\nimport Keyvane.Views\n") + extraImport + QStringLiteral(
                                          "FocusScope { id: host\n anchors.fill: parent\n %1"
                                          " property alias active: loader.active\n"
                                          " Binding { target: Theme; property: \"appearance\"; value: %4 }\n"
                                          " Binding { target: Theme; property: \"animated\"; value: %5 }\n"
                                          " Loader { id: loader; anchors.fill: parent; focus: true; active: false;"
-                                         " sourceComponent: Component { %2 { %3 } } } }")
+                                         " sourceComponent: Component { %2 { %3 } } } }"))
                               .arg(propertyList, viewType, assignments, QString::number(appearance),
-                                   animated ? QStringLiteral("true") : QStringLiteral("false")))
+                                   animated ? QStringLiteral("true") : QStringLiteral("false"))
                               .toUtf8(),
                           QUrl(QStringLiteral("qrc:/harness.qml")));
         if (!component.isReady()) {

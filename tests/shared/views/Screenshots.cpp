@@ -7,6 +7,8 @@
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
+#include "keyvane/app/MainWindowModel.h"
+#include "keyvane/views/MainWindowViews.h"
 #include "shared/biometrics/LAContextWrapper.h"
 #include "shared/dependencies/DependencyRegistry.h"
 #include "shared/viewmodels/BiometricPromptModel.h"
@@ -40,6 +42,8 @@ struct Shot {
     std::function<void(SettingsSheetModel&)> settingsAct = {};
     // For the fingerprint prompt: the check that shows it.
     std::function<void(BiometricPromptModel&)> promptAct = {};
+    // For the main window: what the user did in it.
+    std::function<void(app::MainWindowModel&)> windowAct = {};
 };
 
 AppState settings(MasterPasswordState masterPassword, bool prompt) {
@@ -63,6 +67,24 @@ AppState login(Display display, MasterPasswordState masterPassword = MasterPassw
 const TokenInfo first{"", "Varnel 3 NFC", "0A1B2C3D", "3.1.5.0", 65536, 40000, true};
 const TokenInfo second{"", "Varnel Bio", "77F00D42", "2.0.1.1", 65536, 51200, true};
 const TokenInfo unsupported{"", "Смарт-карта ГОСТ", "D00D0001", "1.0.0.0", 32768, 1000, false};
+
+// Two tokens with passkeys and one without, as the main window lists them.
+AppState withPasskeys() {
+    AppState state;
+    const TokenInfo labelled{"Рабочий", "Varnel 3 NFC", "0A1B2C3D", "3.1.5.0", 65536, 40000, true};
+    state.credentialListState.tokens = {labelled, second, unsupported};
+    const auto passkey = [](std::uint8_t id, const std::string& serial, const char* site, const char* user) {
+        return PasskeyCredentials{Bytes{id}, site, user, Bytes{id}, serial};
+    };
+    state.credentialListState.credentials = {
+        passkey(1, "0A1B2C3D", "mail.example.com", "alice@example.com"),
+        passkey(2, "0A1B2C3D", "shop.example.org", "alice"),
+        passkey(3, "0A1B2C3D", "bank.example", "Алиса Петрова"),
+        passkey(4, "77F00D42", "code.example.net", "alice.dev"),
+        passkey(5, "77F00D42", "video.example", "a.petrova"),
+    };
+    return state;
+}
 
 void type(SceneHarness& scene, const char* text) {
     for (const char* c = text; *c != 0; ++c) {
@@ -136,6 +158,37 @@ std::vector<Shot> shots() {
              state.navigationState.alert = AppAlert::pinLocked;
              return state;
          }},
+        // The main window.
+        {"window_empty", [] { return AppState{}; }, {}, {}, {}, [](app::MainWindowModel&) {}},
+        {"window_passkeys", withPasskeys, {}, {}, {}, [](app::MainWindowModel&) {}},
+        {"window_selection", withPasskeys, {}, {}, {},
+         [](app::MainWindowModel& window) {
+             window.chooseRow(1);
+             window.toggleRow(3);
+         }},
+        {"window_search-not-found", withPasskeys, {}, {}, {},
+         [](app::MainWindowModel& window) { window.setSearchText(QStringLiteral("nowhere")); }},
+        {"window_token-details", withPasskeys, {}, {}, {}, [](app::MainWindowModel& window) { window.chooseCard(1); }},
+        {"window_token-without-passkeys", withPasskeys, {}, {}, {},
+         [](app::MainWindowModel& window) { window.chooseCard(3); }},
+        {"window_delete-confirmation", withPasskeys, {}, {}, {},
+         [](app::MainWindowModel& window) {
+             window.chooseRow(1);
+             window.toggleRow(2);
+             window.deletePressed();
+         }},
+        {"window_token-delete-confirmation", withPasskeys, {}, {}, {},
+         [](app::MainWindowModel& window) {
+             window.chooseCard(2);
+             window.tokenDetails()->deletePressed();
+         }},
+        {"window_alert",
+         [] {
+             auto state = withPasskeys();
+             state.navigationState.alert = AppAlert::connectionLost;
+             return state;
+         },
+         {}, {}, {}, [](app::MainWindowModel&) {}},
     };
 }
 
@@ -168,7 +221,15 @@ int render(const QDir& folder) {
             StoreFixture fixture(shot.state());
             std::unique_ptr<QObject> model;
             std::unique_ptr<SceneHarness> harness;
-            if (shot.promptAct) {
+            if (shot.windowAct) {
+                auto window = std::make_unique<app::MainWindowModel>(fixture.store, fixture.executor);
+                shot.windowAct(*window);
+                harness = std::make_unique<SceneHarness>(
+                    QStringLiteral("Keyvane.MainWindow"), [](QQmlEngine& engine) { app::installMainWindowViews(engine); },
+                    QStringLiteral("MacMainView"), QVariantMap{{QStringLiteral("model"), QVariant::fromValue(window.get())}},
+                    QSize(1000, 620), value);
+                model = std::move(window);
+            } else if (shot.promptAct) {
                 auto prompt = std::make_unique<BiometricPromptModel>(fixture.executor);
                 shot.promptAct(*prompt);
                 harness = std::make_unique<SceneHarness>(QStringLiteral("BiometricPromptView"),

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "shared/redux/CredentialsSection.h"
+#include "shared/utils/Bytes.h"
+
+#include <QAbstractListModel>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace keyvane::app {
+
+// The rows of the passkey list, flat so the list makes delegates only for what is on screen:
+// per section a header row (only while all tokens are shown), one row per passkey and a
+// spacer row. Selection is the window's; this model only shows it.
+class PasskeyListModel : public QAbstractListModel {
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Kind { Header, Passkey, Spacer };
+    Q_ENUM(Kind)
+    enum Role { KindRole = Qt::UserRole + 1, TokenModelRole, SerialRole, UsernameRole, RelyingPartyRole, SelectedRole, SelectableRole };
+
+    struct Row {
+        Kind kind;
+        std::string tokenModel;
+        std::string serial;
+        std::optional<PasskeyCredentials> credential; // passkey rows only
+        bool operator==(const Row&) const = default;
+    };
+
+    explicit PasskeyListModel(QObject* parent = nullptr) : QAbstractListModel(parent) {}
+
+    int count() const { return static_cast<int>(rows_.size()); }
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : count(); }
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    // New sections: the rows are replaced only when they differ, so an unchanged list keeps
+    // its delegates and its scroll position.
+    void setSections(const std::vector<CredentialsSection>& sections, bool withHeaders);
+    // The selected keys, and the token the selection is bound to (rows of other tokens cannot
+    // be selected); only the two selection roles change.
+    void setSelection(const std::set<Bytes>& selection, const std::optional<std::string>& selectionSerial);
+
+    const std::vector<Row>& rows() const { return rows_; }
+    const Row* row(int index) const;
+    bool isSelectable(const Row& row) const;
+    // The keyboard's next passkey row from a place, upwards (-1) or downwards (1), over
+    // headers and spacers; the place itself when there is none that way.
+    Q_INVOKABLE int nextPasskeyRow(int from, int direction) const;
+
+signals:
+    void countChanged();
+
+private:
+    std::vector<Row> rows_;
+    std::set<Bytes> selection_;
+    std::optional<std::string> selectionSerial_;
+};
+
+// The sidebar's cards: the all-passkeys card first, then one card per token.
+class SidebarModel : public QAbstractListModel {
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role { AllRole = Qt::UserRole + 1, TokenModelRole, SerialRole, CountRole, SelectedRole };
+
+    struct Card {
+        bool all = false;
+        std::string tokenModel;
+        std::string serial;
+        std::size_t count = 0;
+        bool selected = false;
+        bool operator==(const Card&) const = default;
+    };
+
+    explicit SidebarModel(QObject* parent = nullptr) : QAbstractListModel(parent) {}
+
+    int count() const { return static_cast<int>(cards_.size()); }
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : count(); }
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    void setCards(std::vector<Card> cards);
+    const std::vector<Card>& cards() const { return cards_; }
+
+signals:
+    void countChanged();
+
+private:
+    std::vector<Card> cards_;
+};
+
+} // namespace keyvane::app

@@ -1,0 +1,318 @@
+import QtQuick
+import Keyvane.Views
+import Keyvane.MainWindow
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// The content of the main window: the toolbar, the sidebar of cards and the passkey list;
+// over them the sheets the state drives (login, master-password settings), the About sheet,
+// the confirmations, the core's alert and the onboarding layer. Ctrl+F goes to the search.
+FocusScope {
+    id: root
+    objectName: "macMainView"
+    required property MainWindowModel model
+    // The onboarding and the About sheet come from their own views; the window only places
+    // them. Each gets the window's model.
+    property Component onboardingView: null
+    property Component aboutView: null
+    focus: true
+
+    readonly property bool onboardingShown: onboardingLoader.active
+    readonly property bool covered: model.loginSheetShown || model.settingsShown || model.aboutShown
+        || model.deleteAlertShown || model.tokenDetails.deleteAlertShown || model.alertShown || onboardingShown
+
+    Rectangle { anchors.fill: parent; color: Theme.background }
+
+    FocusScope {
+        id: content
+        anchors.fill: parent
+        focus: !root.covered
+        enabled: !root.covered
+
+        ColumnLayout {
+            anchors.fill: parent
+            spacing: 0
+
+            // The toolbar: the sidebar's column keeps its width; over the list, the title and
+            // the count, then the sync button and the menu, or while passkeys are selected
+            // the delete and cancel buttons in the middle; the search field last.
+            Rectangle {
+                id: toolbar
+                objectName: "toolbar"
+                visible: !root.onboardingShown
+                Layout.fillWidth: true
+                Layout.preferredHeight: 52
+                color: Theme.card
+                Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: Theme.separator }
+                // Over the sidebar: the program's mark and name.
+                Row {
+                    x: 20
+                    anchors.verticalCenter: parent.verticalCenter
+                    spacing: 8
+                    Image {
+                        objectName: "appLogo"
+                        width: 24
+                        height: 24
+                        source: "images/logo.svg"
+                        sourceSize.width: 48
+                        sourceSize.height: 48
+                    }
+                    Label {
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: Texts.text("AppName")
+                        font.family: Theme.fontFamily
+                        font.pixelSize: 13
+                        font.weight: Font.Medium
+                        color: Theme.secondaryText
+                    }
+                }
+
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.leftMargin: 304 + 16
+                    anchors.rightMargin: 12
+                    spacing: 8
+                    ColumnLayout {
+                        spacing: 1
+                        Layout.preferredWidth: 220
+                        Label {
+                            objectName: "listTitle"
+                            Layout.fillWidth: true
+                            text: root.model.title
+                            elide: Text.ElideRight
+                            font.family: Theme.fontFamily
+                            font.pixelSize: 15
+                            font.bold: true
+                            color: Theme.primaryText
+                        }
+                        Label {
+                            objectName: "listSubtitle"
+                            visible: text !== ""
+                            Layout.fillWidth: true
+                            text: root.model.subtitle
+                            elide: Text.ElideRight
+                            font.family: Theme.fontFamily
+                            font.pixelSize: 11
+                            color: Theme.secondaryText
+                        }
+                    }
+                    Item { Layout.fillWidth: true }
+                    ToolbarButton {
+                        objectName: "deleteSelectionButton"
+                        visible: root.model.selectionCount > 0
+                        symbol: "images/trash.svg"
+                        spokenName: Texts.format("KeysChoose_DeleteButton", [String(root.model.selectionCount)])
+                        icon.color: Theme.red
+                        onClicked: root.model.deletePressed()
+                    }
+                    ToolbarButton {
+                        objectName: "cancelSelectionButton"
+                        visible: root.model.selectionCount > 0
+                        text: Texts.text("Action_Cancel_Label")
+                        onClicked: root.model.clearSelection()
+                    }
+                    Item { Layout.fillWidth: true; visible: root.model.selectionCount > 0 }
+                    ToolbarButton {
+                        objectName: "syncButton"
+                        visible: root.model.selectionCount === 0
+                        symbol: "images/sync.svg"
+                        spokenName: Texts.text("PasskeysScreen_SyncButton_Label")
+                        onClicked: root.model.synchronise()
+                    }
+                    ToolbarButton {
+                        id: menuButton
+                        objectName: "menuButton"
+                        visible: root.model.selectionCount === 0
+                        symbol: "images/ellipsis.svg"
+                        spokenName: Texts.text("AppName")
+                        onClicked: moreMenu.open()
+                        Keys.onDownPressed: moreMenu.open()
+                        Menu {
+                            id: moreMenu
+                            objectName: "moreMenu"
+                            y: menuButton.height + 4
+                            MenuItem {
+                                objectName: "masterPasswordMenuItem"
+                                text: Texts.text("PasskeysScreen_MoreButton_Menu_GrandPass_Label")
+                                icon.source: "images/password.svg"
+                                icon.color: Theme.primaryText
+                                Accessible.name: text
+                                onTriggered: root.model.openMasterPasswordSettings()
+                            }
+                            MenuItem {
+                                objectName: "aboutButton"
+                                text: Texts.text("PasskeysScreen_MoreButton_Menu_AboutApp_Label")
+                                icon.source: "images/info.svg"
+                                icon.color: Theme.primaryText
+                                Accessible.name: text
+                                onTriggered: root.model.openAbout()
+                            }
+                        }
+                    }
+                    TextField {
+                        id: searchField
+                        objectName: "searchField"
+                        Layout.preferredWidth: 200
+                        Layout.preferredHeight: 30
+                        leftPadding: 30
+                        text: root.model.searchText
+                        onTextEdited: root.model.searchText = text
+                        placeholderText: Texts.text("PasskeysScreen_SearchField_Placeholder")
+                        placeholderTextColor: Theme.secondaryText
+                        color: Theme.primaryText
+                        font.family: Theme.fontFamily
+                        font.pixelSize: 13
+                        selectByMouse: true
+                        Accessible.name: Texts.text("PasskeysScreen_SearchField_Placeholder")
+                        Keys.onEscapePressed: event => {
+                            if (text !== "") { root.model.searchText = ""; text = "" } else event.accepted = false
+                        }
+                        Keys.onDownPressed: passkeyView.list.forceActiveFocus()
+                        background: Rectangle {
+                            radius: 8
+                            color: Theme.fill
+                            border.width: searchField.activeFocus ? 2 : 0
+                            border.color: Theme.accent
+                            Image {
+                                x: 9
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: 14
+                                height: 14
+                                source: "images/search.svg"
+                                sourceSize.width: 28
+                                sourceSize.height: 28
+                                opacity: 0.55
+                            }
+                        }
+                    }
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                spacing: 0
+                SidebarView {
+                    id: sidebar
+                    Layout.preferredWidth: 304
+                    Layout.fillHeight: true
+                    model: root.model
+                    focus: true
+                }
+                Rectangle { Layout.fillHeight: true; Layout.preferredWidth: 1; color: Theme.separator }
+                PasskeyListView {
+                    id: passkeyView
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    model: root.model
+                    onDetailsRequested: sidebar.forceActiveFocus()
+                }
+            }
+        }
+
+        Shortcut {
+            sequence: "Ctrl+F"
+            enabled: !root.covered
+            onActivated: searchField.forceActiveFocus()
+        }
+    }
+
+    // The sheets over the window, each on a scrim that takes the clicks. A loader becoming
+    // active and inactive is the sheet appearing and disappearing.
+    component Sheet: Loader {
+        anchors.centerIn: parent
+        focus: active
+        visible: active
+    }
+    Component {
+        id: settingsSheet
+        MasterPasswordSettingsSheet { model: root.model.settingsSheet }
+    }
+    Component {
+        id: loginSheet
+        LoginSheet { model: root.model.loginSheet }
+    }
+    Rectangle {
+        anchors.fill: parent
+        visible: loginLoader.active || settingsLoader.active || aboutLoader.active
+        color: Theme.scrim
+        MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
+    }
+    Sheet {
+        id: settingsLoader
+        objectName: "settingsSheetLoader"
+        width: 464
+        height: 512
+        active: root.model.settingsShown
+        sourceComponent: settingsSheet
+    }
+    Sheet {
+        id: loginLoader
+        objectName: "loginSheetLoader"
+        width: 416
+        height: 395
+        active: root.model.loginSheetShown
+        sourceComponent: loginSheet
+    }
+    Sheet {
+        id: aboutLoader
+        objectName: "aboutSheetLoader"
+        width: 416
+        height: 464
+        active: root.model.aboutShown && root.aboutView !== null
+        sourceComponent: root.aboutView
+        Keys.onEscapePressed: root.model.closeAbout()
+    }
+
+    AlertOverlay {
+        objectName: "deleteConfirmation"
+        anchors.fill: parent
+        shown: root.model.deleteAlertShown
+        focus: shown
+        title: root.model.deleteAlertTitle
+        message: root.model.deleteAlertMessage
+        buttons: root.model.deleteAlertButtons
+        onPressed: index => root.model.pressDeleteAlertButton(index)
+        Keys.onEscapePressed: root.model.cancelDelete()
+        Keys.onReturnPressed: root.model.confirmDelete()
+        Keys.onEnterPressed: root.model.confirmDelete()
+    }
+    AlertOverlay {
+        objectName: "tokenDeleteConfirmation"
+        anchors.fill: parent
+        shown: root.model.tokenDetails.deleteAlertShown
+        focus: shown
+        title: Texts.text("Alert_DeleteDeviceInfo_Title")
+        message: Texts.text("Alert_DeleteDeviceInfo_Description")
+        buttons: root.model.tokenDetails.deleteAlertButtons
+        onPressed: index => root.model.tokenDetails.pressDeleteAlertButton(index)
+        Keys.onEscapePressed: root.model.tokenDetails.cancelDelete()
+        Keys.onReturnPressed: root.model.tokenDetails.confirmDelete()
+        Keys.onEnterPressed: root.model.tokenDetails.confirmDelete()
+    }
+    // The core's alert (a failed deletion, for one), while no sheet shows it itself.
+    AlertOverlay {
+        objectName: "alert"
+        anchors.fill: parent
+        shown: root.model.alertShown
+        focus: shown
+        title: root.model.alertTitle
+        message: root.model.alertMessage
+        buttons: root.model.alertButtons
+        onPressed: index => root.model.pressAlertButton(index)
+        Keys.onEscapePressed: root.model.alertEscapePressed()
+        Keys.onReturnPressed: root.model.alertReturnPressed()
+        Keys.onEnterPressed: root.model.alertReturnPressed()
+    }
+
+    // The onboarding, above everything while the state shows it; the toolbar hides meanwhile.
+    Loader {
+        id: onboardingLoader
+        objectName: "onboardingLayer"
+        anchors.fill: parent
+        z: 1
+        active: root.model.onboardingShown && root.onboardingView !== null
+        focus: active
+        sourceComponent: root.onboardingView
+    }
+}

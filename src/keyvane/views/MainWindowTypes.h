@@ -1,0 +1,42 @@
+#pragma once
+
+#include "keyvane/app/MainWindowModel.h"
+#include "keyvane/app/PasskeyListModel.h"
+#include "keyvane/app/TokenDetailsModel.h"
+
+#include <QObject>
+#include <QtQml/qqml.h>
+
+// The main window's view models as QML knows them. The program makes them; QML only reads
+// and calls them.
+namespace keyvane::app::qml {
+
+struct MainWindowModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::app::MainWindowModel)
+    QML_NAMED_ELEMENT(MainWindowModel)
+    QML_UNCREATABLE("Made by the program")
+};
+
+struct SidebarModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::app::SidebarModel)
+    QML_NAMED_ELEMENT(SidebarModel)
+    QML_UNCREATABLE("Made by the window")
+};
+
+struct PasskeyListModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::app::PasskeyListModel)
+    QML_NAMED_ELEMENT(PasskeyListModel)
+    QML_UNCREATABLE("Made by the window")
+};
+
+struct TokenDetailsModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::app::TokenDetailsModel)
+    QML_NAMED_ELEMENT(TokenDetailsModel)
+    QML_UNCREATABLE("Made by the window")
+};
+
+} // namespace keyvane::app::qml

@@ -1,0 +1,59 @@
+import QtQuick
+import Keyvane.Views
+import Keyvane.MainWindow
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// The sidebar: the all-passkeys card and one card per token; below them, while a token is
+// chosen, its details. Up and Down walk the cards, Space or Return chooses one.
+FocusScope {
+    id: root
+    required property MainWindowModel model
+    property alias cards: cardList
+    implicitWidth: 304
+    // The choice can change without the keyboard (a token's records went away): the
+    // keyboard's place follows it.
+    readonly property int chosenCard: model.chosenCard
+    onChosenCardChanged: cardList.currentIndex = chosenCard
+
+    Rectangle { anchors.fill: parent; color: Theme.card }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+        ListView {
+            id: cardList
+            objectName: "sidebarCards"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.topMargin: 8
+            clip: true
+            focus: true
+            activeFocusOnTab: true
+            boundsBehavior: Flickable.StopAtBounds
+            keyNavigationWraps: false
+            highlightMoveDuration: 0
+            model: root.model.sidebar
+            Accessible.role: Accessible.List
+            Accessible.name: Texts.text("Passkeys_AllPasskeys_Name")
+            Keys.onSpacePressed: root.model.chooseCard(currentIndex)
+            Keys.onReturnPressed: root.model.chooseCard(currentIndex)
+            Keys.onEnterPressed: root.model.chooseCard(currentIndex)
+            delegate: SidebarCard {
+                current: ListView.isCurrentItem
+                onChosen: index => {
+                    cardList.currentIndex = index
+                    cardList.forceActiveFocus()
+                    root.model.chooseCard(index)
+                }
+            }
+        }
+        TokenInfoView {
+            Layout.fillWidth: true
+            visible: opacity > 0
+            opacity: root.model.tokenChosen ? 1 : 0
+            Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 160 } }
+            model: root.model.tokenDetails
+        }
+    }
+}

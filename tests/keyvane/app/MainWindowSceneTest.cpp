@@ -1,0 +1,201 @@
+// The main window offscreen over the program's real store on a virtual token, driven as a
+// person would through the items' object names: mouse and keyboard only.
+#include "AppOnVirtualToken.h"
+#include "keyvane/app/MainWindowModel.h"
+#include "keyvane/views/MainWindowViews.h"
+#include "shared/identities/CredentialIdentityStore.h"
+#include "../../shared/views/SceneHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTest>
+
+namespace keyvane::app {
+namespace {
+
+struct MainWindowScene : ::testing::Test, testing::AppOnVirtualToken {
+    MainWindowScene() {
+        AutofillExtensionHelper(group.path()).setEnabled(true);
+    }
+
+    // Runs the store and the scene until the condition holds.
+    bool settled(const std::function<bool()>& condition) {
+        return waitFor([&] {
+            QCoreApplication::processEvents();
+            scene->render();
+            return condition();
+        });
+    }
+    QQuickItem* item(const QString& name) { return scene->find(name); }
+    bool shown(const QString& name) {
+        auto* found = item(name);
+        return found != nullptr && found->isVisible();
+    }
+    // A click in the middle of a shown item, with the given keys held.
+    void click(const QString& name, Qt::KeyboardModifiers modifiers = {}) {
+        ASSERT_TRUE(settled([&] { return shown(name); })) << name.toStdString();
+        auto* found = item(name);
+        const auto centre = found->mapToScene(QPointF(found->width() / 2, found->height() / 2)).toPoint();
+        QTest::mouseClick(&scene->window(), Qt::LeftButton, modifiers, centre);
+    }
+    void key(int key, Qt::KeyboardModifiers modifiers = {}) { QTest::keyClick(&scene->window(), Qt::Key(key), modifiers); }
+    void type(const std::string& text) {
+        for (const char c : text) {
+            QTest::keyClick(&scene->window(), c);
+        }
+    }
+    // The button of an alert overlay by its identifier.
+    void pressAlertButton(const QString& overlay, const QString& identifier) {
+        auto* cover = item(overlay);
+        ASSERT_NE(cover, nullptr);
+        auto* button = views::testing::SceneHarness::find(cover, QStringLiteral("alertButton_") + identifier);
+        ASSERT_NE(button, nullptr);
+        const auto centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint();
+        QTest::mouseClick(&scene->window(), Qt::LeftButton, {}, centre);
+    }
+
+    // Passkeys on the token before the window reads it: a login of the core's own, then the
+    // core forgets it again.
+    void passkeysOnTheToken(const std::vector<std::pair<std::string, std::string>>& sitesAndUsers) {
+        store->send(AppAction::startMonitoring{});
+        ASSERT_TRUE(waitFor([&] { return !state().loginViewState.connectedTokens.empty(); }));
+        serial = state().loginViewState.connectedTokens.begin()->serial;
+        store->send(AppAction::performLoginOnToken{serial, SecretText(keyvane::testing::VirtualTokenSettings{}.userPin)});
+        ASSERT_TRUE(waitFor([&] { return state().loginViewState.verificationStatus == PinVerificationStatus(PinVerificationStatus::success{}); }));
+        std::uint8_t id = 1;
+        for (const auto& [site, user] : sitesAndUsers) {
+            addPasskey(PasskeyCredentials{Bytes{0xA0, id}, site, user, Bytes{id}, serial});
+            ++id;
+        }
+        store->send(AppAction::stopMonitoring{});
+        store->send(AppAction::updatePinVerificationStatus{PinVerificationStatus::notVerified{}});
+        ASSERT_TRUE(waitFor([&] { return !store->isForwarding(0); }));
+    }
+
+    // The login sheet opens for the token, takes the PIN by keyboard and closes.
+    void logInThroughTheSheet() {
+        ASSERT_TRUE(settled([&] {
+            auto* field = item(QStringLiteral("pinField"));
+            return window.loginSheetShown() && field != nullptr && field->hasActiveFocus() &&
+                   !window.loginSheet()->loginInProgress();
+        })) << "pane " << (window.loginSheet() ? window.loginSheet()->paneKey().toStdString() : "none");
+        type(keyvane::testing::VirtualTokenSettings{}.userPin);
+        key(Qt::Key_Return);
+        ASSERT_TRUE(settled([&] { return !window.loginSheetShown(); }));
+    }
+
+    void synchronise(std::size_t expectedPasskeys) {
+        click(QStringLiteral("syncButton"));
+        logInThroughTheSheet();
+        ASSERT_TRUE(settled([&] { return state().credentialListState.credentials.size() == expectedPasskeys; }))
+            << state().credentialListState.credentials.size() << " passkeys";
+    }
+
+    std::string serial;
+    MainWindowModel window{*store, clock};
+    std::unique_ptr<views::testing::SceneHarness> scene = std::make_unique<views::testing::SceneHarness>(
+        QStringLiteral("Keyvane.MainWindow"), [](QQmlEngine& engine) { installMainWindowViews(engine); },
+        QStringLiteral("MacMainView"), QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&window)}},
+        QSize(1000, 620), 1, false);
+};
+
+TEST_F(MainWindowScene, SyncSearchSelectAndDeleteWithTheLogin) {
+    passkeysOnTheToken({{"mail.example", "alice"}, {"shop.example", "bob"}, {"bank.example", "carol"}});
+    EXPECT_TRUE(shown(QStringLiteral("emptySyncButton")));
+    synchronise(3);
+    ASSERT_TRUE(settled([&] { return shown(QStringLiteral("passkey_mail.example_alice")); }));
+    EXPECT_TRUE(shown(QStringLiteral("sectionHeader_") + QString::fromStdString(serial)));
+    EXPECT_FALSE(shown(QStringLiteral("emptyList")));
+
+    // Ctrl+F goes to the search; typing narrows the list, Escape clears it.
+    key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(settled([&] { return item(QStringLiteral("searchField"))->hasActiveFocus(); }));
+    type("BANK");
+    ASSERT_TRUE(settled([&] { return !shown(QStringLiteral("passkey_mail.example_alice")); }));
+    EXPECT_TRUE(shown(QStringLiteral("passkey_bank.example_carol")));
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(settled([&] { return shown(QStringLiteral("passkey_mail.example_alice")); }));
+
+    // A click selects one passkey, Control-click adds another; the toolbar offers deletion.
+    click(QStringLiteral("passkey_mail.example_alice"));
+    click(QStringLiteral("passkey_bank.example_carol"), Qt::ControlModifier);
+    ASSERT_TRUE(settled([&] { return window.selectionCount() == 2 && shown(QStringLiteral("deleteSelectionButton")); }));
+    EXPECT_FALSE(shown(QStringLiteral("syncButton")));
+
+    // Delete asks first; Escape keeps the selection.
+    key(Qt::Key_Delete);
+    ASSERT_TRUE(settled([&] { return shown(QStringLiteral("deleteConfirmation")); }));
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(settled([&] { return !shown(QStringLiteral("deleteConfirmation")); }));
+    EXPECT_EQ(window.selectionCount(), 2);
+
+    // The trash button, then the confirmation's delete button; the login sheet asks for the
+    // PIN, and the two passkeys leave the token and the list.
+    click(QStringLiteral("deleteSelectionButton"));
+    ASSERT_TRUE(settled([&] { return shown(QStringLiteral("deleteConfirmation")); }));
+    pressAlertButton(QStringLiteral("deleteConfirmation"), QStringLiteral("delete"));
+    ASSERT_TRUE(settled([&] { return window.selectionCount() == 0 && shown(QStringLiteral("syncButton")); }));
+    logInThroughTheSheet();
+    ASSERT_TRUE(settled([&] { return state().credentialListState.credentials.size() == 1; }));
+    EXPECT_EQ(state().credentialListState.credentials.front().username, "bob");
+    ASSERT_TRUE(settled([&] { return !shown(QStringLiteral("passkey_mail.example_alice")); }));
+    EXPECT_TRUE(shown(QStringLiteral("passkey_shop.example_bob")));
+    EXPECT_FALSE(state().navigationState.alert.has_value());
+}
+
+TEST_F(MainWindowScene, TokenDetailsByKeyboardAndTheirDeletion) {
+    passkeysOnTheToken({{"mail.example", "alice"}});
+    synchronise(1);
+    const auto card = QStringLiteral("token_card_") + QString::fromStdString(serial);
+    ASSERT_TRUE(settled([&] { return shown(card); }));
+    EXPECT_FALSE(shown(QStringLiteral("token_info")));
+
+    // Down to the token's card, Space chooses it: its details show under the cards.
+    item(QStringLiteral("sidebarCards"))->forceActiveFocus();
+    key(Qt::Key_Down);
+    key(Qt::Key_Space);
+    ASSERT_TRUE(settled([&] { return shown(QStringLiteral("token_info")); }));
+    EXPECT_TRUE(window.tokenChosen());
+    EXPECT_FALSE(shown(QStringLiteral("sectionHeader_") + QString::fromStdString(serial)));
+    EXPECT_TRUE(shown(QStringLiteral("freeMemoryRow")));
+
+    // Cancelling the confirmation deletes nothing.
+    click(QStringLiteral("deleteTokenButton"));
+    ASSERT_TRUE(settled([&] { return shown(QStringLiteral("tokenDeleteConfirmation")); }));
+    pressAlertButton(QStringLiteral("tokenDeleteConfirmation"), QStringLiteral("cancel"));
+    ASSERT_TRUE(settled([&] { return !shown(QStringLiteral("tokenDeleteConfirmation")); }));
+    EXPECT_EQ(state().credentialListState.tokens.size(), 1U);
+
+    // Confirming forgets the token on this computer: the choice returns to all passkeys.
+    click(QStringLiteral("deleteTokenButton"));
+    ASSERT_TRUE(settled([&] { return shown(QStringLiteral("tokenDeleteConfirmation")); }));
+    key(Qt::Key_Return);
+    ASSERT_TRUE(settled([&] { return state().credentialListState.tokens.empty() && !window.tokenChosen(); }));
+    ASSERT_TRUE(settled([&] { return !shown(QStringLiteral("token_info")) && !shown(card); }));
+    EXPECT_TRUE(state().credentialListState.credentials.empty());
+    EXPECT_TRUE(shown(QStringLiteral("emptySyncButton")));
+}
+
+TEST_F(MainWindowScene, TheCoresAlertAndTheMenu) {
+    // The window presents the core's alert with its buttons; a button closes it.
+    store->send(AppAction::handleError{AnyError(TextError("deletion failed"))});
+    ASSERT_TRUE(settled([&] { return shown(QStringLiteral("alert")); }));
+    EXPECT_EQ(views::testing::SceneHarness::find(item(QStringLiteral("alert")), QStringLiteral("alertTitle"))->property("text"),
+              AppAlert(AnyError(TextError("deletion failed"))).title());
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(settled([&] { return !shown(QStringLiteral("alert")) && !state().navigationState.alert; }));
+
+    // The menu's master-password entry opens the settings sheet.
+    click(QStringLiteral("menuButton"));
+    click(QStringLiteral("masterPasswordMenuItem"));
+    ASSERT_TRUE(settled([&] { return window.settingsShown() && shown(QStringLiteral("settingsSheetLoader")); }));
+    store->send(AppAction::quitMasterPasswordSettings{});
+    ASSERT_TRUE(settled([&] { return !shown(QStringLiteral("settingsSheetLoader")); }));
+    click(QStringLiteral("menuButton"));
+    click(QStringLiteral("aboutButton"));
+    ASSERT_TRUE(settled([&] { return window.aboutShown(); }));
+}
+
+} // namespace
+} // namespace keyvane::app
