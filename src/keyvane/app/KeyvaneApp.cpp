@@ -1,5 +1,7 @@
 #include "keyvane/app/KeyvaneApp.h"
 
+#include "keyvane/app/TestsLauncher.h"
+
 #include "keyvane/middlewares/OnAppLaunched.h"
 #include "keyvane/middlewares/OnChangeMasterPassword.h"
 #include "keyvane/middlewares/OnDeleteCredentials.h"
@@ -70,8 +72,11 @@ KeyvaneApp::KeyvaneApp(const std::vector<std::string>& arguments, flowkeep::Main
     Dependencies::install<PinCodeStorageProtocol>(pinCodeStorage, std::make_shared<PinCodeStorage>(container));
     Dependencies::install<CredentialsStorageProtocol>(credentialsStorage, std::make_shared<CredentialsStorage>(container));
     store_ = std::make_unique<AppStore>(AppState{}, AppReducer{}, makeMiddlewares(executor, uiTesting_), executor);
-    // Under the test driver nothing is sent: the driver scripts the actions itself.
-    if (!uiTesting_) {
+    // Under the test driver the entry sends nothing: the driver scripts the actions itself
+    // (and throws TestNotImplemented for a scenario it does not know).
+    if (uiTesting_) {
+        TestsLauncher::run(*store_, executor);
+    } else {
         store_->send(AppAction::appLaunched{});
     }
 }

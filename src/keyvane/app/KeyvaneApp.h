@@ -21,8 +21,9 @@ bool isUiTesting(const std::vector<std::string>& arguments);
 
 // The program's one store and what it is built from. Creating it opens the object store in
 // the group directory (throws its error when that fails), installs the three object-store
-// services in the registry, builds the store with the middleware list and sends appLaunched
-// (not under the test driver).
+// services in the registry, builds the store with the middleware list and sends appLaunched;
+// under the test mode it hands the store to TestsLauncher instead (which throws
+// TestNotImplemented for an unknown UI_TEST_CASE).
 class KeyvaneApp {
 public:
     KeyvaneApp(const std::vector<std::string>& arguments, flowkeep::MainExecutor& executor);

@@ -1,6 +1,9 @@
 #include "flowkeep/QtMainExecutor.h"
 #include "keyvane/app/KeyvaneApp.h"
 #include "keyvane/app/MainWindowModel.h"
+#include "keyvane/app/TestsLauncher.h"
+#include "keyvane/app/UiTestProbe.h"
+#include "keyvane/app/UiTestSandbox.h"
 #include "keyvane/middlewares/ApplicationActivity.h"
 #include "shared/errors/Error.h"
 #include "shared/identities/CredentialIdentityStore.h"
@@ -13,12 +16,14 @@
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -48,6 +53,18 @@ void quitOnTerminationSignals(QGuiApplication& application) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Under the user-interface test mode everything the run writes goes to a folder of its own,
+    // made before anything (Qt included) reads the environment and removed when it ends.
+    std::optional<keyvane::app::UiTestSandbox> sandbox;
+    if (keyvane::app::isUiTesting(std::vector<std::string>(argv, argv + argc))) {
+        try {
+            sandbox.emplace(KEYVANE_UI_TEST_PKCS11_MODULE);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "Keyvane: the test run's folder could not be made: %s\n", error.what());
+            return EXIT_FAILURE;
+        }
+    }
+
     QGuiApplication application(argc, argv);
     QGuiApplication::setApplicationName("Keyvane");
     quitOnTerminationSignals(application);
@@ -81,6 +98,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<keyvane::app::KeyvaneApp> app;
     try {
         app = std::make_unique<keyvane::app::KeyvaneApp>(arguments, executor);
+    } catch (const keyvane::app::TestNotImplemented& error) {
+        std::fprintf(stderr, "Keyvane: %s\n", error.what());
+        return EXIT_FAILURE;
     } catch (const keyvane::Error& error) {
         std::fprintf(stderr, "Keyvane: initialising the object-store container failed: %s\n", error.description().c_str());
         return EXIT_FAILURE;
@@ -106,8 +126,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Keyvane: the window could not be built\n");
         return EXIT_FAILURE;
     }
+    std::unique_ptr<keyvane::app::UiTestProbe> probe;
+    if (const char* folder = std::getenv(keyvane::app::UiTestProbe::folderVariable);
+        app->uiTesting() && folder != nullptr && *folder != '\0') {
+        if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first())) {
+            probe = std::make_unique<keyvane::app::UiTestProbe>(*window, QString::fromLocal8Bit(folder));
+        }
+    }
     const int status = QGuiApplication::exec();
     std::fflush(stdout);
+    if (sandbox) {
+        sandbox->remove();
+    }
     // Middleware tasks may still hold services on pool threads; leave without running the
     // destructors of statics under them.
     std::_Exit(status);
