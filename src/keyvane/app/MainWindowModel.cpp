@@ -44,11 +44,14 @@ void MainWindowModel::receive(const AppState& state) {
 
 void MainWindowModel::triggerChanged() {
     const auto& lists = store_.state().credentialListState;
-    FilterTrigger trigger{lists.tokens, lists.credentials, searchText_.toStdString()};
-    if (trigger_ == trigger) {
+    auto search = searchText_.toStdString();
+    // Compared in place: most state changes leave the lists alone, and copying them first
+    // would cost as much as the comparison on every action.
+    if (trigger_ && trigger_->searchText == search && trigger_->tokens == lists.tokens &&
+        trigger_->credentials == lists.credentials) {
         return;
     }
-    trigger_ = std::move(trigger);
+    trigger_ = FilterTrigger{lists.tokens, lists.credentials, std::move(search)};
     // Selected passkeys that are gone (deleted, or their token's records removed) leave the
     // selection: the toolbar would count them and a deletion would ask for them.
     std::erase_if(selection_, [&](const Bytes& key) {

@@ -1,14 +1,17 @@
 #include "flowkeep/QtMainExecutor.h"
 #include "keyvane/app/KeyvaneApp.h"
 #include "keyvane/app/MainWindowModel.h"
+#include "keyvane/app/ProgramInfo.h"
 #include "keyvane/app/TestsLauncher.h"
 #include "keyvane/app/UiTestProbe.h"
 #include "keyvane/app/UiTestSandbox.h"
+#include "keyvane/app/WindowLayersModel.h"
 #include "keyvane/middlewares/ApplicationActivity.h"
 #include "shared/errors/Error.h"
 #include "shared/identities/CredentialIdentityStore.h"
 #include "shared/viewmodels/ConfirmationBridge.h"
 #include "keyvane/views/MainWindowViews.h"
+#include "shared/views/DesktopUrlOpener.h"
 #include "shared/views/Views.h"
 
 #include <QDesktopServices>
@@ -119,6 +122,11 @@ int main(int argc, char** argv) {
     QObject::connect(&model, &keyvane::app::MainWindowModel::openUrlRequested, &application,
                      [](const QUrl& url) { QDesktopServices::openUrl(url); });
     engine.rootContext()->setContextProperty("mainWindow", &model);
+    // The onboarding layer and the About sheet; the sheet's addresses go to the desktop.
+    keyvane::views::DesktopUrlOpener desktop;
+    keyvane::app::WindowLayersModel layers(app->store(), executor, model, desktop, keyvane::app::programBuildInfo(),
+                                           keyvane::app::programAboutConfiguration());
+    engine.rootContext()->setContextProperty("windowLayers", &layers);
     engine.rootContext()->setContextProperty("extensionConfirmation", confirmation);
     engine.rootContext()->setContextProperty("uiTesting", app->uiTesting());
     engine.load(QUrl(QStringLiteral("qrc:/keyvane/qml/Main.qml")));

@@ -22,7 +22,7 @@ MaybeStream OnAppLaunched::process(const AppAction& action) {
                 // anything for the new user.
                 refresh.pinCodeCacheManager->eraseCache();
                 sink.yield(AppAction::firstLaunch{});
-            } else if (*stored == rawValue(OnboardingStatus::completed)) {
+            } else if (stored && *stored == rawValue(OnboardingStatus::completed)) {
                 sink.yield(AppAction::enableExtension{false});
             } else {
                 sink.yield(AppAction::firstLaunch{});

@@ -294,6 +294,10 @@ FocusScope {
     AlertOverlay {
         objectName: "alert"
         anchors.fill: parent
+        // Above the onboarding too: a failed step there raises it. Closed, the keyboard goes
+        // back to the onboarding.
+        z: 2
+        onShownChanged: if (!shown && onboardingLoader.active) onboardingLoader.forceActiveFocus()
         shown: root.model.alertShown
         focus: shown
         title: root.model.alertTitle

@@ -34,6 +34,8 @@ FocusScope {
         Accessible.name: root.model.title
 
         function step(from, direction) { return root.model.passkeys.nextPasskeyRow(from, direction) }
+        // The keyboard's place stays in view.
+        onCurrentIndexChanged: if (currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
         onCountChanged: if (currentIndex >= count) currentIndex = step(-1, 1)
         onActiveFocusChanged: if (activeFocus && currentIndex < 0) currentIndex = step(-1, 1)
         Keys.onUpPressed: currentIndex = step(currentIndex, -1)

@@ -36,6 +36,8 @@ FocusScope {
             model: root.model.sidebar
             Accessible.role: Accessible.List
             Accessible.name: Texts.text("Passkeys_AllPasskeys_Name")
+            // The chosen card (by keyboard, or after the token list changed) stays in view.
+            onCurrentIndexChanged: if (currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
             Keys.onSpacePressed: root.model.chooseCard(currentIndex)
             Keys.onReturnPressed: root.model.chooseCard(currentIndex)
             Keys.onEnterPressed: root.model.chooseCard(currentIndex)

@@ -27,6 +27,7 @@ constexpr std::array<StepTexts, 5> stepTexts = {{
 
 OnboardingViewModel::OnboardingViewModel(OnboardingPort& port, flowkeep::MainExecutor& executor, QObject* parent)
     : QObject(parent), port_(port), executor_(executor), firstLaunchTimer_(executor), closingTimer_(executor), afterSetUp_(executor) {
+    openMasterPasswordEntry();
     slice_ = port_.slice();
     if (slice_.status == OnboardingStatus::enableExtension) {
         startFirstLaunchSequence();
@@ -37,7 +38,9 @@ OnboardingViewModel::OnboardingViewModel(OnboardingPort& port, flowkeep::MainExe
 void OnboardingViewModel::receive(const OnboardingSlice& next) {
     const OnboardingSlice previous = slice_;
     slice_ = next;
-    if (next.status != previous.status || (next.alertShown && !previous.alertShown)) {
+    // The request's answer: a new step, or an alert (its arrival or, should one have been up
+    // already, its closing).
+    if (next.status != previous.status || next.alertShown != previous.alertShown) {
         requestInFlight_ = false;
     }
     if (next.status == OnboardingStatus::enableExtension && previous.status != OnboardingStatus::enableExtension) {
@@ -204,9 +207,15 @@ void OnboardingViewModel::pressSecondary() {
                                                                                    : OnboardingStatus::completed);
 }
 
-void OnboardingViewModel::openMasterPasswordSheet() {
+void OnboardingViewModel::openMasterPasswordEntry() {
+    // The view still reads the previous entry until it hears of the change.
+    retiredInput_ = std::move(masterPasswordInput_);
     masterPasswordInput_ = std::make_unique<MasterPassInputModel>(MasterPassInputModel::Mode::twice, executor_);
     masterPasswordInput_->setOnSubmit([this](SecretText password) { port_.setupMasterPassword(std::move(password)); });
+}
+
+void OnboardingViewModel::openMasterPasswordSheet() {
+    openMasterPasswordEntry();
     showMasterPassInput_ = true;
     emit changed();
 }

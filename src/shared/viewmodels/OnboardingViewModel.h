@@ -81,6 +81,8 @@ private:
     void receive(const OnboardingSlice& next);
     void startFirstLaunchSequence();
     void openMasterPasswordSheet();
+    // A fresh two-step entry: nothing typed into an earlier one is left.
+    void openMasterPasswordEntry();
     // The step after a master password was set at the given one.
     OnboardingStatus statusAfterMasterPassword(OnboardingStatus status) const;
     bool hasBiometry() const { return slice_.biometryType != BiometryType::none; }
@@ -96,7 +98,9 @@ private:
     // A request to the system (turning the extension or biometric unlock on) is under way:
     // its answer moves the status or raises an alert; a second press meanwhile would ask again.
     bool requestInFlight_ = false;
+    // Made anew for each opening of the sheet (and after a failed set-up); never null.
     std::unique_ptr<MasterPassInputModel> masterPasswordInput_;
+    std::unique_ptr<MasterPassInputModel> retiredInput_;
     ViewTimer firstLaunchTimer_;
     ViewTimer closingTimer_;
     ViewTimer afterSetUp_;

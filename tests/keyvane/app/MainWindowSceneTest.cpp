@@ -4,6 +4,7 @@
 #include "keyvane/app/MainWindowModel.h"
 #include "keyvane/views/MainWindowViews.h"
 #include "shared/identities/CredentialIdentityStore.h"
+#include "../../shared/viewmodels/ViewModelFixture.h"
 #include "../../shared/views/SceneHarness.h"
 
 #include <gtest/gtest.h>
@@ -195,6 +196,86 @@ TEST_F(MainWindowScene, TheCoresAlertAndTheMenu) {
     click(QStringLiteral("menuButton"));
     click(QStringLiteral("aboutButton"));
     ASSERT_TRUE(settled([&] { return window.aboutShown(); }));
+}
+
+// The window over a store with 500 passkeys of 4 tokens and no services: the list makes rows
+// only for what is on screen, and the keyboard walks and selects them.
+struct MainWindowLargeList : ::testing::Test {
+    MainWindowLargeList() {
+        std::vector<TokenInfo> tokens;
+        std::vector<PasskeyCredentials> passkeys;
+        for (int t = 0; t < 4; ++t) {
+            tokens.push_back(TokenInfo{std::nullopt, "Model", "T" + std::to_string(t), "1.0", 64000, 1000, true});
+        }
+        for (int i = 0; i < 500; ++i) {
+            passkeys.push_back(PasskeyCredentials{Bytes{static_cast<std::uint8_t>(i / 256), static_cast<std::uint8_t>(i % 256)},
+                                                  "site" + std::to_string(i) + ".example", "user" + std::to_string(i),
+                                                  Bytes{1}, "T" + std::to_string(i % 4)});
+        }
+        fixture.drive(AppAction::updateTokenList{tokens});
+        fixture.drive(AppAction::updateCredentialsList{passkeys});
+    }
+    QQuickItem* list() { return scene.find(QStringLiteral("passkeyList")); }
+    // The passkey rows the list has made.
+    int madeRows() {
+        int made = 0;
+        auto* content = list()->property("contentItem").value<QQuickItem*>();
+        for (auto* child : content->childItems()) {
+            made += child->objectName().startsWith(QStringLiteral("passkey_")) ? 1 : 0;
+        }
+        return made;
+    }
+    void key(int key) {
+        QTest::keyClick(&scene.window(), Qt::Key(key));
+        scene.render();
+    }
+
+    views::testing::StoreFixture fixture;
+    MainWindowModel window{fixture.store, fixture.executor};
+    views::testing::SceneHarness scene{QStringLiteral("Keyvane.MainWindow"),
+                                       [](QQmlEngine& engine) { installMainWindowViews(engine); },
+                                       QStringLiteral("MacMainView"),
+                                       QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&window)}},
+                                       QSize(1000, 620), 1, false};
+};
+
+TEST_F(MainWindowLargeList, RowsAreMadeOnDemandAndTheKeyboardSelects) {
+    scene.render();
+    ASSERT_EQ(window.passkeys()->count(), 500 + 2 * 4);
+    EXPECT_GT(madeRows(), 0);
+    EXPECT_LT(madeRows(), 40);
+
+    // Tab from the sidebar reaches the list; Down walks past the header to the first
+    // passkey, Space selects it, Down and Space add the next of the same token.
+    scene.find(QStringLiteral("sidebarCards"))->forceActiveFocus();
+    QTest::keyClick(&scene.window(), Qt::Key_Tab);
+    scene.render();
+    ASSERT_TRUE(list()->hasActiveFocus());
+    EXPECT_EQ(list()->property("currentIndex").toInt(), 1);
+    key(Qt::Key_Space);
+    key(Qt::Key_Down);
+    key(Qt::Key_Space);
+    EXPECT_EQ(window.selectionCount(), 2);
+    // Return selects the current passkey alone; Escape empties the selection.
+    key(Qt::Key_Return);
+    EXPECT_EQ(window.selectionCount(), 1);
+    key(Qt::Key_Escape);
+    EXPECT_EQ(window.selectionCount(), 0);
+
+    // Walking to the end scrolls along; the list still holds only the rows near the view.
+    for (int i = 0; i < 520; ++i) {
+        QTest::keyClick(&scene.window(), Qt::Key_Down);
+    }
+    scene.render();
+    EXPECT_EQ(list()->property("currentIndex").toInt(), window.passkeys()->nextPasskeyRow(window.passkeys()->count(), -1));
+    EXPECT_LT(madeRows(), 60);
+    EXPECT_GT(list()->property("contentY").toDouble(), 500 * 60 - 1000.0);
+
+    // A search keeps the rows in step with the list.
+    window.setSearchText(QStringLiteral("user49"));
+    scene.render();
+    EXPECT_EQ(window.passkeys()->count(), 11 + 2 * 4);
+    EXPECT_TRUE(scene.find(QStringLiteral("passkey_site499.example_user499")) != nullptr);
 }
 
 } // namespace

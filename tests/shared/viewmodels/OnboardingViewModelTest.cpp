@@ -242,6 +242,11 @@ TEST_F(OnboardingTest, ASecondPressWhileARequestWaitsAsksNothing) {
     EXPECT_TRUE(model->primaryEnabled());
     model->pressPrimary();
     EXPECT_EQ(fixture->sent(), Strings{"setBiometry(true, isOnboarding: true)"});
+
+    // With an alert already up, the answer replaces it; its closing releases the button too.
+    EXPECT_FALSE(model->primaryEnabled());
+    fixture->drive(AppAction::hideAlert{});
+    EXPECT_TRUE(model->primaryEnabled());
 }
 
 // Without a sensor the biometric step cannot be turned on; "not now" still goes on.

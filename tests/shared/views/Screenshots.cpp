@@ -14,6 +14,8 @@
 #include "shared/viewmodels/BiometricPromptModel.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
+#include "shared/viewmodels/AboutViewModel.h"
+#include "shared/viewmodels/OnboardingViewModel.h"
 
 #include <QDir>
 #include <QFont>
@@ -44,6 +46,9 @@ struct Shot {
     std::function<void(BiometricPromptModel&)> promptAct = {};
     // For the main window: what the user did in it.
     std::function<void(app::MainWindowModel&)> windowAct = {};
+    // A view of its own: makes its model (kept in `model`) and the scene that shows it.
+    std::function<std::unique_ptr<SceneHarness>(StoreFixture&, int appearance, std::unique_ptr<QObject>& model)>
+        makeScene = {};
 };
 
 AppState settings(MasterPasswordState masterPassword, bool prompt) {
@@ -192,6 +197,84 @@ std::vector<Shot> shots() {
     };
 }
 
+// The onboarding layer at each step, and the About sheet.
+class OnboardingScene : public QObject {
+public:
+    explicit OnboardingScene(StoreFixture& fixture) : port(fixture.store), model(port, fixture.executor) {}
+    StoreOnboardingPort<AppState, AppAction> port;
+    OnboardingViewModel model;
+};
+
+class NoOpener final : public UrlOpener {
+public:
+    void open(const QUrl&) override {}
+};
+
+std::vector<Shot> onboardingShots() {
+    const auto onboarding = [](std::optional<OnboardingStatus> status, BiometryType biometry,
+                               std::function<void(OnboardingViewModel&)> act = {}) {
+        return [status, biometry, act](StoreFixture& fixture, int appearance, std::unique_ptr<QObject>& model) {
+            fixture.drive(AppAction::updateBiometryType{biometry});
+            fixture.drive(AppAction::firstLaunch{});
+            if (status) {
+                fixture.drive(AppAction::updateOnboardingStatus{*status});
+            }
+            auto scene = std::make_unique<OnboardingScene>(fixture);
+            fixture.executor.advance(std::chrono::seconds(1)); // the logo's first-start sequence
+            if (act) {
+                act(scene->model);
+            }
+            auto harness = std::make_unique<SceneHarness>(
+                QStringLiteral("MacOnboardingView"),
+                QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&scene->model)}}, QSize(720, 520), appearance);
+            model = std::move(scene);
+            return harness;
+        };
+    };
+    return {
+        {"onboarding_1-extension", [] { return AppState{}; }, {}, {}, {}, {},
+         onboarding(OnboardingStatus::enableExtension, BiometryType::touchID)},
+        {"onboarding_2-pay-attention", [] { return AppState{}; }, {}, {}, {}, {},
+         onboarding(OnboardingStatus::payAttention, BiometryType::touchID)},
+        {"onboarding_3-master-password", [] { return AppState{}; }, {}, {}, {}, {},
+         onboarding(OnboardingStatus::masterPassword, BiometryType::touchID)},
+        {"onboarding_3-master-password-sheet", [] { return AppState{}; }, {}, {}, {}, {},
+         onboarding(OnboardingStatus::masterPassword, BiometryType::touchID,
+                    [](OnboardingViewModel& model) {
+                        model.pressPrimary();
+                        model.masterPasswordInput()->type(QStringLiteral("123"));
+                    })},
+        {"onboarding_4-biometry", [] { return AppState{}; }, {}, {}, {}, {},
+         onboarding(OnboardingStatus::biometry, BiometryType::touchID)},
+        {"onboarding_4-biometry-no-sensor", [] { return AppState{}; }, {}, {}, {}, {},
+         onboarding(OnboardingStatus::biometry, BiometryType::none)},
+        {"onboarding_5-completed", [] { return AppState{}; }, {}, {}, {}, {},
+         onboarding(OnboardingStatus::completed, BiometryType::touchID)},
+        {"about", [] { return AppState{}; }, {}, {}, {}, {},
+         [](StoreFixture&, int appearance, std::unique_ptr<QObject>& model) {
+             static NoOpener opener;
+             auto about = std::make_unique<AboutViewModel>(
+                 BuildInfo{"0.1.0", "151", "5547086bc8"},
+                 AboutConfiguration{"docs.placeholder-address.example", "0", "privacy.placeholder-address.example",
+                                    "terms.placeholder-address.example", "+1 (555) 010-0100"},
+                 opener);
+             auto harness = std::make_unique<SceneHarness>(
+                 QStringLiteral("MacAboutView"), QVariantMap{{QStringLiteral("model"), QVariant::fromValue(about.get())}},
+                 QSize(416, 464), appearance);
+             model = std::move(about);
+             return harness;
+         }},
+    };
+}
+
+std::vector<Shot> allShots() {
+    auto all = shots();
+    for (auto& shot : onboardingShots()) {
+        all.push_back(std::move(shot));
+    }
+    return all;
+}
+
 const std::vector<std::pair<QString, int>> appearances = {{"light", 1}, {"dark", 2}};
 
 QString fileName(const Shot& shot, const QString& appearance) {
@@ -216,12 +299,14 @@ bool drawn(const QImage& image) {
 }
 
 int render(const QDir& folder) {
-    for (const auto& shot : shots()) {
+    for (const auto& shot : allShots()) {
         for (const auto& [appearance, value] : appearances) {
             StoreFixture fixture(shot.state());
             std::unique_ptr<QObject> model;
             std::unique_ptr<SceneHarness> harness;
-            if (shot.windowAct) {
+            if (shot.makeScene) {
+                harness = shot.makeScene(fixture, value, model);
+            } else if (shot.windowAct) {
                 auto window = std::make_unique<app::MainWindowModel>(fixture.store, fixture.executor);
                 shot.windowAct(*window);
                 harness = std::make_unique<SceneHarness>(
@@ -272,7 +357,7 @@ int render(const QDir& folder) {
 
 int check(const QDir& folder) {
     int missing = 0;
-    for (const auto& shot : shots()) {
+    for (const auto& shot : allShots()) {
         for (const auto& [appearance, value] : appearances) {
             const QString path = folder.filePath(fileName(shot, appearance));
             if (!drawn(QImage(path))) {

@@ -18,6 +18,13 @@ ApplicationWindow {
     MacMainView {
         anchors.fill: parent
         model: mainWindow
+        // Both show the window's own logo.
+        onboardingView: Component {
+            MacOnboardingView { model: windowLayers.onboarding; logoSource: "qrc:/qt/qml/Keyvane/MainWindow/images/logo.svg" }
+        }
+        aboutView: Component {
+            MacAboutView { model: windowLayers.about; logoSource: "qrc:/qt/qml/Keyvane/MainWindow/images/logo.svg" }
+        }
         enabled: !extensionConfirmation.asking
         focus: enabled
     }

@@ -1,0 +1,28 @@
+#include "keyvane/app/ProgramInfo.h"
+
+// Generated at configure time; included here only, so a new commit rebuilds this file alone.
+#include "keyvane/app/BuildInfo.h"
+
+#include <optional>
+#include <string>
+
+namespace keyvane::app {
+
+namespace {
+
+std::optional<std::string> known(const char* value) {
+    return *value != 0 ? std::optional<std::string>(value) : std::nullopt;
+}
+
+} // namespace
+
+views::BuildInfo programBuildInfo() {
+    return {known(generated::appVersion), known(generated::buildNumber), known(generated::commitHash)};
+}
+
+views::AboutConfiguration programAboutConfiguration() {
+    return {generated::documentationHost, generated::documentationPageId, generated::privacyPolicyHost,
+            generated::userAgreementHost, generated::supportPhone};
+}
+
+} // namespace keyvane::app

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "keyvane/app/KeyvaneApp.h"
+#include "keyvane/app/MainWindowModel.h"
+#include "shared/viewmodels/AboutViewModel.h"
+#include "shared/viewmodels/OnboardingPort.h"
+#include "shared/viewmodels/OnboardingViewModel.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace keyvane::app {
+
+// What the main window shows above its content besides its own sheets: the onboarding layer
+// while the state shows it, and the About sheet while the window has it open. Each view model
+// is made anew for each showing, so nothing of an earlier one is left; the previous one lives
+// until then, so the views never read a model that is gone, and neither is ever null.
+class WindowLayersModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(keyvane::views::OnboardingViewModel* onboarding READ onboarding NOTIFY changed)
+    Q_PROPERTY(keyvane::views::AboutViewModel* about READ about NOTIFY changed)
+
+public:
+    WindowLayersModel(AppStore& store, flowkeep::MainExecutor& executor, MainWindowModel& window,
+                      views::UrlOpener& opener, views::BuildInfo build, views::AboutConfiguration configuration,
+                      QObject* parent = nullptr);
+    ~WindowLayersModel() override;
+
+    views::OnboardingViewModel* onboarding() { return onboarding_.get(); }
+    views::AboutViewModel* about() { return about_.get(); }
+
+signals:
+    void changed();
+
+private:
+    void makeOnboarding();
+    void makeAbout();
+
+    flowkeep::MainExecutor& executor_;
+    MainWindowModel& window_;
+    views::UrlOpener& opener_;
+    views::BuildInfo build_;
+    views::AboutConfiguration configuration_;
+    views::StoreOnboardingPort<AppState, AppAction> onboardingPort_;
+    std::unique_ptr<views::OnboardingViewModel> onboarding_;
+    std::unique_ptr<views::OnboardingViewModel> retiredOnboarding_;
+    std::unique_ptr<views::AboutViewModel> about_;
+    std::unique_ptr<views::AboutViewModel> retiredAbout_;
+    bool onboardingShown_ = false;
+    bool aboutShown_ = false;
+    flowkeep::Subscription subscription_;
+};
+
+} // namespace keyvane::app

@@ -1,0 +1,288 @@
+import QtQuick
+import Keyvane.Views
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+// The onboarding layer over the main window: the step the store's onboarding status names, on
+// a cover over the whole window; the master-password sheet above it while it is open. What a
+// button does, and which texts and pictures a step has, the view model decides.
+FocusScope {
+    id: root
+    objectName: "onboarding"
+    required property OnboardingViewModel model
+    // The program's logo; the window passes its own.
+    property url logoSource: "images/app-logo.svg"
+    focus: true
+
+    // The whole layer fades at the end.
+    opacity: model.ended ? 0 : 1
+    Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
+
+    // The cover: opaque, since without a blur the window's texts would mix with the step's.
+    // Clicks stop here.
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.background
+    }
+    MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
+
+    component StepButton: Button {
+        id: stepButton
+        property bool primary: true
+        property bool large: false
+        Accessible.name: text
+        font.family: Theme.fontFamily
+        font.pixelSize: 13
+        font.weight: Font.Medium
+        leftPadding: 16
+        rightPadding: 16
+        Keys.onReturnPressed: clicked()
+        Keys.onEnterPressed: clicked()
+        contentItem: Label {
+            text: stepButton.text
+            font: stepButton.font
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            color: stepButton.primary ? Theme.textOnAccent : Theme.primaryText
+        }
+        background: Rectangle {
+            implicitHeight: stepButton.large ? 44 : 36
+            radius: height / 2
+            color: stepButton.primary ? Theme.accent : Theme.fill
+            opacity: stepButton.enabled ? (stepButton.down ? 0.8 : 1) : 0.5
+            border.width: stepButton.visualFocus ? 2 : 0
+            border.color: Theme.primaryText
+        }
+    }
+
+    // The step, centred and lifted a little; replaced, it comes in from larger and fades in.
+    FocusScope {
+        id: step
+        objectName: "onboardingStep"
+        anchors.fill: parent
+        anchors.leftMargin: 32
+        anchors.rightMargin: 32
+        visible: root.model.step !== OnboardingViewModel.None
+        focus: !root.model.masterPasswordSheetShown
+        enabled: !root.model.masterPasswordSheetShown && !root.model.beginPressed
+        transform: Translate { y: -25 }
+        // The final button: the step shrinks and fades before the layer goes.
+        scale: root.model.beginPressed ? 0.8 : 1
+        opacity: root.model.beginPressed ? 0 : 1
+        Behavior on scale { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
+        Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
+
+        property int shownStep: root.model.step
+        onShownStepChanged: {
+            if (Theme.animated) stepEntry.restart();
+            // A new step starts at its main button, also when a button that is gone had the keyboard.
+            if (step.activeFocus) primaryButton.forceActiveFocus();
+        }
+        ParallelAnimation {
+            id: stepEntry
+            NumberAnimation { target: column; property: "scale"; from: 1.2; to: 1; duration: 240; easing.type: Easing.OutCubic }
+            NumberAnimation { target: column; property: "opacity"; from: 0; to: 1; duration: 240; easing.type: Easing.OutCubic }
+        }
+
+        ColumnLayout {
+            id: column
+            anchors.centerIn: parent
+            width: Math.min(352, parent.width)
+            spacing: 0
+
+            Item {
+                objectName: "onboardingHeader"
+                Layout.alignment: Qt.AlignHCenter
+                Layout.bottomMargin: 16
+                Layout.preferredWidth: 96
+                Layout.preferredHeight: root.model.header === "app-logo" ? 96 : 57
+                Image {
+                    id: picture
+                    objectName: root.model.header === "app-logo" ? "onboardingLogo" : "onboardingSymbol"
+                    readonly property bool logo: root.model.header === "app-logo"
+                    readonly property int side: logo ? (root.model.logoEnlarged ? 96 : 64) : 57
+                    anchors.centerIn: parent
+                    width: side
+                    height: side
+                    fillMode: Image.PreserveAspectFit
+                    source: logo ? root.logoSource : (root.model.header !== "" ? "images/" + root.model.header + ".svg" : "")
+                    sourceSize.width: 192
+                    sourceSize.height: 192
+                    // The step's symbol bounces now and then (the master password's pulses), a
+                    // second apart; the logo keeps still.
+                    SequentialAnimation on scale {
+                        running: Theme.animated && !picture.logo && picture.visible
+                        loops: Animation.Infinite
+                        PauseAnimation { duration: 1000 }
+                        NumberAnimation { to: picture.pulse ? 1 : 1.08; duration: 300; easing.type: Easing.OutQuad }
+                        NumberAnimation { to: 1; duration: 300; easing.type: Easing.InQuad }
+                    }
+                    SequentialAnimation on opacity {
+                        running: Theme.animated && picture.pulse && picture.visible
+                        loops: Animation.Infinite
+                        PauseAnimation { duration: 1000 }
+                        NumberAnimation { to: 0.55; duration: 450; easing.type: Easing.InOutQuad }
+                        NumberAnimation { to: 1; duration: 450; easing.type: Easing.InOutQuad }
+                    }
+                    readonly property bool pulse: root.model.header === "master-password"
+                    // A new picture starts still, whatever the last one's animation left.
+                    onSourceChanged: { scale = 1; opacity = 1; }
+                    Behavior on width { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
+                    Behavior on height { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
+                }
+            }
+
+            // Title, description and buttons; at the first step they come in from below once
+            // the logo has settled.
+            ColumnLayout {
+                id: textBlock
+                objectName: "onboardingText"
+                Layout.alignment: Qt.AlignHCenter
+                spacing: 0
+                visible: opacity > 0
+                opacity: root.model.textBlockShown ? 1 : 0
+                transform: Translate {
+                    y: root.model.textBlockShown ? 0 : 24
+                    Behavior on y { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
+                }
+                Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
+
+                Label {
+                    objectName: "onboardingTitle"
+                    Layout.alignment: Qt.AlignHCenter
+                    Layout.maximumWidth: 288
+                    Layout.minimumHeight: 26
+                    Layout.bottomMargin: 8
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.WordWrap
+                    text: root.model.title
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
+                    font.family: Theme.fontFamily
+                    font.pixelSize: 22
+                    font.bold: true
+                    color: Theme.primaryText
+                }
+                Label {
+                    objectName: "onboardingDescription"
+                    visible: text !== ""
+                    Layout.alignment: Qt.AlignHCenter
+                    Layout.preferredWidth: 288
+                    Layout.bottomMargin: 8
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.WordWrap
+                    text: root.model.description
+                    Accessible.name: text
+                    font.family: Theme.fontFamily
+                    font.pixelSize: 13
+                    color: Theme.primaryText
+                }
+
+                // The last step's hint: where help is found later.
+                Rectangle {
+                    objectName: "onboardingHint"
+                    visible: root.model.hintShown
+                    Layout.alignment: Qt.AlignHCenter
+                    Layout.preferredWidth: 288
+                    Layout.preferredHeight: hintRow.implicitHeight + 24
+                    Layout.topMargin: 16
+                    Layout.bottomMargin: 8
+                    radius: 12
+                    color: Theme.fill
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: hintTitle.text + ". " + hintText.text
+                    RowLayout {
+                        id: hintRow
+                        anchors.fill: parent
+                        anchors.margins: 12
+                        spacing: 0
+                        Rectangle {
+                            Layout.alignment: Qt.AlignTop
+                            Layout.preferredWidth: 26
+                            Layout.preferredHeight: 26
+                            Layout.rightMargin: 12
+                            radius: 6
+                            color: Theme.background
+                            Image {
+                                anchors.centerIn: parent
+                                width: 17
+                                height: 17
+                                source: "images/app-badge.svg"
+                                sourceSize.width: 34
+                                sourceSize.height: 34
+                            }
+                        }
+                        ColumnLayout {
+                            Layout.fillWidth: true
+                            Layout.alignment: Qt.AlignTop
+                            spacing: 0
+                            Label {
+                                id: hintTitle
+                                Layout.fillWidth: true
+                                Layout.bottomMargin: 4
+                                wrapMode: Text.WordWrap
+                                text: Texts.text("Onboarding_ReadyToGo_AboutAppHint_Title")
+                                font.family: Theme.fontFamily
+                                font.pixelSize: 13
+                                font.bold: true
+                                color: Theme.primaryText
+                            }
+                            Label {
+                                id: hintText
+                                Layout.fillWidth: true
+                                wrapMode: Text.WordWrap
+                                text: Texts.text("Onboarding_ReadyToGo_AboutAppHint_Description")
+                                font.family: Theme.fontFamily
+                                font.pixelSize: 13
+                                color: Theme.secondaryText
+                            }
+                        }
+                    }
+                }
+
+                StepButton {
+                    id: primaryButton
+                    objectName: "onboardingPrimaryButton"
+                    Layout.alignment: Qt.AlignHCenter
+                    Layout.topMargin: root.model.hintShown ? 0 : 16
+                    Layout.bottomMargin: root.model.secondaryLabel !== "" ? 8 : 0
+                    large: root.model.largeButtons
+                    text: root.model.primaryLabel
+                    enabled: root.model.primaryEnabled
+                    focus: true
+                    onClicked: root.model.pressPrimary()
+                }
+                StepButton {
+                    objectName: "onboardingNotNowButton"
+                    visible: root.model.secondaryLabel !== ""
+                    Layout.alignment: Qt.AlignHCenter
+                    Layout.maximumWidth: 288
+                    primary: false
+                    text: root.model.secondaryLabel
+                    onClicked: root.model.pressSecondary()
+                }
+            }
+        }
+    }
+
+    // The master-password sheet: the two-step entry; Escape or its close button closes it
+    // and the step stays.
+    Rectangle {
+        anchors.fill: parent
+        visible: root.model.masterPasswordSheetShown
+        color: Theme.scrim
+        MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
+    }
+    DoubleMasterPassView {
+        id: sheet
+        objectName: "onboardingMasterPasswordSheet"
+        anchors.centerIn: parent
+        visible: root.model.masterPasswordSheetShown
+        enabled: visible
+        focus: visible
+        input: root.model.masterPasswordInput
+        onCloseRequested: root.model.closeMasterPasswordSheet()
+        // Closed, the keyboard goes back to the step.
+        onVisibleChanged: if (!visible) step.forceActiveFocus()
+    }
+}

@@ -1,0 +1,171 @@
+// The main window with its onboarding layer and About sheet, as the program wires them, in an
+// offscreen scene over the program's reducer; driven by the keyboard and objectNames.
+#include "../../shared/viewmodels/ViewModelFixture.h"
+#include "../../shared/views/SceneHarness.h"
+
+#include "keyvane/app/MainWindowModel.h"
+#include "keyvane/app/ProgramInfo.h"
+#include "keyvane/app/WindowLayersModel.h"
+#include "keyvane/views/MainWindowViews.h"
+#include "shared/localization/LocalizedStrings.h"
+#include "shared/views/Views.h"
+
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace keyvane::app {
+namespace {
+
+using views::testing::StoreFixture;
+using Strings = std::vector<std::string>;
+
+class NoOpener final : public views::UrlOpener {
+public:
+    void open(const QUrl&) override {}
+};
+
+class WindowLayersViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AppState state;
+        state.biometryType = BiometryType::touchID;
+        fixture = std::make_unique<StoreFixture>(std::move(state));
+        window = std::make_unique<MainWindowModel>(fixture->store, fixture->executor);
+        layers = std::make_unique<WindowLayersModel>(fixture->store, fixture->executor, *window, opener,
+                                                     programBuildInfo(), programAboutConfiguration());
+        views::installViews(engine);
+        installMainWindowViews(engine);
+        engine.rootContext()->setContextProperty(QStringLiteral("mainWindow"), window.get());
+        engine.rootContext()->setContextProperty(QStringLiteral("windowLayers"), layers.get());
+        QQmlComponent component(&engine);
+        // As the program's window places them.
+        component.setData("import QtQuick\nimport Keyvane.Views\nimport Keyvane.MainWindow\n"
+                          "MacMainView { anchors.fill: parent; model: mainWindow\n"
+                          " Binding { target: Theme; property: \"animated\"; value: false }\n"
+                          " onboardingView: Component { MacOnboardingView { model: windowLayers.onboarding;"
+                          "  logoSource: \"qrc:/qt/qml/Keyvane/MainWindow/images/logo.svg\" } }\n"
+                          " aboutView: Component { MacAboutView { model: windowLayers.about;"
+                          "  logoSource: \"qrc:/qt/qml/Keyvane/MainWindow/images/logo.svg\" } } }",
+                          QUrl(QStringLiteral("qrc:/window.qml")));
+        ASSERT_TRUE(component.isReady()) << component.errorString().toStdString();
+        root.reset(qobject_cast<QQuickItem*>(component.create()));
+        ASSERT_NE(root, nullptr) << component.errorString().toStdString();
+        scene.resize(1000, 620);
+        root->setParentItem(scene.contentItem());
+        root->setFocus(true);
+        scene.show();
+        scene.requestActivate();
+        (void)QTest::qWaitForWindowActive(&scene);
+        settle();
+    }
+    void TearDown() override {
+        root.reset();
+    }
+    void settle() {
+        fixture->executor.runUntilIdle();
+        QCoreApplication::processEvents();
+        scene.grabWindow();
+    }
+    void press(Qt::Key key = Qt::Key_Return) {
+        QTest::keyClick(&scene, key);
+        settle();
+    }
+    QQuickItem* find(const char* name) {
+        return views::testing::SceneHarness::find(scene.contentItem(), QString::fromUtf8(name));
+    }
+    bool shown(const char* name) {
+        auto* item = find(name);
+        return item != nullptr && item->isVisible();
+    }
+    std::string text(const char* name) {
+        auto* item = find(name);
+        return item != nullptr && item->isVisible() ? item->property("text").toString().toStdString() : "";
+    }
+    std::string focused() {
+        auto* item = scene.activeFocusItem();
+        return item != nullptr ? item->objectName().toStdString() : "(none)";
+    }
+
+    NoOpener opener;
+    std::unique_ptr<StoreFixture> fixture;
+    std::unique_ptr<MainWindowModel> window;
+    std::unique_ptr<WindowLayersModel> layers;
+    QQmlEngine engine;
+    QQuickWindow scene;
+    std::unique_ptr<QQuickItem> root;
+};
+
+// A first start over the window: the layer hides the toolbar, takes the keyboard, shows the
+// core's alert above it when a step fails, and leaves the window to the user at the end.
+TEST_F(WindowLayersViewTest, OnboardingFromAFirstStartToCompleted) {
+    EXPECT_FALSE(shown("onboarding"));
+    fixture->drive(AppAction::firstLaunch{});
+    fixture->drive(AppAction::updateOnboardingStatus{OnboardingStatus::enableExtension});
+    fixture->executor.advance(std::chrono::seconds(1));
+    settle();
+    ASSERT_TRUE(shown("onboarding"));
+    EXPECT_EQ(find("onboardingLogo")->property("status").toInt(), 1) << "the window's logo is drawn";
+    EXPECT_FALSE(shown("toolbar"));
+    EXPECT_EQ(focused(), "onboardingPrimaryButton");
+    press();
+    EXPECT_EQ(fixture->sent(), Strings{"enableExtension(isOnboarding: true)"});
+    fixture->drive(AppAction::updateOnboardingStatus{OnboardingStatus::masterPassword});
+    settle();
+
+    // Not now: no master password, no biometric step.
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focused(), "onboardingNotNowButton");
+    press(Qt::Key_Space);
+    EXPECT_EQ(fixture->sent(), Strings{"updateOnboardingStatus(completed)"});
+
+    // The core's alert comes above the layer and gives the keyboard back when it closes.
+    fixture->drive(AppAction::handleError{AnyError(TextError("failed"))});
+    settle();
+    ASSERT_TRUE(shown("alert"));
+    EXPECT_EQ(focused(), "alert");
+    press(Qt::Key_Escape);
+    EXPECT_EQ(fixture->sent(), Strings{"hideAlert"});
+    fixture->drive(AppAction::hideAlert{});
+    settle();
+    EXPECT_FALSE(shown("alert"));
+    EXPECT_EQ(focused(), "onboardingPrimaryButton");
+
+    EXPECT_EQ(text("onboardingTitle"), LocalizedStrings::text("Onboarding_ReadyToGo_Title").toStdString());
+    press();
+    fixture->executor.advance(views::OnboardingViewModel::closingDelay);
+    settle();
+    EXPECT_EQ(fixture->sent(), Strings{"hideOnboarding"});
+    EXPECT_FALSE(shown("onboarding"));
+    EXPECT_TRUE(shown("toolbar"));
+}
+
+TEST_F(WindowLayersViewTest, TheAboutSheetShowsThisBuildsVersionLine) {
+    window->openAbout();
+    settle();
+    ASSERT_TRUE(shown("aboutSheet"));
+    const auto build = programBuildInfo();
+    ASSERT_TRUE(build.appVersion.has_value());
+    EXPECT_EQ(*build.appVersion, KEYVANE_TEST_PROJECT_VERSION);
+    EXPECT_EQ(text("aboutVersionLine"), views::versionLine(build).toStdString());
+    EXPECT_NE(text("aboutVersionLine").find(KEYVANE_TEST_PROJECT_VERSION), std::string::npos);
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(window->aboutShown());
+    EXPECT_FALSE(shown("aboutSheet"));
+
+    // Opened again, it is a fresh sheet.
+    const auto* first = layers->about();
+    window->openAbout();
+    settle();
+    EXPECT_NE(layers->about(), first);
+    EXPECT_TRUE(shown("aboutSheet"));
+}
+
+} // namespace
+} // namespace keyvane::app
