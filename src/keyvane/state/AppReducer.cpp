@@ -1,6 +1,7 @@
 #include "keyvane/state/AppReducer.h"
 
-#include <algorithm>
+#include "shared/redux/LoginPaneMachine.h"
+
 #include <variant>
 
 namespace keyvane::app {
@@ -9,13 +10,8 @@ namespace {
 
 using Pane = LoginDisplayViewState;
 
-// The pane that logs in to a token: PIN entry, or master-password entry when a master
-// password guards the cached PINs.
 Pane enter(const AppState& state, const TokenInfo& token) {
-    if (state.masterPasswordState == MasterPasswordState::disabled) {
-        return Pane::enterPin{token};
-    }
-    return Pane::enterMasterPassword{token};
+    return LoginPaneMachine::unlockPane(state.masterPasswordState, token);
 }
 
 // Applies one action to the state. One handler per case: a case without a handler does not
@@ -46,19 +42,13 @@ public:
         } else if (action.protection) {
             state_.pinCacheState.protection = *action.protection;
         }
-        // Without a master password there is nothing to unlock: enter the PIN instead. The
-        // reverse never happens by itself; the user chooses a token again.
-        auto& pane = state_.loginViewState.loginDisplayViewState;
-        if (action.state == MasterPasswordState::disabled) {
-            if (const auto* entry = pane.as<Pane::enterMasterPassword>()) {
-                pane = Pane::enterPin{entry->token};
-            }
-        }
+        LoginPaneMachine::masterPasswordStateChanged(state_.loginViewState, action.state);
     }
     void operator()(const AppAction::receiveTokenEvents& action) {
         // A list of a run that has been stopped or replaced would bring its tokens back.
         if (action.monitoringRun == state_.loginViewState.tokenMonitoringRun) {
-            receiveTokenEvents(action.events);
+            LoginPaneContext context{state_.masterPasswordState, deletionSerial(), &state_.credentialListState.tokens};
+            LoginPaneMachine::receiveTokenEvents(state_.loginViewState, action.events, context);
         }
     }
     void operator()(const AppAction::selectConnectedToken& action) {
@@ -118,15 +108,10 @@ public:
     }
     void operator()(const AppAction::firstLaunch&) { state_.navigationState.onboardingState.isOnboardingShown = true; }
     void operator()(const AppAction::startMonitoring&) {
-        auto& login = state_.loginViewState;
-        login.isTokenAutoSelectionActive = true;
-        login.tokenMonitoringRun = nextTokenMonitoringRun(login.tokenMonitoringRun);
+        LoginPaneMachine::startMonitoring(state_.loginViewState);
     }
     void operator()(const AppAction::stopMonitoring&) {
-        state_.loginViewState.tokenMonitoringRun = nextTokenMonitoringRun(state_.loginViewState.tokenMonitoringRun);
-        // The pane stays: the window that shows it is going away.
-        state_.loginViewState.connectedTokens.clear();
-        state_.loginViewState.verificationStatus = PinVerificationStatus::notVerified{};
+        LoginPaneMachine::stopMonitoring(state_.loginViewState);
     }
     void operator()(const AppAction::startSync&) {
         state_.navigationState.loginPurpose = LoginPuprose::justSync{};
@@ -145,108 +130,16 @@ public:
 
 private:
     const TokenInfo* storedToken(const std::string& serial) const {
-        const auto& tokens = state_.credentialListState.tokens;
-        auto token = std::find_if(tokens.begin(), tokens.end(),
-                                  [&](const TokenInfo& stored) { return stored.serial == serial; });
-        return token == tokens.end() ? nullptr : &*token;
+        return LoginPaneMachine::storedToken(state_.credentialListState.tokens, serial);
     }
 
-    bool deletingCredentials() const {
-        return state_.navigationState.loginPurpose &&
-               state_.navigationState.loginPurpose->is<LoginPuprose::deleteCredentials>();
-    }
-
-    void receiveTokenEvents(const std::vector<TokenMonitoringEvent>& events) {
-        auto& login = state_.loginViewState;
-        auto& connected = login.connectedTokens;
-        // An arrival replaces the member with its serial and a removal takes every member with
-        // its serial away, so a token announced twice never lingers as a second member.
-        for (const auto& event : events) {
-            if (const auto* arrival = event.as<TokenMonitoringEvent::addConnectedToken>()) {
-                connected.insert(arrival->token);
-            } else if (const auto* removal = event.as<TokenMonitoringEvent::removeToken>()) {
-                connected.remove(removal->serial);
-            }
+    // The token whose passkeys are to be deleted: the login must happen on that one.
+    std::optional<std::string> deletionSerial() const {
+        const auto& purpose = state_.navigationState.loginPurpose;
+        if (const auto* deletion = purpose ? purpose->as<LoginPuprose::deleteCredentials>() : nullptr) {
+            return deletion->request.tokenSerial;
         }
-
-        bool autoSelect = login.isTokenAutoSelectionActive;
-        const auto count = connected.size();
-        if (count >= 2) {
-            autoSelect = false;
-        }
-
-        auto& pane = login.loginDisplayViewState;
-        const Pane before = pane;
-        std::visit(Overloaded{
-                       [](const Pane::waitForTouch&) {},
-                       [&](const Pane::waitForSpecificToken& wait) {
-                           // The pane's own value: it is the token the user asked for.
-                           if (connected.contains(wait.token.serial)) {
-                               pane = enter(state_, wait.token);
-                           }
-                       },
-                       [&](const Pane::enterPin& entry) { leaveIfRemoved(entry.token, autoSelect); },
-                       [&](const Pane::enterMasterPassword& entry) { leaveIfRemoved(entry.token, autoSelect); },
-                       [&](const Pane::waitForAnyToken&) {
-                           if (autoSelect) {
-                               if (count == 1) {
-                                   const auto& only = *connected.begin();
-                                   pane = only.isSupported ? enter(state_, only) : Pane(Pane::tokenList{});
-                               }
-                           } else if (count >= 1) {
-                               pane = Pane::tokenList{};
-                           }
-                       },
-                       [&](const Pane::tokenList&) {
-                           if (count == 0) {
-                               if (!deletingCredentials()) {
-                                   pane = Pane::waitForAnyToken{};
-                               } else if (const auto* token = storedToken(
-                                              state_.navigationState.loginPurpose->as<LoginPuprose::deleteCredentials>()
-                                                  ->request.tokenSerial)) {
-                                   pane = Pane::waitForSpecificToken{*token};
-                               }
-                           } else if (count == 1) {
-                               const auto& only = *connected.begin();
-                               if (autoSelect && only.isSupported) {
-                                   pane = enter(state_, only);
-                                   autoSelect = false;
-                               }
-                           } else {
-                               const TokenInfo* supported = nullptr;
-                               std::size_t supportedCount = 0;
-                               for (const auto& token : connected) {
-                                   if (token.isSupported) {
-                                       supported = &token;
-                                       ++supportedCount;
-                                   }
-                               }
-                               if (supportedCount == 1) {
-                                   pane = enter(state_, *supported);
-                               }
-                           }
-                       },
-                   },
-                   before.value);
-        login.isTokenAutoSelectionActive = autoSelect;
-    }
-
-    // The token being logged in to went away: back to waiting for it when passkeys on it are
-    // to be deleted, otherwise to the list (or to waiting when nothing is connected).
-    void leaveIfRemoved(const TokenInfo& token, bool& autoSelect) {
-        auto& login = state_.loginViewState;
-        if (login.connectedTokens.contains(token.serial)) {
-            return;
-        }
-        autoSelect = false;
-        login.verificationStatus = PinVerificationStatus::notVerified{};
-        if (deletingCredentials()) {
-            login.loginDisplayViewState = Pane::waitForSpecificToken{token};
-        } else if (!login.connectedTokens.empty()) {
-            login.loginDisplayViewState = Pane::tokenList{};
-        } else {
-            login.loginDisplayViewState = Pane::waitForAnyToken{};
-        }
+        return std::nullopt;
     }
 
     AppState& state_;

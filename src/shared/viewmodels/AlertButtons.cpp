@@ -50,12 +50,16 @@ QVariantList AlertPresenter::alertButtons() const {
     return views::alertButtons(alert());
 }
 
+int AlertPresenter::alertButtonFor(bool returnKey) const {
+    return views::alertButtonFor(alert(), returnKey);
+}
+
 void AlertPresenter::alertEscapePressed() {
-    pressAlertButton(alertButtonFor(alert(), false));
+    pressAlertButton(alertButtonFor(false));
 }
 
 void AlertPresenter::alertReturnPressed() {
-    pressAlertButton(alertButtonFor(alert(), true));
+    pressAlertButton(alertButtonFor(true));
 }
 
 } // namespace keyvane::views

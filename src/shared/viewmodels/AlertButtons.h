@@ -26,8 +26,10 @@ public:
 
     bool alertShown() const { return alert().has_value(); }
     QString alertTitle() const;
-    QString alertMessage() const;
-    QVariantList alertButtons() const;
+    // A sheet that shows an alert otherwise (title only, its own buttons) overrides these
+    // and alertButtonFor.
+    virtual QString alertMessage() const;
+    virtual QVariantList alertButtons() const;
 
     // An alert button, by its place in alertButtons.
     Q_INVOKABLE virtual void pressAlertButton(int index) = 0;
@@ -40,6 +42,8 @@ signals:
 protected:
     // The alert of the state the sheet shows now.
     virtual const std::optional<AppAlert>& alert() const = 0;
+    // The place of the button that answers Return (or Escape), or -1.
+    virtual int alertButtonFor(bool returnKey) const;
 };
 
 // The buttons of the state's alert for QML, in order: label, identifier, and whether it is the

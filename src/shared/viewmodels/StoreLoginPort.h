@@ -44,19 +44,37 @@ public:
     void switchToPinView(const TokenInfo& token) override { send(typename Action::switchToPinView{token}); }
     void hideAlert() override { send(typename Action::hideAlert{}); }
 
-    void setBiometry(bool enabled) override { send(typename Action::setBiometry{enabled, false}); }
+    // The master-password settings sheet exists only where the deliverable's actions have its
+    // cases (the main program); elsewhere nothing calls these, and they send nothing.
+    void setBiometry(bool enabled) override {
+        if constexpr (requires { typename Action::setBiometry; }) {
+            send(typename Action::setBiometry{enabled, false});
+        }
+    }
     void setupMasterPassword(SecretText password) override {
-        send(typename Action::setupMasterPassword{std::move(password)});
+        if constexpr (requires { typename Action::setupMasterPassword; }) {
+            send(typename Action::setupMasterPassword{std::move(password)});
+        }
     }
     void changeMasterPassword(SecretText password) override {
-        send(typename Action::changeMasterPassword{std::move(password)});
+        if constexpr (requires { typename Action::changeMasterPassword; }) {
+            send(typename Action::changeMasterPassword{std::move(password)});
+        }
     }
-    void disableMasterPassword() override { send(typename Action::disableMasterPassword{}); }
+    void disableMasterPassword() override {
+        if constexpr (requires { typename Action::disableMasterPassword; }) {
+            send(typename Action::disableMasterPassword{});
+        }
+    }
     void enterMasterPasswordSettings(SecretText password) override {
-        send(typename Action::enterMasterPasswordSettings{std::move(password)});
+        if constexpr (requires { typename Action::enterMasterPasswordSettings; }) {
+            send(typename Action::enterMasterPasswordSettings{std::move(password)});
+        }
     }
     void updateMasterPasswordError(std::optional<MasterPassAuthError> error) override {
-        send(typename Action::updateMasterPasswordError{std::move(error)});
+        if constexpr (requires { typename Action::updateMasterPasswordError; }) {
+            send(typename Action::updateMasterPasswordError{std::move(error)});
+        }
     }
 
 private:

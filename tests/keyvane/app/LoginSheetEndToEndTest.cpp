@@ -162,7 +162,9 @@ TEST(LoginSheetScene, TypingTheWrongThenTheRightPinLogsIn) {
     typeAndReturn(keyvane::testing::VirtualTokenSettings{}.userPin);
     ASSERT_TRUE(settled([&] { return !app.window.loginSheetShown(); }));
     scene.setActive(false);
-    ASSERT_EQ(app.state().credentialListState.tokens.size(), 1U);
+    // The passkeys are read after the sheet has gone: wait for the listing, not only the close.
+    ASSERT_TRUE(app.waitFor([&] { return app.state().credentialListState.tokens.size() == 1U; }))
+        << app.state().credentialListState.tokens.size() << " tokens listed";
 }
 
 } // namespace

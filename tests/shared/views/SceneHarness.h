@@ -24,9 +24,11 @@ class SceneHarness {
 public:
     // appearance: 0 follows the system, 1 light, 2 dark (the views' Theme.Appearance).
     // Without animation a view shows the end of each change at once (Theme.animated).
+    // A view of another module names it in `module` (its types registered by its host's
+    // install function beforehand; registration holds for the whole process).
     SceneHarness(const QString& viewType, const QVariantMap& properties, QSize size, int appearance = 0,
-                 bool animated = true)
-        : SceneHarness(QString(), {}, viewType, properties, size, appearance, animated) {}
+                 bool animated = true, const QString& module = {})
+        : SceneHarness(module, {}, viewType, properties, size, appearance, animated) {}
     // A view of another QML module: its import line and what makes it known to an engine.
     SceneHarness(const QString& import, const std::function<void(QQmlEngine&)>& install, const QString& viewType,
                  const QVariantMap& properties, QSize size, int appearance = 0, bool animated = true) {

@@ -1,0 +1,177 @@
+#include "credential_ext/viewmodels/PasskeyChoiceModel.h"
+
+#include <QByteArray>
+#include <QVariantMap>
+
+#include <algorithm>
+#include <map>
+
+namespace keyvane::ext::views {
+
+PasskeyChoiceModel::PasskeyChoiceModel(ExtensionStorePort& port, flowkeep::MainExecutor& executor, QObject* parent)
+    : ExtensionRootModel(port, executor, parent) {
+    start();
+}
+
+std::vector<CredentialsSection> PasskeyChoiceModel::filteredSections(const FilterTrigger& trigger) {
+    const auto search = QString::fromStdString(trigger.searchText);
+    std::map<std::string, std::vector<PasskeyCredentials>> groups;
+    for (const auto& passkey : trigger.credentials) {
+        if (search.isEmpty() || QString::fromStdString(passkey.username).contains(search, Qt::CaseInsensitive) ||
+            QString::fromStdString(passkey.relyingPartyId).contains(search, Qt::CaseInsensitive)) {
+            groups[passkey.tokenSerial].push_back(passkey);
+        }
+    }
+    std::vector<CredentialsSection> sections;
+    for (const auto& token : trigger.tokens) {
+        const auto group = groups.find(token.serial);
+        if (group != groups.end() && !group->second.empty()) {
+            sections.push_back({token, std::move(group->second), true});
+            groups.erase(group); // a serial listed twice gets one section
+        }
+    }
+    return sections;
+}
+
+void PasskeyChoiceModel::setSearchText(const QString& text) {
+    if (text == searchText_) {
+        return;
+    }
+    searchText_ = text;
+    refilter();
+    emit changed();
+}
+
+bool PasskeyChoiceModel::sliceChanged(const ExtensionSlice& previous) {
+    const bool listChanged = previous.tokens != slice().tokens || previous.credentials != slice().credentials;
+    const bool refiltered = listChanged && refilter();
+    return refiltered || previous.purpose != slice().purpose;
+}
+
+bool PasskeyChoiceModel::refilter() {
+    auto next = filteredSections({slice().tokens, slice().credentials, searchText_.toStdString()});
+    if (next == sections_) {
+        return false;
+    }
+    sections_ = std::move(next);
+    const int count = static_cast<int>(shownPasskeys().size());
+    currentChoice_ = count == 0 ? -1 : std::clamp(currentChoice_, 0, count - 1);
+    return true;
+}
+
+std::vector<const PasskeyCredentials*> PasskeyChoiceModel::shownPasskeys() const {
+    std::vector<const PasskeyCredentials*> passkeys;
+    for (const auto& section : sections_) {
+        for (const auto& passkey : section.credentials) {
+            passkeys.push_back(&passkey);
+        }
+    }
+    return passkeys;
+}
+
+PasskeyChoiceModel::Content PasskeyChoiceModel::content() const {
+    if (!sections_.empty()) {
+        return PasskeyList;
+    }
+    return searchText_.isEmpty() ? Empty : NotFound;
+}
+
+QVariantList PasskeyChoiceModel::rows() const {
+    QVariantList rows;
+    int choice = 0;
+    for (const auto& section : sections_) {
+        rows.append(QVariantMap{{QStringLiteral("isHeader"), true},
+                                {QStringLiteral("model"), QString::fromStdString(section.token.model)},
+                                {QStringLiteral("serial"), QString::fromStdString(section.token.serial)},
+                                {QStringLiteral("firstSection"), &section == &sections_.front()}});
+        for (const auto& passkey : section.credentials) {
+            rows.append(QVariantMap{{QStringLiteral("isHeader"), false},
+                                    {QStringLiteral("username"), QString::fromStdString(passkey.username)},
+                                    {QStringLiteral("relyingPartyId"), QString::fromStdString(passkey.relyingPartyId)},
+                                    {QStringLiteral("keyId"), QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(passkey.keyId.data()), static_cast<qsizetype>(passkey.keyId.size())).toHex())},
+                                    {QStringLiteral("choice"), choice++}});
+        }
+    }
+    return rows;
+}
+
+int PasskeyChoiceModel::currentRow() const {
+    if (currentChoice_ < 0) {
+        return -1;
+    }
+    int row = 0;
+    int choice = 0;
+    for (const auto& section : sections_) {
+        ++row;
+        for (std::size_t i = 0; i < section.credentials.size(); ++i, ++row, ++choice) {
+            if (choice == currentChoice_) {
+                return row;
+            }
+        }
+    }
+    return -1;
+}
+
+void PasskeyChoiceModel::moveChoice(int delta) {
+    const int count = static_cast<int>(shownPasskeys().size());
+    if (count == 0) {
+        return;
+    }
+    const int next = std::clamp(currentChoice_ + delta, 0, count - 1);
+    if (next != currentChoice_) {
+        currentChoice_ = next;
+        emit changed();
+    }
+}
+
+void PasskeyChoiceModel::choose(int choice) {
+    const auto passkeys = shownPasskeys();
+    // Refused while the login sheet or an alert is up: one choice at a time.
+    if (choice < 0 || choice >= static_cast<int>(passkeys.size()) || loginSheetShown() || alertShown()) {
+        return;
+    }
+    currentChoice_ = choice;
+    port().credForAuthenticationSelected(*passkeys[static_cast<std::size_t>(choice)]);
+}
+
+void PasskeyChoiceModel::refresh() {
+    if (!loginSheetShown()) {
+        port().syncingButtonPressed();
+    }
+}
+
+void PasskeyChoiceModel::loggedIn(const std::string& serial) {
+    switch (slice().purpose) {
+    case LoginPurposeKind::auth:
+        if (slice().selectedCredential) {
+            port().finishAuthentication(*slice().selectedCredential, slice().clientDataHash);
+        }
+        break;
+    case LoginPurposeKind::justSync:
+        port().enumerateCredentials(serial);
+        break;
+    case LoginPurposeKind::completeRegistration:
+    case LoginPurposeKind::none:
+        break;
+    }
+}
+
+QVariantList PasskeyChoiceModel::alertButtons() const {
+    if (!alertShown()) {
+        return {};
+    }
+    const AppAlert::Action done = AppAlert::Action::done;
+    return {QVariantMap{{QStringLiteral("label"), done.label()},
+                        {QStringLiteral("identifier"), QString::fromStdString(done.id())},
+                        {QStringLiteral("isDefault"), false}}};
+}
+
+int PasskeyChoiceModel::alertButtonFor(bool returnKey) const { return returnKey ? -1 : 0; }
+
+void PasskeyChoiceModel::pressAlertButton(int index) {
+    if (index == 0 && alertShown()) {
+        port().hideAlert();
+    }
+}
+
+} // namespace keyvane::ext::views

@@ -1,0 +1,25 @@
+import QtQuick
+import Keyvane.Views
+import Keyvane.Extension
+
+// The shared login sheet over a request's view while the state holds a login purpose: built
+// when it opens (the sheet's appearance starts token monitoring) and gone when it closes. It
+// takes the keyboard while it shows.
+Item {
+    id: sheetLayer
+    required property var host
+    visible: loader.active
+    Rectangle { anchors.fill: parent; color: Theme.scrim }
+    // Clicks never reach the view behind.
+    MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
+    Loader {
+        id: loader
+        objectName: "loginSheetLoader"
+        anchors.centerIn: parent
+        active: sheetLayer.host.loginSheetShown
+        focus: active
+        sourceComponent: LoginSheet {
+            model: sheetLayer.host.loginSheet
+        }
+    }
+}

@@ -1,0 +1,238 @@
+#include "ExtensionPortRecorder.h"
+
+#include "credential_ext/viewmodels/PasskeyChoiceModel.h"
+#include "credential_ext/viewmodels/RegistrationModel.h"
+#include "flowkeep/VirtualClockExecutor.h"
+
+#include <gtest/gtest.h>
+
+using namespace keyvane::ext::views;
+using namespace keyvane::ext::views::testing;
+
+namespace {
+
+PasskeyCredentials passkey(std::string user, std::string site, std::string serial) {
+    return PasskeyCredentials{Bytes{static_cast<std::uint8_t>(user.size()), static_cast<std::uint8_t>(site.size())},
+                              std::move(site), std::move(user), Bytes{1}, std::move(serial)};
+}
+
+// The (model, user) pairs of the sections, in display order.
+Strings shown(const std::vector<CredentialsSection>& sections) {
+    Strings result;
+    for (const auto& section : sections) {
+        for (const auto& credential : section.credentials) {
+            result.push_back(section.token.serial + ":" + credential.username);
+        }
+    }
+    return result;
+}
+
+// A verified login on the login sheet, as the shared login views see it: the PIN pane of
+// the token, then the verdict.
+void verifyLogin(ExtensionPortRecorder& port, keyvane::views::LoginSheetModel& sheet, const TokenInfo& on) {
+    LoginSlice slice;
+    slice.login.loginDisplayViewState = LoginDisplayViewState::enterPin{on};
+    port.login.published.set(slice);
+    sheet.appeared();
+    slice.login.verificationStatus = PinVerificationStatus::success{};
+    port.login.published.set(slice);
+}
+
+struct ChoiceFixture : ::testing::Test {
+    ChoiceFixture() {
+        ExtensionSlice slice;
+        slice.tokens = {token("A"), token("B"), token("C")};
+        slice.credentials = {passkey("carol", "shop.example", "C"), passkey("ann", "example.org", "A"),
+                             passkey("bob", "Example.org", "A"), passkey("lost", "example.org", "Z")};
+        slice.clientDataHash = Bytes(32, 7);
+        port.published.set(slice);
+    }
+    void setPurpose(LoginPurposeKind purpose, std::optional<PasskeyCredentials> selected = {}) {
+        auto slice = port.published.value();
+        slice.purpose = purpose;
+        slice.selectedCredential = std::move(selected);
+        port.published.set(slice);
+    }
+
+    flowkeep::VirtualClockExecutor executor;
+    ExtensionPortRecorder port;
+    PasskeyChoiceModel model{port, executor};
+};
+
+} // namespace
+
+TEST(PasskeyChoiceFilter, GroupsByStoredTokenInTokenOrderAndSearchesUserAndSiteIgnoringCase) {
+    const std::vector<TokenInfo> tokens = {token("A"), token("B"), token("C")};
+    const std::vector<PasskeyCredentials> passkeys = {passkey("carol", "shop.example", "C"),
+                                                      passkey("ann", "example.org", "A"),
+                                                      passkey("Bob", "mail.example", "A"),
+                                                      passkey("orphan", "example.org", "Z")};
+    const struct {
+        const char* search;
+        Strings expected;
+    } cases[] = {
+        {"", {"A:ann", "A:Bob", "C:carol"}},
+        {"EXAMPLE.ORG", {"A:ann"}},
+        {"bob", {"A:Bob"}},
+        {"shop", {"C:carol"}},
+        {"Varnel", {}}, // the token's model is not searched
+        {"C", {"C:carol"}}, // nor its serial: "C" is found in the user name only
+        {"nothing", {}},
+    };
+    for (const auto& [search, expected] : cases) {
+        EXPECT_EQ(shown(PasskeyChoiceModel::filteredSections({tokens, passkeys, search})), expected) << search;
+    }
+}
+
+TEST_F(ChoiceFixture, ShowsListNotFoundOrEmptyWithTheSearchBarOnlyWhenThereIsSomethingToSearch) {
+    EXPECT_EQ(model.content(), PasskeyChoiceModel::PasskeyList);
+    EXPECT_TRUE(model.searchBarShown());
+    const auto rows = model.rows();
+    ASSERT_EQ(rows.size(), 5); // header A, ann, bob, header C, carol: no section for B or Z
+    EXPECT_TRUE(rows[0].toMap()["firstSection"].toBool());
+    EXPECT_FALSE(rows[3].toMap()["firstSection"].toBool());
+    EXPECT_EQ(rows[3].toMap()["serial"].toString(), "C");
+
+    model.setSearchText("zzz");
+    EXPECT_EQ(model.content(), PasskeyChoiceModel::NotFound);
+    EXPECT_TRUE(model.searchBarShown());
+    model.setSearchText("");
+    EXPECT_EQ(model.content(), PasskeyChoiceModel::PasskeyList);
+
+    port.published.set({});
+    EXPECT_EQ(model.content(), PasskeyChoiceModel::Empty);
+    EXPECT_FALSE(model.searchBarShown());
+    EXPECT_EQ(model.currentChoice(), -1);
+    model.chooseCurrent();
+    model.refresh();
+    EXPECT_EQ(port.take(), (Strings{"syncingButtonPressed"}));
+}
+
+TEST_F(ChoiceFixture, ArrowsMoveTheChoiceWithinTheListAndReturnChoosesOnce) {
+    model.appeared();
+    EXPECT_EQ(port.take(), (Strings{"appLaunched"}));
+    EXPECT_EQ(model.currentChoice(), 0);
+    EXPECT_EQ(model.currentRow(), 1);
+    model.moveChoice(-1);
+    EXPECT_EQ(model.currentChoice(), 0);
+    model.moveChoice(5);
+    EXPECT_EQ(model.currentChoice(), 2);
+    EXPECT_EQ(model.currentRow(), 4); // past the second header
+    model.moveChoice(-1);
+    model.chooseCurrent();
+    EXPECT_EQ(port.take(), (Strings{"credForAuthenticationSelected bob@Example.org"}));
+
+    // The login sheet is up: a second choice, a refresh or the list's alert wait for it.
+    setPurpose(LoginPurposeKind::auth, passkey("bob", "Example.org", "A"));
+    EXPECT_TRUE(model.loginSheetShown());
+    model.choose(0);
+    model.refresh();
+    EXPECT_TRUE(port.take().empty());
+
+    // Narrowing the list keeps the choice within it.
+    model.setSearchText("carol");
+    EXPECT_EQ(model.currentChoice(), 0);
+}
+
+TEST_F(ChoiceFixture, ALoginSuccessSignsWithTheChosenPasskeyOrReadsTheTokenByPurpose) {
+    const struct {
+        LoginPurposeKind purpose;
+        Strings expected;
+    } cases[] = {
+        {LoginPurposeKind::auth, {"finishAuthentication bob@Example.org hash 32"}},
+        {LoginPurposeKind::justSync, {"enumerateCredentials C"}},
+        {LoginPurposeKind::completeRegistration, {}},
+    };
+    for (const auto& [purpose, expected] : cases) {
+        setPurpose(purpose, passkey("bob", "Example.org", "A"));
+        ASSERT_TRUE(model.loginSheetShown());
+        verifyLogin(port, *model.loginSheet(), token("C"));
+        executor.runUntilIdle();
+        std::erase_if(port.login.sent, [](const auto&) { return true; });
+        EXPECT_EQ(port.take(), expected);
+        setPurpose(LoginPurposeKind::none);
+        EXPECT_FALSE(model.loginSheetShown());
+        port.login.published.set({});
+    }
+}
+
+TEST_F(ChoiceFixture, TheAlertWaitsForTheLoginSheetAndItsOneButtonOnlyClosesIt) {
+    auto slice = port.published.value();
+    slice.alert = AppAlert::connectionLost;
+    slice.purpose = LoginPurposeKind::justSync;
+    port.published.set(slice);
+    EXPECT_FALSE(model.alertShown());
+
+    // The sheet closed from inside: back to the list, where the alert now shows.
+    model.loginSheet()->cancel();
+    EXPECT_EQ(port.take(), (Strings{"dismissLoginView"}));
+    setPurpose(LoginPurposeKind::none);
+    EXPECT_TRUE(model.alertShown());
+    EXPECT_EQ(model.alertButtons().size(), 1);
+    EXPECT_FALSE(model.alertTitle().isEmpty());
+    EXPECT_TRUE(model.alertMessage().isEmpty());
+    model.chooseCurrent(); // nothing is chosen behind the alert
+    model.alertReturnPressed();
+    model.alertEscapePressed();
+    EXPECT_EQ(port.take(), (Strings{"hideAlert"}));
+}
+
+TEST(RegistrationViewModel, ContinueOpensTheLoginAndItsSuccessRegistersOnTheUnlockedTokenOnce) {
+    flowkeep::VirtualClockExecutor executor;
+    ExtensionPortRecorder port;
+    RegistrationModel model(port, executor);
+    EXPECT_FALSE(model.hasRequest());
+    model.continuePressed(); // the reducer decides; without a request the login sends nothing
+
+    ExtensionSlice slice;
+    slice.hasRegistration = true;
+    slice.registrationUserName = "ann";
+    slice.registrationRelyingParty = "example.org";
+    port.published.set(slice);
+    EXPECT_EQ(model.userName(), "ann");
+    EXPECT_EQ(model.relyingParty(), "example.org");
+
+    model.appeared();
+    slice.purpose = LoginPurposeKind::completeRegistration;
+    port.published.set(slice);
+    model.continuePressed(); // refused: the sheet is up
+    verifyLogin(port, *model.loginSheet(), token("A"));
+    executor.runUntilIdle();
+    EXPECT_EQ(port.take(), (Strings{"completeRegistrationButtonIsPressed", "appLaunched", "finishRegistration A"}));
+
+    // A login for another purpose, or without a request, registers nothing.
+    slice.purpose = LoginPurposeKind::none;
+    port.published.set(slice);
+    slice.purpose = LoginPurposeKind::justSync;
+    port.published.set(slice);
+    port.login.published.set({});
+    verifyLogin(port, *model.loginSheet(), token("A"));
+    executor.runUntilIdle();
+    EXPECT_TRUE(port.take().empty());
+}
+
+TEST(RegistrationViewModel, EveryAlertButtonButChooseEndsTheRequest) {
+    const struct {
+        AppAlert alert;
+        bool returnKey;
+        Strings expected;
+    } cases[] = {
+        {AppAlert::credsAlreadyExists, true, {"hideAlert"}},                   // choose
+        {AppAlert::credsAlreadyExists, false, {"cancelRequest", "hideAlert"}}, // cancel
+        {AppAlert::pinLocked, true, {"cancelRequest", "hideAlert"}},           // more information
+        {AppAlert::pinLocked, false, {"cancelRequest", "hideAlert"}},          // done
+        {AppAlert::credsNotFound, false, {"cancelRequest", "hideAlert"}},
+        {AppAlert::unknownError, true, {}}, // its only button answers Escape
+    };
+    for (const auto& [alert, returnKey, expected] : cases) {
+        flowkeep::VirtualClockExecutor executor;
+        ExtensionPortRecorder port;
+        RegistrationModel model(port, executor);
+        ExtensionSlice slice;
+        slice.alert = alert;
+        port.published.set(slice);
+        ASSERT_TRUE(model.alertShown());
+        returnKey ? model.alertReturnPressed() : model.alertEscapePressed();
+        EXPECT_EQ(port.take(), expected) << alert << (returnKey ? " Return" : " Escape");
+    }
+}

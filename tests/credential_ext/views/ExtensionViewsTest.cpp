@@ -1,0 +1,137 @@
+// The extension's views in a Qt Quick scene, driven by the keyboard as a user would, over a
+// recorder of the request's store.
+#include "../viewmodels/ExtensionPortRecorder.h"
+#include "ExtensionScene.h"
+
+#include "credential_ext/viewmodels/PasskeyChoiceModel.h"
+#include "credential_ext/viewmodels/RegistrationModel.h"
+#include "flowkeep/VirtualClockExecutor.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace keyvane::ext::views;
+using namespace keyvane::ext::views::testing;
+
+namespace {
+
+ExtensionSlice choiceSlice() {
+    ExtensionSlice slice;
+    slice.tokens = {token("A1"), token("B2")};
+    slice.credentials = {PasskeyCredentials{{1}, "example.org", "ann", {1}, "A1"},
+                         PasskeyCredentials{{2}, "example.org", "bob", {2}, "B2"}};
+    slice.clientDataHash = Bytes(32, 1);
+    return slice;
+}
+
+bool isShown(QQuickItem* item) {
+    for (; item != nullptr; item = item->parentItem()) {
+        if (!item->isVisible()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The passkey choice of a request with two passkeys on two tokens, shown.
+struct ChoiceScene : ::testing::Test {
+    ChoiceScene() {
+        scene.render();
+        port.take();
+    }
+    flowkeep::VirtualClockExecutor executor;
+    ExtensionPortRecorder port{choiceSlice()};
+    PasskeyChoiceModel model{port, executor};
+    keyvane::views::testing::SceneHarness scene = extensionScene("MacAuthView", &model, {464, 512});
+};
+
+} // namespace
+
+TEST(PasskeyChoiceView, ArrowsAndReturnChooseAPasskeyAndEscapeCancels) {
+    flowkeep::VirtualClockExecutor executor;
+    ExtensionPortRecorder port{choiceSlice()};
+    PasskeyChoiceModel model(port, executor);
+    auto scene = extensionScene("MacAuthView", &model, {464, 512});
+    scene.render();
+    EXPECT_EQ(port.take(), (Strings{"appLaunched"}));
+    ASSERT_NE(scene.find("passkeyRow_01"), nullptr);
+    EXPECT_TRUE(isShown(scene.find("sectionHeader_B2")));
+
+    QTest::keyClick(&scene.window(), Qt::Key_Down);
+    QTest::keyClick(&scene.window(), Qt::Key_Return);
+    EXPECT_EQ(port.take(), (Strings{"credForAuthenticationSelected bob@example.org"}));
+    QTest::keyClick(&scene.window(), Qt::Key_Escape);
+    EXPECT_EQ(port.take(), (Strings{"cancelRequest"}));
+
+    // A click takes a row as well.
+    scene.render();
+    auto* row = scene.find("passkeyRow_01");
+    QTest::mouseClick(&scene.window(), Qt::LeftButton, {}, row->mapToScene({20, 30}).toPoint());
+    EXPECT_EQ(port.take(), (Strings{"credForAuthenticationSelected ann@example.org"}));
+}
+
+TEST_F(ChoiceScene, TypingNarrowsTheListToTheNotFoundContentAndTheEmptyListOffersRefresh) {
+    QTest::keyClick(&scene.window(), Qt::Key_B);
+    QTest::keyClick(&scene.window(), Qt::Key_O);
+    EXPECT_EQ(model.searchText(), "bo");
+    EXPECT_EQ(model.sections().size(), 1u);
+    QTest::keyClick(&scene.window(), Qt::Key_X);
+    scene.render();
+    EXPECT_TRUE(isShown(scene.find("keysNotFoundView")));
+    EXPECT_TRUE(isShown(scene.find("refreshButton")));
+
+    port.published.set({});
+    QTest::keyClick(&scene.window(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&scene.window(), Qt::Key_Backspace);
+    scene.render();
+    EXPECT_TRUE(isShown(scene.find("emptyContent")));
+    EXPECT_FALSE(isShown(scene.find("searchBar")));
+    EXPECT_FALSE(isShown(scene.find("refreshButton")));
+    auto* refresh = scene.find("largeRefreshButton");
+    ASSERT_TRUE(isShown(refresh));
+    QTest::mouseClick(&scene.window(), Qt::LeftButton, {}, refresh->mapToScene({20, 15}).toPoint());
+    EXPECT_EQ(port.take(), (Strings{"syncingButtonPressed"}));
+}
+
+TEST_F(ChoiceScene, TheLoginSheetCoversTheListAndTakesTheKeyboard) {
+    auto slice = choiceSlice();
+    slice.purpose = LoginPurposeKind::auth;
+    slice.selectedCredential = slice.credentials[0];
+    port.published.set(slice);
+    scene.render();
+    EXPECT_TRUE(isShown(scene.find("loginSheet")));
+    port.take();
+    port.login.sent.clear();
+    // Keys reach the sheet, never the list behind it: Escape closes the sheet only.
+    QTest::keyClick(&scene.window(), Qt::Key_Down);
+    QTest::keyClick(&scene.window(), Qt::Key_Return);
+    QTest::keyClick(&scene.window(), Qt::Key_Escape);
+    EXPECT_EQ(port.take(), (Strings{"dismissLoginView"}));
+}
+
+TEST(RegistrationView, ShowsTheRequestAndReturnContinuesEscapeCancels) {
+    flowkeep::VirtualClockExecutor executor;
+    ExtensionPortRecorder port;
+    ExtensionSlice slice;
+    slice.hasRegistration = true;
+    slice.registrationUserName = "ann@example.org";
+    slice.registrationRelyingParty = "example.org";
+    port.published.set(slice);
+    RegistrationModel model(port, executor);
+    auto scene = extensionScene("MacRegistrationView", &model, {352, 384});
+    scene.render();
+    EXPECT_EQ(scene.find("userName")->property("text").toString(), "ann@example.org");
+    QTest::keyClick(&scene.window(), Qt::Key_Return);
+    QTest::keyClick(&scene.window(), Qt::Key_Escape);
+    EXPECT_EQ(port.take(), (Strings{"appLaunched", "completeRegistrationButtonIsPressed", "cancelRequest"}));
+
+    // An alert takes the keys: for an existing passkey, Return chooses another (closes it
+    // only) and Escape ends the request.
+    slice.alert = AppAlert::credsAlreadyExists;
+    port.published.set(slice);
+    scene.render();
+    EXPECT_TRUE(isShown(scene.find("alert")));
+    QTest::keyClick(&scene.window(), Qt::Key_Return);
+    QTest::keyClick(&scene.window(), Qt::Key_Escape);
+    EXPECT_EQ(port.take(), (Strings{"hideAlert", "cancelRequest", "hideAlert"}));
+}
