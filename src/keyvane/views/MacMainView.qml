@@ -264,45 +264,58 @@ FocusScope {
         Keys.onEscapePressed: root.model.closeAbout()
     }
 
-    AlertOverlay {
-        objectName: "deleteConfirmation"
+    // The confirmations and the core's alert, each made only while it shows: a window that
+    // shows none of them starts without their items.
+    component Cover: Loader {
         anchors.fill: parent
-        shown: root.model.deleteAlertShown
-        focus: shown
-        title: root.model.deleteAlertTitle
-        message: root.model.deleteAlertMessage
-        buttons: root.model.deleteAlertButtons
-        onPressed: index => root.model.pressDeleteAlertButton(index)
-        Keys.onEscapePressed: root.model.cancelDelete()
-        Keys.onReturnPressed: root.model.confirmDelete()
-        Keys.onEnterPressed: root.model.confirmDelete()
+        focus: active
+        visible: active
     }
-    AlertOverlay {
-        objectName: "tokenDeleteConfirmation"
-        anchors.fill: parent
-        shown: root.model.tokenDetails.deleteAlertShown
-        focus: shown
-        title: Texts.text("Alert_DeleteDeviceInfo_Title")
-        message: Texts.text("Alert_DeleteDeviceInfo_Description")
-        buttons: root.model.tokenDetails.deleteAlertButtons
-        onPressed: index => root.model.tokenDetails.pressDeleteAlertButton(index)
-        Keys.onEscapePressed: root.model.tokenDetails.cancelDelete()
-        Keys.onReturnPressed: root.model.tokenDetails.confirmDelete()
-        Keys.onEnterPressed: root.model.tokenDetails.confirmDelete()
+    Cover {
+        active: root.model.deleteAlertShown
+        sourceComponent: AlertOverlay {
+            objectName: "deleteConfirmation"
+            shown: true
+            focus: true
+            title: root.model.deleteAlertTitle
+            message: root.model.deleteAlertMessage
+            buttons: root.model.deleteAlertButtons
+            onPressed: index => root.model.pressDeleteAlertButton(index)
+            Keys.onEscapePressed: root.model.cancelDelete()
+            Keys.onReturnPressed: root.model.confirmDelete()
+            Keys.onEnterPressed: root.model.confirmDelete()
+        }
+    }
+    Cover {
+        active: root.model.tokenDetails.deleteAlertShown
+        sourceComponent: AlertOverlay {
+            objectName: "tokenDeleteConfirmation"
+            shown: true
+            focus: true
+            title: Texts.text("Alert_DeleteDeviceInfo_Title")
+            message: Texts.text("Alert_DeleteDeviceInfo_Description")
+            buttons: root.model.tokenDetails.deleteAlertButtons
+            onPressed: index => root.model.tokenDetails.pressDeleteAlertButton(index)
+            Keys.onEscapePressed: root.model.tokenDetails.cancelDelete()
+            Keys.onReturnPressed: root.model.tokenDetails.confirmDelete()
+            Keys.onEnterPressed: root.model.tokenDetails.confirmDelete()
+        }
     }
     // The core's alert (a failed deletion, for one), while no sheet shows it itself.
-    AlertOverlay {
-        objectName: "alert"
-        anchors.fill: parent
-        shown: root.model.alertShown
-        focus: shown
-        title: root.model.alertTitle
-        message: root.model.alertMessage
-        buttons: root.model.alertButtons
-        onPressed: index => root.model.pressAlertButton(index)
-        Keys.onEscapePressed: root.model.alertEscapePressed()
-        Keys.onReturnPressed: root.model.alertReturnPressed()
-        Keys.onEnterPressed: root.model.alertReturnPressed()
+    Cover {
+        active: root.model.alertShown
+        sourceComponent: AlertOverlay {
+            objectName: "alert"
+            shown: true
+            focus: true
+            title: root.model.alertTitle
+            message: root.model.alertMessage
+            buttons: root.model.alertButtons
+            onPressed: index => root.model.pressAlertButton(index)
+            Keys.onEscapePressed: root.model.alertEscapePressed()
+            Keys.onReturnPressed: root.model.alertReturnPressed()
+            Keys.onEnterPressed: root.model.alertReturnPressed()
+        }
     }
 
     // The onboarding, above everything while the state shows it; the toolbar hides meanwhile.
