@@ -125,27 +125,35 @@ FocusScope {
                         visible: root.model.selectionCount === 0
                         symbol: "images/ellipsis.svg"
                         spokenName: Texts.text("AppName")
-                        onClicked: moreMenu.open()
-                        Keys.onDownPressed: moreMenu.open()
-                        Menu {
-                            id: moreMenu
-                            objectName: "moreMenu"
-                            y: menuButton.height + 4
-                            MenuItem {
-                                objectName: "masterPasswordMenuItem"
-                                text: Texts.text("PasskeysScreen_MoreButton_Menu_GrandPass_Label")
-                                icon.source: "images/password.svg"
-                                icon.color: Theme.primaryText
-                                Accessible.name: text
-                                onTriggered: root.model.openMasterPasswordSettings()
-                            }
-                            MenuItem {
-                                objectName: "aboutButton"
-                                text: Texts.text("PasskeysScreen_MoreButton_Menu_AboutApp_Label")
-                                icon.source: "images/info.svg"
-                                icon.color: Theme.primaryText
-                                Accessible.name: text
-                                onTriggered: root.model.openAbout()
+                        // The menu is made on its first opening: most starts never open it.
+                        property Menu menu: null
+                        function openMenu() {
+                            if (menu === null) menu = moreMenuComponent.createObject(menuButton)
+                            menu.open()
+                        }
+                        onClicked: openMenu()
+                        Keys.onDownPressed: openMenu()
+                        Component {
+                            id: moreMenuComponent
+                            Menu {
+                                objectName: "moreMenu"
+                                y: menuButton.height + 4
+                                MenuItem {
+                                    objectName: "masterPasswordMenuItem"
+                                    text: Texts.text("PasskeysScreen_MoreButton_Menu_GrandPass_Label")
+                                    icon.source: "images/password.svg"
+                                    icon.color: Theme.primaryText
+                                    Accessible.name: text
+                                    onTriggered: root.model.openMasterPasswordSettings()
+                                }
+                                MenuItem {
+                                    objectName: "aboutButton"
+                                    text: Texts.text("PasskeysScreen_MoreButton_Menu_AboutApp_Label")
+                                    icon.source: "images/info.svg"
+                                    icon.color: Theme.primaryText
+                                    Accessible.name: text
+                                    onTriggered: root.model.openAbout()
+                                }
                             }
                         }
                     }
