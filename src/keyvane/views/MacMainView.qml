@@ -28,6 +28,10 @@ FocusScope {
         anchors.fill: parent
         focus: !root.covered
         enabled: !root.covered
+        // Wherever the keyboard is in the window (unless a field takes the key itself): Delete
+        // asks to delete the selection, Escape empties it.
+        Keys.onDeletePressed: root.model.deletePressed()
+        Keys.onEscapePressed: root.model.clearSelection()
 
         ColumnLayout {
             anchors.fill: parent
