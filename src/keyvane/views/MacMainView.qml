@@ -18,7 +18,9 @@ FocusScope {
     focus: true
 
     readonly property bool onboardingShown: onboardingLoader.active
-    readonly property bool covered: model.loginSheetShown || model.settingsShown || model.aboutShown
+    // Only what is really on screen covers the window: an About request without a view to
+    // show must not leave the window disabled behind nothing.
+    readonly property bool covered: model.loginSheetShown || model.settingsShown || aboutLoader.active
         || model.deleteAlertShown || model.tokenDetails.deleteAlertShown || model.alertShown || onboardingShown
 
     Rectangle { anchors.fill: parent; color: Theme.background }
@@ -313,8 +315,10 @@ FocusScope {
             Keys.onEnterPressed: root.model.tokenDetails.confirmDelete()
         }
     }
-    // The core's alert (a failed deletion, for one), while no sheet shows it itself.
+    // The core's alert (a failed deletion, for one), while no sheet shows it itself; above
+    // the onboarding too.
     Cover {
+        z: 2
         active: root.model.alertShown
         sourceComponent: AlertOverlay {
             objectName: "alert"
