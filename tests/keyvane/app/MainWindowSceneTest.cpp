@@ -199,6 +199,8 @@ TEST_F(MainWindowScene, TheCoresAlertAndTheMenu) {
     click(QStringLiteral("menuButton"));
     click(QStringLiteral("aboutButton"));
     ASSERT_TRUE(settled([&] { return window.aboutShown(); }));
+    // A window given no About view stays usable.
+    EXPECT_TRUE(item(QStringLiteral("syncButton"))->isEnabled());
 }
 
 // The window over a store with 500 passkeys of 4 tokens and no services: the list makes rows
