@@ -18,6 +18,9 @@ MainWindowModel::MainWindowModel(AppStore& store, flowkeep::MainExecutor& execut
 MainWindowModel::~MainWindowModel() = default;
 
 void MainWindowModel::receive(const AppState& state) {
+    // Only what the window shows notifies: a sheet appearing or going away sends actions of
+    // its own while the window's bindings are being evaluated.
+    bool changes = false;
     const bool shown = state.navigationState.loginPurpose.has_value();
     if (shown != loginSheetShown_) {
         if (shown) {
@@ -29,6 +32,7 @@ void MainWindowModel::receive(const AppState& state) {
                     &MainWindowModel::openUrlRequested);
         }
         loginSheetShown_ = shown;
+        changes = true;
     }
     if (state.navigationState.showSettings != settingsShown_) {
         if (state.navigationState.showSettings) {
@@ -37,19 +41,28 @@ void MainWindowModel::receive(const AppState& state) {
                     [this] { store_.send(AppAction::quitMasterPasswordSettings{}); });
         }
         settingsShown_ = state.navigationState.showSettings;
+        changes = true;
     }
-    triggerChanged();
-    emit changed();
+    changes = triggerChanged() || changes;
+    if (state.navigationState.alert != shownAlert_ ||
+        state.navigationState.onboardingState.isOnboardingShown != shownOnboarding_) {
+        shownAlert_ = state.navigationState.alert;
+        shownOnboarding_ = state.navigationState.onboardingState.isOnboardingShown;
+        changes = true;
+    }
+    if (changes) {
+        emit changed();
+    }
 }
 
-void MainWindowModel::triggerChanged() {
+bool MainWindowModel::triggerChanged() {
     const auto& lists = store_.state().credentialListState;
     auto search = searchText_.toStdString();
     // Compared in place: most state changes leave the lists alone, and copying them first
     // would cost as much as the comparison on every action.
     if (trigger_ && trigger_->searchText == search && trigger_->tokens == lists.tokens &&
         trigger_->credentials == lists.credentials) {
-        return;
+        return false;
     }
     trigger_ = FilterTrigger{lists.tokens, lists.credentials, std::move(search)};
     // Selected passkeys that are gone (deleted, or their token's records removed) leave the
@@ -73,6 +86,7 @@ void MainWindowModel::triggerChanged() {
     }
     showCards();
     showSelection();
+    return true;
 }
 
 void MainWindowModel::setChoice(std::optional<CredentialsSection> choice) {

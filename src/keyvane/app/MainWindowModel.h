@@ -122,7 +122,8 @@ protected:
 
 private:
     void receive(const AppState& state);
-    void triggerChanged();
+    // Rebuilds the lists when the state's lists or the search text changed; answers whether.
+    bool triggerChanged();
     void setChoice(std::optional<CredentialsSection> choice);
     void refilter();
     void showSelection();
@@ -147,6 +148,8 @@ private:
     std::set<Bytes> selection_;
     std::optional<CredentialsDeleteRequest> deleteRequest_;
     bool aboutShown_ = false;
+    std::optional<AppAlert> shownAlert_;
+    bool shownOnboarding_ = false;
 
     bool loginSheetShown_ = false;
     // Made anew for each presentation, so the sheet's own state starts afresh; the previous

@@ -18,7 +18,9 @@ FocusScope {
     focus: true
 
     readonly property bool onboardingShown: onboardingLoader.active
-    readonly property bool covered: model.loginSheetShown || model.settingsShown || model.aboutShown
+    // Only what is really on screen covers the window: an About request without a view to
+    // show must not leave the window disabled behind nothing.
+    readonly property bool covered: model.loginSheetShown || model.settingsShown || aboutLoader.active
         || model.deleteAlertShown || model.tokenDetails.deleteAlertShown || model.alertShown || onboardingShown
 
     Rectangle { anchors.fill: parent; color: Theme.background }
@@ -28,6 +30,10 @@ FocusScope {
         anchors.fill: parent
         focus: !root.covered
         enabled: !root.covered
+        // Wherever the keyboard is in the window (unless a field takes the key itself): Delete
+        // asks to delete the selection, Escape empties it.
+        Keys.onDeletePressed: root.model.deletePressed()
+        Keys.onEscapePressed: root.model.clearSelection()
 
         ColumnLayout {
             anchors.fill: parent
@@ -125,27 +131,35 @@ FocusScope {
                         visible: root.model.selectionCount === 0
                         symbol: "images/ellipsis.svg"
                         spokenName: Texts.text("AppName")
-                        onClicked: moreMenu.open()
-                        Keys.onDownPressed: moreMenu.open()
-                        Menu {
-                            id: moreMenu
-                            objectName: "moreMenu"
-                            y: menuButton.height + 4
-                            MenuItem {
-                                objectName: "masterPasswordMenuItem"
-                                text: Texts.text("PasskeysScreen_MoreButton_Menu_GrandPass_Label")
-                                icon.source: "images/password.svg"
-                                icon.color: Theme.primaryText
-                                Accessible.name: text
-                                onTriggered: root.model.openMasterPasswordSettings()
-                            }
-                            MenuItem {
-                                objectName: "aboutButton"
-                                text: Texts.text("PasskeysScreen_MoreButton_Menu_AboutApp_Label")
-                                icon.source: "images/info.svg"
-                                icon.color: Theme.primaryText
-                                Accessible.name: text
-                                onTriggered: root.model.openAbout()
+                        // The menu is made on its first opening: most starts never open it.
+                        property Menu menu: null
+                        function openMenu() {
+                            if (menu === null) menu = moreMenuComponent.createObject(menuButton)
+                            menu.open()
+                        }
+                        onClicked: openMenu()
+                        Keys.onDownPressed: openMenu()
+                        Component {
+                            id: moreMenuComponent
+                            Menu {
+                                objectName: "moreMenu"
+                                y: menuButton.height + 4
+                                MenuItem {
+                                    objectName: "masterPasswordMenuItem"
+                                    text: Texts.text("PasskeysScreen_MoreButton_Menu_GrandPass_Label")
+                                    icon.source: "images/password.svg"
+                                    icon.color: Theme.primaryText
+                                    Accessible.name: text
+                                    onTriggered: root.model.openMasterPasswordSettings()
+                                }
+                                MenuItem {
+                                    objectName: "aboutButton"
+                                    text: Texts.text("PasskeysScreen_MoreButton_Menu_AboutApp_Label")
+                                    icon.source: "images/info.svg"
+                                    icon.color: Theme.primaryText
+                                    Accessible.name: text
+                                    onTriggered: root.model.openAbout()
+                                }
                             }
                         }
                     }
@@ -264,49 +278,62 @@ FocusScope {
         Keys.onEscapePressed: root.model.closeAbout()
     }
 
-    AlertOverlay {
-        objectName: "deleteConfirmation"
+    // The confirmations and the core's alert, each made only while it shows: a window that
+    // shows none of them starts without their items.
+    component Cover: Loader {
         anchors.fill: parent
-        shown: root.model.deleteAlertShown
-        focus: shown
-        title: root.model.deleteAlertTitle
-        message: root.model.deleteAlertMessage
-        buttons: root.model.deleteAlertButtons
-        onPressed: index => root.model.pressDeleteAlertButton(index)
-        Keys.onEscapePressed: root.model.cancelDelete()
-        Keys.onReturnPressed: root.model.confirmDelete()
-        Keys.onEnterPressed: root.model.confirmDelete()
+        focus: active
+        visible: active
     }
-    AlertOverlay {
-        objectName: "tokenDeleteConfirmation"
-        anchors.fill: parent
-        shown: root.model.tokenDetails.deleteAlertShown
-        focus: shown
-        title: Texts.text("Alert_DeleteDeviceInfo_Title")
-        message: Texts.text("Alert_DeleteDeviceInfo_Description")
-        buttons: root.model.tokenDetails.deleteAlertButtons
-        onPressed: index => root.model.tokenDetails.pressDeleteAlertButton(index)
-        Keys.onEscapePressed: root.model.tokenDetails.cancelDelete()
-        Keys.onReturnPressed: root.model.tokenDetails.confirmDelete()
-        Keys.onEnterPressed: root.model.tokenDetails.confirmDelete()
+    Cover {
+        active: root.model.deleteAlertShown
+        sourceComponent: AlertOverlay {
+            objectName: "deleteConfirmation"
+            shown: true
+            focus: true
+            title: root.model.deleteAlertTitle
+            message: root.model.deleteAlertMessage
+            buttons: root.model.deleteAlertButtons
+            onPressed: index => root.model.pressDeleteAlertButton(index)
+            Keys.onEscapePressed: root.model.cancelDelete()
+            Keys.onReturnPressed: root.model.confirmDelete()
+            Keys.onEnterPressed: root.model.confirmDelete()
+        }
     }
-    // The core's alert (a failed deletion, for one), while no sheet shows it itself.
-    AlertOverlay {
-        objectName: "alert"
-        anchors.fill: parent
-        // Above the onboarding too: a failed step there raises it. Closed, the keyboard goes
-        // back to the onboarding.
+    Cover {
+        active: root.model.tokenDetails.deleteAlertShown
+        sourceComponent: AlertOverlay {
+            objectName: "tokenDeleteConfirmation"
+            shown: true
+            focus: true
+            title: Texts.text("Alert_DeleteDeviceInfo_Title")
+            message: Texts.text("Alert_DeleteDeviceInfo_Description")
+            buttons: root.model.tokenDetails.deleteAlertButtons
+            onPressed: index => root.model.tokenDetails.pressDeleteAlertButton(index)
+            Keys.onEscapePressed: root.model.tokenDetails.cancelDelete()
+            Keys.onReturnPressed: root.model.tokenDetails.confirmDelete()
+            Keys.onEnterPressed: root.model.tokenDetails.confirmDelete()
+        }
+    }
+    // The core's alert (a failed deletion, for one), while no sheet shows it itself; above
+    // the onboarding too, since a failed step there raises it. Closed, the keyboard goes back
+    // to the onboarding.
+    Cover {
         z: 2
-        onShownChanged: if (!shown && onboardingLoader.active) onboardingLoader.forceActiveFocus()
-        shown: root.model.alertShown
-        focus: shown
-        title: root.model.alertTitle
-        message: root.model.alertMessage
-        buttons: root.model.alertButtons
-        onPressed: index => root.model.pressAlertButton(index)
-        Keys.onEscapePressed: root.model.alertEscapePressed()
-        Keys.onReturnPressed: root.model.alertReturnPressed()
-        Keys.onEnterPressed: root.model.alertReturnPressed()
+        active: root.model.alertShown
+        onActiveChanged: if (!active && onboardingLoader.active) onboardingLoader.forceActiveFocus()
+        sourceComponent: AlertOverlay {
+            objectName: "alert"
+            shown: true
+            focus: true
+            title: root.model.alertTitle
+            message: root.model.alertMessage
+            buttons: root.model.alertButtons
+            onPressed: index => root.model.pressAlertButton(index)
+            Keys.onEscapePressed: root.model.alertEscapePressed()
+            Keys.onReturnPressed: root.model.alertReturnPressed()
+            Keys.onEnterPressed: root.model.alertReturnPressed()
+        }
     }
 
     // The onboarding, above everything while the state shows it; the toolbar hides meanwhile.

@@ -50,12 +50,17 @@ FocusScope {
                 }
             }
         }
-        TokenInfoView {
+        // The chosen token's details, made while a token is chosen; they fade in.
+        Loader {
             Layout.fillWidth: true
-            visible: opacity > 0
-            opacity: root.model.tokenChosen ? 1 : 0
-            Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 160 } }
-            model: root.model.tokenDetails
+            active: root.model.tokenChosen
+            visible: active
+            sourceComponent: TokenInfoView {
+                model: root.model.tokenDetails
+                opacity: 0
+                Component.onCompleted: opacity = 1
+                Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 160 } }
+            }
         }
     }
 }
