@@ -2,6 +2,8 @@
 // the windows send them.
 #include "ExtensionOnVirtualToken.h"
 
+#include "credential_ext/state/LoginFollowUp.h"
+
 #include "shared/pin_cache/PinCodeCacheManagerProtocol.h"
 #include "shared/pkcs11/Pkcs11Error.h"
 #include "shared/storage/ModelContainer.h"
@@ -45,9 +47,13 @@ struct Ceremonies : ::testing::Test, ExtensionOnVirtualToken {
         serial = waitForUnlockPane(request);
         return request;
     }
-    void confirmRegistration(Request& request) {
-        request.store().send(AppAction::finishRegistration{serial, *request.state().registrationState});
+    // The login sheet's success hook: the follow-up of the recorded purpose.
+    void confirm(Request& request) {
+        const auto followUp = loginFollowUp(request.state(), serial);
+        ASSERT_TRUE(followUp.has_value()) << printed(request.state());
+        request.store().send(*followUp);
     }
+    void confirmRegistration(Request& request) { confirm(request); }
     ASPasskeyRegistrationCredential registerPasskey(const std::string& user) {
         auto& request = startRegistration(user);
         EXPECT_EQ(logIn(request, serial, pin), PinVerificationStatus(PinVerificationStatus::success{}));
@@ -72,11 +78,7 @@ struct Ceremonies : ::testing::Test, ExtensionOnVirtualToken {
         request.store().send(AppAction::credForAuthenticationSelected{passkey});
     }
     // The login sheet's success hook of a sign-in.
-    void confirmSignIn(Request& request) {
-        const auto* purpose = request.state().navigationState.loginPurpose->as<LoginPuprose::auth>();
-        ASSERT_NE(purpose, nullptr);
-        request.store().send(AppAction::finishAuthentication{purpose->selectedCred, request.state().authState.clientDataHash});
-    }
+    void confirmSignIn(Request& request) { confirm(request); }
     // The login sheet of a chosen passkey: unlock its token with the PIN, then confirm.
     void unlockAndConfirm(Request& request) {
         EXPECT_EQ(waitForUnlockPane(request), serial);
