@@ -3,6 +3,7 @@
 #include "ExtensionOnVirtualToken.h"
 
 #include "credential_ext/state/LoginFollowUp.h"
+#include "../SignatureCheck.h"
 
 #include "shared/pin_cache/PinCodeCacheManagerProtocol.h"
 #include "shared/pkcs11/Pkcs11Error.h"
@@ -30,6 +31,20 @@ ASPasskeyCredentialRequest registrationRequest(const std::string& user, Bytes us
 }
 
 bool answered(const Request& request) { return !request.context->answers().empty(); }
+
+// The public key that a registration handed over, read from the COSE key in its attestation
+// object (x under -2, y under -3, each a 32-byte string), as a relying party reads it.
+PublicPoint attestedKey(const Bytes& attestationObject) {
+    const auto after = [&](const Bytes& marker) {
+        const auto at = std::search(attestationObject.begin(), attestationObject.end(), marker.begin(), marker.end());
+        EXPECT_NE(at, attestationObject.end());
+        if (at == attestationObject.end() || attestationObject.end() - at < 35) {
+            return Bytes(32, 0);
+        }
+        return Bytes(at + 3, at + 35);
+    };
+    return PublicPoint{after({0x21, 0x58, 0x20}), after({0x22, 0x58, 0x20})};
+}
 
 struct Ceremonies : ::testing::Test, ExtensionOnVirtualToken {
     explicit Ceremonies(std::vector<VirtualTokenSettings> tokens = {VirtualTokenSettings{}},
@@ -121,6 +136,11 @@ TEST_F(Ceremonies, RegistrationThenSignInFromTheListAndByName) {
     EXPECT_EQ(fromList->userHandle, (Bytes{0x55, 0x01}));
     EXPECT_EQ(fromList->clientDataHash, clientDataHash);
     EXPECT_EQ(fromList->authenticatorData.size(), 37u);
+    Bytes signedData = fromList->authenticatorData;
+    signedData.insert(signedData.end(), clientDataHash.begin(), clientDataHash.end());
+    EXPECT_TRUE(keyvane::testing::verifiesDer(attestedKey(registration.attestationObject), signedData,
+                                              fromList->signature))
+        << "the site's check of the assertion with the registered key";
     const auto onToken = passkeysOn(serial);
     ASSERT_EQ(onToken.size(), 1u);
     EXPECT_EQ(onToken.front().keyId, registration.credentialID);
