@@ -8,6 +8,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QSet>
 #include <QTest>
 #include <QVariantMap>
 
@@ -127,5 +128,23 @@ private:
     QQuickWindow window_;
     std::unique_ptr<QQuickItem> root_;
 };
+
+// Not blank: more than a handful of colours, so more than a flat background was drawn. What
+// the screenshot programs check of each picture (the pictures are never compared).
+inline bool isDrawn(const QImage& image) {
+    if (image.isNull() || image.width() < 100 || image.height() < 100) {
+        return false;
+    }
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3) {
+        for (int x = 0; x < image.width(); x += 3) {
+            colours.insert(image.pixel(x, y));
+            if (colours.size() > 8) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 } // namespace keyvane::views::testing
