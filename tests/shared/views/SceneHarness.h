@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QVariantMap>
 
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -144,6 +145,15 @@ inline bool isDrawn(const QImage& image) {
             }
         }
     }
+    return false;
+}
+
+// The check of one written picture: drawn, or a line on standard error saying what is wrong.
+inline bool pictureDrawn(const QString& path) {
+    if (isDrawn(QImage(path))) {
+        return true;
+    }
+    std::fprintf(stderr, "missing or blank: %s\n", qPrintable(path));
     return false;
 }
 
