@@ -36,6 +36,7 @@ public:
     bool registration() const { return registration_; }
     bool isAnswered() const { return context_->isAnswered(); }
     HostExtensionContext& context() { return *context_; }
+    CredentialProviderViewController& controller() { return *controller_; }
     // The window of the request, once shown.
     QObject* window() const { return window_; }
 
