@@ -16,8 +16,8 @@ Button {
     rightPadding: 16
     // The label stays centred however wide the button is made.
     contentItem: Item {
-        implicitWidth: childrenRect.width
-        implicitHeight: childrenRect.height
+        implicitWidth: children[0].implicitWidth
+        implicitHeight: children[0].implicitHeight
         Row {
             anchors.centerIn: parent
             spacing: 8

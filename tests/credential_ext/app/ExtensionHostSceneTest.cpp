@@ -14,6 +14,7 @@
 #include "shared/pkcs11/TokenLoginManager.h"
 
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <sstream>
 
 namespace keyvane::ext {
 namespace {
@@ -113,7 +115,8 @@ struct ExtensionHostScene : ::testing::Test {
     }
 
     nlohmann::json answerOf(std::size_t request) {
-        EXPECT_TRUE(waitFor([&] { return !answers[request].empty(); }));
+        EXPECT_TRUE(waitFor([&] { return !answers[request].empty(); }))
+            << "request " << request << ", state " << describe(*hosts[request]);
         EXPECT_EQ(answers[request].size(), 1u);
         return answers[request].empty() ? nlohmann::json{} : answers[request].front();
     }
@@ -121,6 +124,17 @@ struct ExtensionHostScene : ::testing::Test {
     static HostRequest registration(const std::string& rp) {
         ASPasskeyCredentialRequest request{{rp, "alice", {}, userHandle, {rp}}, hash};
         return RegistrationHostRequest{request};
+    }
+    static std::string describe(ExtensionHost& host) {
+        std::ostringstream out;
+        if (const auto* store = host.controller().store()) {
+            out << store->state();
+        }
+        return out.str();
+    }
+    static HostRequest onePasskey(const std::string& rp) {
+        ASPasskeyCredentialRequest request{{rp, "", {}, userHandle, serviceIdentifierFromText("https://" + rp)}, hash};
+        return OnePasskeyHostRequest{request};
     }
     static HostRequest credentialList(const std::string& rp, std::vector<Bytes> allowed = {}) {
         return CredentialListHostRequest{{serviceIdentifierFromText("https://" + rp)}, {rp, hash, std::move(allowed)}};
@@ -160,13 +174,34 @@ TEST_F(ExtensionHostScene, RegistersThenSignsInByKeyboardAndOffersNothingToAnoth
     EXPECT_EQ(base64UrlDecode(asserted["authenticatorData"].get<std::string>()).value_or(Bytes{}).size(), 37u);
     close(signingIn);
 
+    // The passkey named by the system: the login sheet opens without a choice.
+    auto& named = start(onePasskey("example.com"));
+    logIn(named);
+    const auto namedAssertion = answerOf(2);
+    ASSERT_EQ(namedAssertion.value("result", ""), "assertion") << namedAssertion.dump();
+    EXPECT_EQ(base64UrlDecode(namedAssertion["credentialId"].get<std::string>()), credentialId);
+    close(named);
+
     // Another site: its choice is empty though the record store holds the passkey; Escape
     // ends the request as the user's cancellation.
     auto& elsewhere = start(credentialList("other.example"));
     ASSERT_TRUE(waitFor([&] { return !elsewhere.controller().store()->state().credentialListState.credentials.empty(); }));
     EXPECT_EQ(qobject_cast<PasskeyChoiceModel*>(elsewhere.rootModel())->content(), PasskeyChoiceModel::Empty);
     keys(elsewhere, {Qt::Key_Return, Qt::Key_Escape});
-    EXPECT_EQ(answerOf(2), (nlohmann::json{{"result", "cancelled"}, {"code", 1}}));
+    EXPECT_EQ(answerOf(3), (nlohmann::json{{"result", "cancelled"}, {"code", 1}}));
+    close(elsewhere);
+
+    // Another site naming the same user handle finds nothing to sign with: the choice says
+    // so, no login opens and nothing is offered; Escape closes the alert, then ends the request.
+    auto& namedElsewhere = start(onePasskey("other.example"));
+    auto& root = *qobject_cast<PasskeyChoiceModel*>(namedElsewhere.rootModel());
+    ASSERT_TRUE(waitFor([&] { return root.alertShown(); }));
+    EXPECT_FALSE(root.loginSheetShown());
+    EXPECT_EQ(root.content(), PasskeyChoiceModel::Empty);
+    keys(namedElsewhere, {Qt::Key_Escape});
+    EXPECT_TRUE(answers[4].empty());
+    keys(namedElsewhere, {Qt::Key_Escape});
+    EXPECT_EQ(answerOf(4), (nlohmann::json{{"result", "cancelled"}, {"code", 1}}));
 }
 
 TEST_F(ExtensionHostScene, AWrongPinKeepsThePinPaneAndClosingTheWindowCancels) {
