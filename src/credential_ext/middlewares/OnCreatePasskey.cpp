@@ -6,6 +6,8 @@
 #include "shared/passkeys/PasskeyMetadata.h"
 #include "shared/redux/ExtensionError.h"
 
+#include <QDebug>
+
 #include <algorithm>
 #include <optional>
 
@@ -113,6 +115,7 @@ MaybeStream OnCreatePasskey::process(const AppAction& action) {
                                                 attestationObject}});
         } catch (...) {
             const auto failure = AnyError::fromCurrentException();
+            qWarning().noquote() << "The registration failed:" << QString::fromStdString(failure.description());
             if (written) {
                 removePasskey(*passkeys, serial, *written);
                 if (recordsTouched) {

@@ -140,9 +140,15 @@ std::vector<Pkcs11Object> Pkcs11Token::findObjects(const Pkcs11Template& objectT
             return objectTemplate.withAttributes([&](CK_ATTRIBUTE_PTR list, CK_ULONG count) {
                 auto& library = *library_;
                 const auto session = CK_SESSION_HANDLE(sessionHandle_);
-                if (const CK_RV rv = library.call(&CK_FUNCTION_LIST::C_FindObjectsInit, session, list, count);
-                    rv != CKR_OK) {
-                    throw Pkcs11Error::internal(func, {.rv = rv}); // never started: nothing to end
+                CK_RV started = library.call(&CK_FUNCTION_LIST::C_FindObjectsInit, session, list, count);
+                if (started == CKR_OPERATION_ACTIVE) {
+                    // An earlier search whose end failed is still open on the session; unless it
+                    // is ended, no search on this session would ever start again.
+                    library.call(&CK_FUNCTION_LIST::C_FindObjectsFinal, session);
+                    started = library.call(&CK_FUNCTION_LIST::C_FindObjectsInit, session, list, count);
+                }
+                if (started != CKR_OK) {
+                    throw Pkcs11Error::internal(func, {.rv = started}); // never started: nothing to end
                 }
                 std::vector<Pkcs11Object> found;
                 try {
