@@ -181,6 +181,24 @@ def sign_in(session, server, credential, user):
                                  unb64url(answer["signature"]))
 
 
+def sign_in_with_named_passkey(session, server, credential, user):
+    """The system names the passkey (its relying party and user handle): the login sheet opens
+    with the window, no choice to make."""
+    _, state = server.authenticate_begin([credential], user_verification="required")
+    client_data = ClientData.build(type="webauthn.get", challenge=state["challenge"], origin=ORIGIN)
+    process = session.start({"request": "onePasskey", "serviceIdentifier": ORIGIN, "relyingPartyId": RP_ID,
+                             "userHandle": b64url(user.id), "clientDataHash": b64url(client_data.hash)})
+    session.window()
+    time.sleep(2.5)          # the login sheet waits for the passkey's token, then asks its PIN
+    session.type(PIN)
+    session.keys("Return")
+    answer = session.answer(process)
+    assert answer["result"] == "assertion", answer
+    server.authenticate_complete(state, [credential], unb64url(answer["credentialId"]), client_data,
+                                 AuthenticatorData(unb64url(answer["authenticatorData"])),
+                                 unb64url(answer["signature"]))
+
+
 def nothing_offered_to_another_site(session):
     """The choice for another relying party is empty: Return chooses nothing (a chosen passkey
     would open the login sheet, where Escape only closes the sheet), Escape cancels."""
@@ -226,11 +244,12 @@ def main():
         bad_request_touches_nothing(session)
         credential, user = register(session, server)
         sign_in(session, server, credential, user)
+        sign_in_with_named_passkey(session, server, credential, user)
         nothing_offered_to_another_site(session)
         closed_window_and_signal_cancel(session)
     finally:
         session.close()
-    print("keyvane-credential-ext registered and signed in by keyboard; python-fido2 accepted both")
+    print("keyvane-credential-ext registered and signed in twice by keyboard; python-fido2 accepted all three")
 
 
 if __name__ == "__main__":
