@@ -93,8 +93,24 @@ class Session:
     def type(self, text):
         self.xdotool("type", "--delay", "60", text)
 
-    def answer(self, process):
-        out, err = process.communicate(timeout=ANSWER_TIMEOUT)
+    def pin_until_answered(self, process):
+        """Types the PIN and Return once the PIN pane is up. The pane opens a second or so after
+        the sheet (token events are gathered for a second), later on a busy machine: keys typed
+        before it are lost, so the PIN is typed again until the answer comes. A second entry
+        while the first login is in flight is refused by the sheet, and a right PIN ends the
+        request, so no PIN retry of the token is ever spent."""
+        for _ in range(12):
+            time.sleep(1.5)
+            self.type(PIN)
+            self.keys("Return")
+            try:
+                return self.answer(process, timeout=3.5)
+            except subprocess.TimeoutExpired:
+                continue
+        return self.answer(process)
+
+    def answer(self, process, timeout=ANSWER_TIMEOUT):
+        out, err = process.communicate(timeout=timeout)
         if process.returncode != 0:
             raise SystemExit("the program exited with %d: %s" % (process.returncode, err))
         lines = out.splitlines()
@@ -143,13 +159,8 @@ def register(session, server):
     process = session.start({"request": "registration", "relyingPartyId": RP_ID, "userName": "alice",
                              "userHandle": b64url(user.id), "clientDataHash": b64url(client_data.hash)})
     session.window()
-    session.keys("Return")  # Continue: the login sheet opens and waits for a token
-    # Token events are gathered for a second; the one supported token then opens its PIN pane
-    # by itself.
-    time.sleep(2.5)
-    session.type(PIN)
-    session.keys("Return")
-    answer = session.answer(process)
+    session.keys("Return")  # Continue: the login sheet opens; the one token opens its PIN pane
+    answer = session.pin_until_answered(process)
     assert answer["result"] == "registration", answer
     assert answer["relyingParty"] == RP_ID, answer
     assert unb64url(answer["clientDataHash"]) == client_data.hash
@@ -167,12 +178,9 @@ def sign_in(session, server, credential, user):
                              "clientDataHash": b64url(client_data.hash),
                              "allowedCredentials": [b64url(credential.credential_id)]})
     session.window()
-    time.sleep(1.0)          # the stored passkeys are loaded when the view shows
+    time.sleep(2.0)          # the stored passkeys are read from the records when the view shows
     session.keys("Return")   # the one passkey offered is the current choice
-    time.sleep(2.5)          # the login sheet waits for the passkey's token, then asks its PIN
-    session.type(PIN)
-    session.keys("Return")
-    answer = session.answer(process)
+    answer = session.pin_until_answered(process)  # the sheet waits for the passkey's token
     assert answer["result"] == "assertion", answer
     assert unb64url(answer["credentialId"]) == credential.credential_id
     assert unb64url(answer["userHandle"]) == user.id
@@ -189,10 +197,7 @@ def sign_in_with_named_passkey(session, server, credential, user):
     process = session.start({"request": "onePasskey", "serviceIdentifier": ORIGIN, "relyingPartyId": RP_ID,
                              "userHandle": b64url(user.id), "clientDataHash": b64url(client_data.hash)})
     session.window()
-    time.sleep(2.5)          # the login sheet waits for the passkey's token, then asks its PIN
-    session.type(PIN)
-    session.keys("Return")
-    answer = session.answer(process)
+    answer = session.pin_until_answered(process)  # the sheet waits for the passkey's token
     assert answer["result"] == "assertion", answer
     server.authenticate_complete(state, [credential], unb64url(answer["credentialId"]), client_data,
                                  AuthenticatorData(unb64url(answer["authenticatorData"])),
