@@ -97,8 +97,8 @@ class Session:
         """Types the PIN and Return once the PIN pane is up. The pane opens a second or so after
         the sheet (token events are gathered for a second), later on a busy machine: keys typed
         before it are lost, so the PIN is typed again until the answer comes. A second entry
-        while the first login is in flight is refused by the sheet, and a right PIN ends the
-        request, so no PIN retry of the token is ever spent."""
+        while a login is in flight is refused by the sheet and a right PIN ends the request; a
+        pane that opens halfway through the digits costs one of the token's ten retries."""
         for _ in range(12):
             time.sleep(1.5)
             self.type(PIN)
