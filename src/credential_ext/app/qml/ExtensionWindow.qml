@@ -13,8 +13,8 @@ Window {
     title: "Keyvane"
     visible: true
     color: Theme.background
-    width: Math.max(frameWidth, loader.item ? loader.item.implicitWidth : 0)
-    height: Math.max(frameHeight, loader.item ? loader.item.implicitHeight : 0)
+    width: Math.max(frameWidth, loader.implicitWidth)
+    height: Math.max(frameHeight, loader.implicitHeight)
     minimumWidth: width
     maximumWidth: width
     minimumHeight: height
@@ -26,14 +26,10 @@ Window {
         id: loader
         anchors.fill: parent
         focus: true
-        sourceComponent: window.host.registration ? registration : choice
-    }
-    Component {
-        id: registration
-        MacRegistrationView { model: window.host.rootModel }
-    }
-    Component {
-        id: choice
-        MacAuthView { model: window.host.rootModel }
+        // The view of the request's kind, with its model.
+        Component.onCompleted: setSource(window.host.registration
+                                             ? "qrc:/qt/qml/Keyvane/Extension/MacRegistrationView.qml"
+                                             : "qrc:/qt/qml/Keyvane/Extension/MacAuthView.qml",
+                                         { model: window.host.rootModel })
     }
 }
