@@ -17,6 +17,7 @@
 #include <QQmlApplicationEngine>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
