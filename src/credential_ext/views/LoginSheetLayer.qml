@@ -18,6 +18,8 @@ Item {
         anchors.centerIn: parent
         active: sheetLayer.host.loginSheetShown
         focus: active
+        // The sheet takes the keyboard from whatever had it, also when it opens with the view.
+        onLoaded: item.forceActiveFocus()
         sourceComponent: LoginSheet {
             model: sheetLayer.host.loginSheet
         }

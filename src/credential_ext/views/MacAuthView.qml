@@ -16,6 +16,9 @@ FocusScope {
     focus: true
 
     Component.onCompleted: model.appeared()
+    // Back from the login sheet, the search field has the keyboard again.
+    readonly property bool sheetShown: model.loginSheetShown
+    onSheetShownChanged: if (!sheetShown) searchField.forceActiveFocus()
 
     Keys.onUpPressed: model.moveChoice(-1)
     Keys.onDownPressed: model.moveChoice(1)

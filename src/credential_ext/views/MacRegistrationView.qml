@@ -16,6 +16,9 @@ FocusScope {
     focus: true
 
     Component.onCompleted: model.appeared()
+    // Back from the login sheet, the view has the keyboard again (Return continues).
+    readonly property bool sheetShown: model.loginSheetShown
+    onSheetShownChanged: if (!sheetShown) root.forceActiveFocus()
 
     Keys.onReturnPressed: model.alertShown ? model.alertReturnPressed() : model.continuePressed()
     Keys.onEnterPressed: model.alertShown ? model.alertReturnPressed() : model.continuePressed()

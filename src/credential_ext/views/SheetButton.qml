@@ -14,22 +14,28 @@ Button {
     font.weight: Font.Medium
     leftPadding: 16
     rightPadding: 16
-    contentItem: Row {
-        spacing: 8
-        opacity: control.prominent ? 1 : 0.85
-        Label {
-            visible: control.refreshMark
-            anchors.verticalCenter: parent.verticalCenter
-            text: "\u21bb"
-            font.family: Theme.fontFamily
-            font.pixelSize: 16
-            color: control.prominent ? Theme.textOnAccent : Theme.primaryText
-        }
-        Label {
-            anchors.verticalCenter: parent.verticalCenter
-            text: control.text
-            font: control.font
-            color: control.prominent ? Theme.textOnAccent : Theme.primaryText
+    // The label stays centred however wide the button is made.
+    contentItem: Item {
+        implicitWidth: children[0].implicitWidth
+        implicitHeight: children[0].implicitHeight
+        Row {
+            anchors.centerIn: parent
+            spacing: 8
+            opacity: control.prominent ? 1 : 0.85
+            Label {
+                visible: control.refreshMark
+                anchors.verticalCenter: parent.verticalCenter
+                text: "\u21bb"
+                font.family: Theme.fontFamily
+                font.pixelSize: 16
+                color: control.prominent ? Theme.textOnAccent : Theme.primaryText
+            }
+            Label {
+                anchors.verticalCenter: parent.verticalCenter
+                text: control.text
+                font: control.font
+                color: control.prominent ? Theme.textOnAccent : Theme.primaryText
+            }
         }
     }
     background: Rectangle {

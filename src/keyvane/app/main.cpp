@@ -9,6 +9,7 @@
 #include "keyvane/middlewares/ApplicationActivity.h"
 #include "shared/errors/Error.h"
 #include "shared/identities/CredentialIdentityStore.h"
+#include "shared/utils/TerminationSignals.h"
 #include "shared/viewmodels/ConfirmationBridge.h"
 #include "keyvane/views/MainWindowViews.h"
 #include "shared/views/DesktopUrlOpener.h"
@@ -22,35 +23,22 @@
 #include <QQuickWindow>
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
-#include <unistd.h>
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
 
 // SIGTERM and SIGINT end the event loop like closing the window, so the program shuts down
 // the same orderly way in both cases.
 void quitOnTerminationSignals(QGuiApplication& application) {
-    if (::pipe(signalPipe) != 0) {
+    const int signalPipe = keyvane::watchTerminationSignals();
+    if (signalPipe < 0) {
         return;
     }
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &application);
+    auto* notifier = new QSocketNotifier(signalPipe, QSocketNotifier::Read, &application);
     QObject::connect(notifier, &QSocketNotifier::activated, &application, [] { QGuiApplication::quit(); });
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
 }
 
 } // namespace

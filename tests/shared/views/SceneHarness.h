@@ -8,9 +8,11 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QSet>
 #include <QTest>
 #include <QVariantMap>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -135,5 +137,32 @@ private:
     QQuickWindow window_;
     std::unique_ptr<QQuickItem> root_;
 };
+
+// Not blank: more than a handful of colours, so more than a flat background was drawn. What
+// the screenshot programs check of each picture (the pictures are never compared).
+inline bool isDrawn(const QImage& image) {
+    if (image.isNull() || image.width() < 100 || image.height() < 100) {
+        return false;
+    }
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3) {
+        for (int x = 0; x < image.width(); x += 3) {
+            colours.insert(image.pixel(x, y));
+            if (colours.size() > 8) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The check of one written picture: drawn, or a line on standard error saying what is wrong.
+inline bool pictureDrawn(const QString& path) {
+    if (isDrawn(QImage(path))) {
+        return true;
+    }
+    std::fprintf(stderr, "missing or blank: %s\n", qPrintable(path));
+    return false;
+}
 
 } // namespace keyvane::views::testing

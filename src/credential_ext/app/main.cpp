@@ -1,0 +1,124 @@
+// keyvane-credential-ext: one credential request per process. Reads the request (JSON) from
+// standard input, runs the extension's controller with its window, writes the one answer
+// (JSON, one line) to standard output and exits 0 once it is written.
+#include "credential_ext/app/ExtensionHost.h"
+#include "credential_ext/host/HostExtensionContext.h"
+#include "credential_ext/host/HostRequest.h"
+#include "credential_ext/views/ExtensionViews.h"
+#include "flowkeep/QtMainExecutor.h"
+#include "shared/dependencies/DependencyRegistry.h"
+#include "shared/identities/CredentialIdentityStoreProtocol.h"
+#include "shared/utils/TerminationSignals.h"
+#include "shared/views/Views.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using namespace keyvane::ext;
+
+void writeAnswer(const std::string& line) {
+    if (!writeAll(STDOUT_FILENO, line)) {
+        std::fprintf(stderr, "keyvane-credential-ext: the answer could not be written\n");
+    }
+}
+
+// Standard input up to one byte past the limit, so a longer request is told apart.
+std::string readRequest() {
+    std::string input;
+    char buffer[65536];
+    while (input.size() <= maximumHostRequestSize) {
+        const auto count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            break;
+        }
+        input.append(buffer, static_cast<std::size_t>(count));
+    }
+    return input;
+}
+
+// A request answered without a window: the answer is written, the program ends.
+[[noreturn]] void answerAndExit(keyvane::ext::ASExtensionErrorCode code, const char* reason) {
+    if (reason != nullptr) {
+        std::fprintf(stderr, "keyvane-credential-ext: %s\n", reason);
+    }
+    writeAnswer(writeHostAnswer(code));
+    std::_Exit(EXIT_SUCCESS);
+}
+
+// The main executor and the host are made once and never destroyed: pool work that outlives
+// the event loop meets neither destroyed (the process leaves through _Exit).
+int run(QCoreApplication& application, QQmlEngine* engine, const HostRequest& request) {
+    auto* executor = new flowkeep::QtMainExecutor;
+    if (engine != nullptr) {
+        // The fingerprint prompt comes before the store: the middlewares take the biometric
+        // check, with its prompt, when they are made.
+        keyvane::views::installBiometricPrompt(*engine, *executor);
+    }
+    auto* host = new ExtensionHost(*executor, engine, writeAnswer);
+    QObject::connect(host, &ExtensionHost::answered, &application, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    // SIGTERM and SIGINT before an answer are the user's cancellation, like closing the window.
+    const int signalPipe = keyvane::watchTerminationSignals();
+    if (signalPipe >= 0) {
+        auto* notifier = new QSocketNotifier(signalPipe, QSocketNotifier::Read, &application);
+        QObject::connect(notifier, &QSocketNotifier::activated, host, [host] { host->cancelByUser(); });
+    }
+
+    host->start(request);
+    if (!host->isAnswered()) {
+        QCoreApplication::exec();
+    }
+    // The loop ended without an answer only if something went badly wrong: the caller still
+    // gets one.
+    host->context().cancelRequest(ASExtensionErrorCode::failed);
+    std::fflush(stdout);
+    std::_Exit(EXIT_SUCCESS);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The request is read and checked before anything else: a bad one touches no file of the
+    // group folder and needs no display.
+    const auto reading = readHostRequest(readRequest());
+    if (const auto* bad = std::get_if<BadHostRequest>(&reading)) {
+        answerAndExit(ASExtensionErrorCode::failed, bad->reason.c_str());
+    }
+    const auto& request = std::get<HostRequest>(reading);
+
+    // A system calls no extension that is turned off.
+    const auto helper = keyvane::Dependencies::get(keyvane::autofillExtensionHelper);
+    if (!helper->isEnabled()) {
+        answerAndExit(ASExtensionErrorCode::failed, "the extension is not turned on (Keyvane, Synchronise)");
+    }
+
+    if (std::holds_alternative<WithoutUserInteractionHostRequest>(request)) {
+        // No window: the controller answers at once.
+        QCoreApplication application(argc, argv);
+        return run(application, nullptr, request);
+    }
+
+    QGuiApplication application(argc, argv);
+    QGuiApplication::setApplicationName("Keyvane");
+    QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    // Closing the window answers the request; the loop ends on the answer, not on the window.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    auto* engine = new QQmlApplicationEngine;
+    views::installExtensionViews(*engine);
+    return run(application, engine, request);
+}
