@@ -47,6 +47,18 @@ private:
     std::atomic<bool> answered_{false};
 };
 
+namespace {
+
+// The store and everything the entry builds belong to the main thread; an entry called from
+// elsewhere is a fault of the host, not a request to answer.
+void requireMainThread(const flowkeep::MainExecutor& executor, const char* entry) {
+    if (!executor.isMainThread()) {
+        qFatal("%s called off the main thread", entry);
+    }
+}
+
+} // namespace
+
 CredentialProviderViewController::RootViewSize CredentialProviderViewController::frameOf(RootViewKind kind) {
     return kind == RootViewKind::registration ? RootViewSize{352, 384} : RootViewSize{464, 512};
 }
@@ -116,6 +128,7 @@ bool CredentialProviderViewController::start(AppState initialState, RequestKind 
 }
 
 void CredentialProviderViewController::prepareInterfaceForPasskeyRegistration(const ASPasskeyCredentialRequest& request) {
+    requireMainThread(executor_, "prepareInterfaceForPasskeyRegistration");
     const auto& identity = request.credentialIdentity;
     AppState state;
     state.registrationState = RegistrationState{identity.userName, request.clientDataHash, identity.userHandle,
@@ -127,6 +140,7 @@ void CredentialProviderViewController::prepareInterfaceForPasskeyRegistration(co
 void CredentialProviderViewController::prepareCredentialListForServiceIdentifiers(
     const std::vector<ASCredentialServiceIdentifier>& serviceIdentifiers,
     const ASPasskeyCredentialRequestParameters& requestParameters) {
+    requireMainThread(executor_, "prepareCredentialListForServiceIdentifiers");
     AppState state;
     state.authState = AuthState{serviceIdentifiers, requestParameters.relyingPartyIdentifier,
                                 requestParameters.clientDataHash, requestParameters.allowedCredentials};
@@ -136,6 +150,7 @@ void CredentialProviderViewController::prepareCredentialListForServiceIdentifier
 
 void CredentialProviderViewController::prepareInterfaceToProvideCredentialForRequest(
     const ASPasskeyCredentialRequest& request) {
+    requireMainThread(executor_, "prepareInterfaceToProvideCredentialForRequest");
     const auto& identity = request.credentialIdentity;
     AppState state;
     // The allowed credentials hold the named passkey's credential identifier when the request
@@ -153,6 +168,7 @@ void CredentialProviderViewController::prepareInterfaceToProvideCredentialForReq
 
 void CredentialProviderViewController::provideCredentialWithoutUserInteractionForRequest(
     const ASPasskeyCredentialRequest&) {
+    requireMainThread(executor_, "provideCredentialWithoutUserInteractionForRequest");
     context_->cancelRequest(ASExtensionErrorCode::userInteractionRequired);
 }
 

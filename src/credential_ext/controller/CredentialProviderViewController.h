@@ -2,7 +2,8 @@
 
 // The extension's entry: one controller per process, one store per request.
 //
-// How a host uses it (on the main thread, with the main executor running):
+// How a host uses it (on the main thread, with the main executor running; an entry called
+// from another thread stops the process):
 //   1. Make the controller with the main executor and the context that takes the request's one
 //      answer, and a presentRootView hook that shows the window of the kind given (passkey
 //      registration, or the passkey choice for both sign-in kinds).

@@ -2,6 +2,9 @@
 // the windows send them.
 #include "ExtensionOnVirtualToken.h"
 
+#include "credential_ext/state/LoginFollowUp.h"
+#include "../SignatureCheck.h"
+
 #include "shared/pin_cache/PinCodeCacheManagerProtocol.h"
 #include "shared/pkcs11/Pkcs11Error.h"
 #include "shared/storage/ModelContainer.h"
@@ -29,6 +32,20 @@ ASPasskeyCredentialRequest registrationRequest(const std::string& user, Bytes us
 
 bool answered(const Request& request) { return !request.context->answers().empty(); }
 
+// The public key that a registration handed over, read from the COSE key in its attestation
+// object (x under -2, y under -3, each a 32-byte string), as a relying party reads it.
+PublicPoint attestedKey(const Bytes& attestationObject) {
+    const auto after = [&](const Bytes& marker) {
+        const auto at = std::search(attestationObject.begin(), attestationObject.end(), marker.begin(), marker.end());
+        EXPECT_NE(at, attestationObject.end());
+        if (at == attestationObject.end() || attestationObject.end() - at < 35) {
+            return Bytes(32, 0);
+        }
+        return Bytes(at + 3, at + 35);
+    };
+    return PublicPoint{after({0x21, 0x58, 0x20}), after({0x22, 0x58, 0x20})};
+}
+
 struct Ceremonies : ::testing::Test, ExtensionOnVirtualToken {
     explicit Ceremonies(std::vector<VirtualTokenSettings> tokens = {VirtualTokenSettings{}},
                         std::chrono::milliseconds pollInterval = 50ms)
@@ -45,9 +62,13 @@ struct Ceremonies : ::testing::Test, ExtensionOnVirtualToken {
         serial = waitForUnlockPane(request);
         return request;
     }
-    void confirmRegistration(Request& request) {
-        request.store().send(AppAction::finishRegistration{serial, *request.state().registrationState});
+    // The login sheet's success hook: the follow-up of the recorded purpose.
+    void confirm(Request& request) {
+        const auto followUp = loginFollowUp(request.state(), serial);
+        ASSERT_TRUE(followUp.has_value()) << printed(request.state());
+        request.store().send(*followUp);
     }
+    void confirmRegistration(Request& request) { confirm(request); }
     ASPasskeyRegistrationCredential registerPasskey(const std::string& user) {
         auto& request = startRegistration(user);
         EXPECT_EQ(logIn(request, serial, pin), PinVerificationStatus(PinVerificationStatus::success{}));
@@ -72,11 +93,7 @@ struct Ceremonies : ::testing::Test, ExtensionOnVirtualToken {
         request.store().send(AppAction::credForAuthenticationSelected{passkey});
     }
     // The login sheet's success hook of a sign-in.
-    void confirmSignIn(Request& request) {
-        const auto* purpose = request.state().navigationState.loginPurpose->as<LoginPuprose::auth>();
-        ASSERT_NE(purpose, nullptr);
-        request.store().send(AppAction::finishAuthentication{purpose->selectedCred, request.state().authState.clientDataHash});
-    }
+    void confirmSignIn(Request& request) { confirm(request); }
     // The login sheet of a chosen passkey: unlock its token with the PIN, then confirm.
     void unlockAndConfirm(Request& request) {
         EXPECT_EQ(waitForUnlockPane(request), serial);
@@ -119,6 +136,11 @@ TEST_F(Ceremonies, RegistrationThenSignInFromTheListAndByName) {
     EXPECT_EQ(fromList->userHandle, (Bytes{0x55, 0x01}));
     EXPECT_EQ(fromList->clientDataHash, clientDataHash);
     EXPECT_EQ(fromList->authenticatorData.size(), 37u);
+    Bytes signedData = fromList->authenticatorData;
+    signedData.insert(signedData.end(), clientDataHash.begin(), clientDataHash.end());
+    EXPECT_TRUE(keyvane::testing::verifiesDer(attestedKey(registration.attestationObject), signedData,
+                                              fromList->signature))
+        << "the site's check of the assertion with the registered key";
     const auto onToken = passkeysOn(serial);
     ASSERT_EQ(onToken.size(), 1u);
     EXPECT_EQ(onToken.front().keyId, registration.credentialID);

@@ -1,6 +1,8 @@
 #include "credential_ext/state/AppReducer.h"
 
 #include "credential_ext/state/CanonicalText.h"
+#include "credential_ext/state/LoginFollowUp.h"
+#include "shared/redux/StateDescription.h"
 #include "shared/redux/ExtensionError.h"
 
 #include <gtest/gtest.h>
@@ -248,6 +250,42 @@ TEST(ExtensionReducerTest, OnlyPasskeysOfTheRequestAreOffered) {
             keys.push_back(offered.keyId);
         }
         EXPECT_EQ(keys, c.expectedKeys) << c.name;
+    }
+}
+
+} // namespace
+} // namespace keyvane::ext
+
+namespace keyvane::ext {
+namespace {
+
+TEST(ExtensionLoginFollowUpTest, TheUnlockedTokenLeadsToThePurposesAction) {
+    const RegistrationState registration{"alice", Bytes(32, 1), {9}, "example.com"};
+    struct Case {
+        std::string name;
+        std::optional<LoginPuprose> purpose;
+        bool isRegistration;
+        std::string unlocked;
+        std::optional<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"no login pending", std::nullopt, false, "A", std::nullopt},
+        {"registration on the unlocked token", LoginPuprose::completeRegistration{}, true, "B",
+         "finishRegistration(serial: B, rp: example.com, user: alice)"},
+        {"sign-in with the chosen passkey", LoginPuprose::auth{onA}, false, "A",
+         "finishAuthentication(" + describeCredential(onA) + ", hash: 32 bytes)"},
+        {"another token than the passkey's", LoginPuprose::auth{onA}, false, "B", std::nullopt},
+        {"a refresh reads the unlocked token", LoginPuprose::justSync{}, false, "B", "enumerateCredentials(serial: B)"},
+    };
+    for (const auto& c : cases) {
+        AppState state;
+        state.navigationState.loginPurpose = c.purpose;
+        if (c.isRegistration) {
+            state.registrationState = registration;
+        }
+        state.authState.clientDataHash = Bytes(32, 2);
+        const auto action = loginFollowUp(state, c.unlocked);
+        EXPECT_EQ(action ? std::optional(action->description()) : std::nullopt, c.expected) << c.name;
     }
 }
 
