@@ -1,5 +1,6 @@
 #include "credential_ext/app/ExtensionHost.h"
 
+#include "credential_ext/state/LoginFollowUp.h"
 #include "credential_ext/viewmodels/PasskeyChoiceModel.h"
 #include "credential_ext/viewmodels/RegistrationModel.h"
 #include "credential_ext/viewmodels/StoreExtensionPort.h"

@@ -24,7 +24,7 @@ void ExtensionRootModel::receive(const ExtensionSlice& next) {
                     // The verdict arrives inside the store's notification: act a step later.
                     executor_.post([this, alive, serial = serial.toStdString()] {
                         if (*alive) {
-                            loggedIn(serial);
+                            port_.loginSucceeded(serial);
                         }
                     });
                 },

@@ -35,8 +35,6 @@ protected:
     ExtensionStorePort& port() { return port_; }
     // The alert this view shows: none while the login sheet is up.
     const std::optional<AppAlert>& alert() const override { return shownAlert_; }
-    // A verified login on the token with this serial, posted after the verdict's own step.
-    virtual void loggedIn(const std::string& serial) = 0;
     // A new slice arrived (the base has taken it already); answers whether what the view
     // shows changed.
     virtual bool sliceChanged(const ExtensionSlice& previous) = 0;

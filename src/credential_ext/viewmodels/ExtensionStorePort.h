@@ -4,7 +4,6 @@
 #include "shared/model/PasskeyCredentials.h"
 #include "shared/model/TokenInfo.h"
 #include "shared/redux/AppAlert.h"
-#include "shared/utils/Bytes.h"
 #include "shared/viewmodels/LoginStorePort.h"
 
 #include <functional>
@@ -21,13 +20,10 @@ enum class LoginPurposeKind { none, auth, completeRegistration, justSync };
 struct ExtensionSlice {
     std::optional<AppAlert> alert;
     LoginPurposeKind purpose = LoginPurposeKind::none;
-    // The passkey chosen for the sign-in, while the purpose is auth.
-    std::optional<PasskeyCredentials> selectedCredential;
     std::vector<TokenInfo> tokens;
     // Only the stored passkeys that may answer the request (its relying party, and its allowed
     // credentials when it names some): a passkey of another site is never offered.
     std::vector<PasskeyCredentials> credentials;
-    Bytes clientDataHash;
     // The passkey a registration request asks for, for display.
     bool hasRegistration = false;
     std::string registrationUserName;
@@ -55,12 +51,12 @@ public:
     virtual void hideAlert() = 0;
     virtual void syncingButtonPressed() = 0;
     virtual void credForAuthenticationSelected(const PasskeyCredentials& credential) = 0;
-    virtual void finishAuthentication(const PasskeyCredentials& credential, const Bytes& clientDataHash) = 0;
-    virtual void enumerateCredentials(const std::string& serial) = 0;
     virtual void completeRegistrationButtonIsPressed() = 0;
-    // The registration of the request's passkey on the unlocked token: the request's
-    // registration state travels with it.
-    virtual void finishRegistration(const std::string& serial) = 0;
+    // The login sheet unlocked the token with this serial: the store is sent what the login
+    // was for, by the purpose its state records (the registration on that token, the sign-in
+    // with the chosen passkey when the token is that passkey's, the refresh of the token's
+    // passkeys), or nothing.
+    virtual void loginSucceeded(const std::string& serial) = 0;
 };
 
 } // namespace keyvane::ext::views

@@ -140,22 +140,6 @@ void PasskeyChoiceModel::refresh() {
     }
 }
 
-void PasskeyChoiceModel::loggedIn(const std::string& serial) {
-    switch (slice().purpose) {
-    case LoginPurposeKind::auth:
-        if (slice().selectedCredential) {
-            port().finishAuthentication(*slice().selectedCredential, slice().clientDataHash);
-        }
-        break;
-    case LoginPurposeKind::justSync:
-        port().enumerateCredentials(serial);
-        break;
-    case LoginPurposeKind::completeRegistration:
-    case LoginPurposeKind::none:
-        break;
-    }
-}
-
 QVariantList PasskeyChoiceModel::alertButtons() const {
     if (!alertShown()) {
         return {};

@@ -60,7 +60,6 @@ protected:
     int alertButtonFor(bool returnKey) const override;
 
 private:
-    void loggedIn(const std::string& serial) override;
     bool sliceChanged(const ExtensionSlice& previous) override;
     bool refilter();
     std::vector<const PasskeyCredentials*> shownPasskeys() const;

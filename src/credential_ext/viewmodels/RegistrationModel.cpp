@@ -19,12 +19,6 @@ void RegistrationModel::continuePressed() {
     }
 }
 
-void RegistrationModel::loggedIn(const std::string& serial) {
-    if (slice().purpose == LoginPurposeKind::completeRegistration && slice().hasRegistration) {
-        port().finishRegistration(serial);
-    }
-}
-
 void RegistrationModel::pressAlertButton(int index) {
     const auto& alert = this->alert();
     if (!alert) {

@@ -28,7 +28,6 @@ public:
     void pressAlertButton(int index) override;
 
 private:
-    void loggedIn(const std::string& serial) override;
     bool sliceChanged(const ExtensionSlice& previous) override;
 };
 

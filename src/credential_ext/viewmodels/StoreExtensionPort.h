@@ -10,9 +10,9 @@ namespace keyvane::ext::views {
 
 // The extension views' port over a request's store. State needs `navigationState.alert` and
 // `.loginPurpose` (a case enumeration of auth{selectedCred}, completeRegistration, justSync),
-// `credentialListState`, `authState.clientDataHash`, `registrationState` and a free function
-// `passkeysForRequest(state)`; Action needs the cases of the port's operations, under the same
-// names.
+// `credentialListState`, `registrationState` and the free functions `passkeysForRequest(state)`
+// and `loginFollowUp(state, serial)` (found where State is declared); Action needs the cases
+// of the port's operations, under the same names.
 template <class State, class Action>
 class StoreExtensionPort final : public ExtensionStorePort {
 public:
@@ -23,9 +23,8 @@ public:
         slice.alert = state.navigationState.alert;
         if (const auto& purpose = state.navigationState.loginPurpose) {
             using Purpose = std::decay_t<decltype(*purpose)>;
-            if (const auto* auth = purpose->template as<typename Purpose::auth>()) {
+            if (purpose->template is<typename Purpose::auth>()) {
                 slice.purpose = LoginPurposeKind::auth;
-                slice.selectedCredential = auth->selectedCred;
             } else if (purpose->template is<typename Purpose::completeRegistration>()) {
                 slice.purpose = LoginPurposeKind::completeRegistration;
             } else {
@@ -34,7 +33,6 @@ public:
         }
         slice.tokens = state.credentialListState.tokens;
         slice.credentials = passkeysForRequest(state);
-        slice.clientDataHash = state.authState.clientDataHash;
         if (state.registrationState) {
             slice.hasRegistration = true;
             slice.registrationUserName = state.registrationState->username;
@@ -57,18 +55,12 @@ public:
     void credForAuthenticationSelected(const PasskeyCredentials& credential) override {
         send(typename Action::credForAuthenticationSelected{credential});
     }
-    void finishAuthentication(const PasskeyCredentials& credential, const Bytes& clientDataHash) override {
-        send(typename Action::finishAuthentication{credential, clientDataHash});
-    }
-    void enumerateCredentials(const std::string& serial) override {
-        send(typename Action::enumerateCredentials{serial});
-    }
     void completeRegistrationButtonIsPressed() override {
         send(typename Action::completeRegistrationButtonIsPressed{});
     }
-    void finishRegistration(const std::string& serial) override {
-        if (const auto& registration = bridge_.state().registrationState) {
-            send(typename Action::finishRegistration{serial, *registration});
+    void loginSucceeded(const std::string& serial) override {
+        if (auto action = loginFollowUp(bridge_.state(), serial)) {
+            send(std::move(*action));
         }
     }
 

@@ -90,13 +90,8 @@ public:
     void credForAuthenticationSelected(const PasskeyCredentials& credential) override {
         sent.push_back("credForAuthenticationSelected " + credential.username + "@" + credential.relyingPartyId);
     }
-    void finishAuthentication(const PasskeyCredentials& credential, const Bytes& hash) override {
-        sent.push_back("finishAuthentication " + credential.username + "@" + credential.relyingPartyId + " hash " +
-                       std::to_string(hash.size()));
-    }
-    void enumerateCredentials(const std::string& serial) override { sent.push_back("enumerateCredentials " + serial); }
     void completeRegistrationButtonIsPressed() override { sent.push_back("completeRegistrationButtonIsPressed"); }
-    void finishRegistration(const std::string& serial) override { sent.push_back("finishRegistration " + serial); }
+    void loginSucceeded(const std::string& serial) override { sent.push_back("loginSucceeded " + serial); }
 
     // The actions sent since the last call.
     std::vector<std::string> take() { return std::exchange(sent, {}); }

@@ -70,7 +70,6 @@ std::vector<Shot> shots() {
          [] {
              auto slice = passkeys();
              slice.purpose = LoginPurposeKind::auth;
-             slice.selectedCredential = slice.credentials[0];
              return slice;
          },
          [](ExtensionRootModel&, ExtensionPortRecorder&) {},

@@ -20,7 +20,6 @@ ExtensionSlice choiceSlice() {
     slice.tokens = {token("A1"), token("B2")};
     slice.credentials = {PasskeyCredentials{{1}, "example.org", "ann", {1}, "A1"},
                          PasskeyCredentials{{2}, "example.org", "bob", {2}, "B2"}};
-    slice.clientDataHash = Bytes(32, 1);
     return slice;
 }
 
@@ -96,7 +95,6 @@ TEST_F(ChoiceScene, TypingNarrowsTheListToTheNotFoundContentAndTheEmptyListOffer
 TEST_F(ChoiceScene, TheLoginSheetCoversTheListAndTakesTheKeyboard) {
     auto slice = choiceSlice();
     slice.purpose = LoginPurposeKind::auth;
-    slice.selectedCredential = slice.credentials[0];
     port.published.set(slice);
     scene.render();
     EXPECT_TRUE(isShown(scene.find("loginSheet")));
