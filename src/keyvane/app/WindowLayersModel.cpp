@@ -3,8 +3,8 @@
 namespace keyvane::app {
 
 WindowLayersModel::WindowLayersModel(AppStore& store, flowkeep::MainExecutor& executor, MainWindowModel& window,
-                                     views::UrlOpener& opener, views::BuildInfo build,
-                                     views::AboutConfiguration configuration, QObject* parent)
+                                     UrlOpener& opener, BuildInfo build,
+                                     AboutConfiguration configuration, QObject* parent)
     : QObject(parent), executor_(executor), window_(window), opener_(opener), build_(std::move(build)),
       configuration_(std::move(configuration)), onboardingPort_(store) {
     makeOnboarding();
@@ -29,14 +29,14 @@ WindowLayersModel::~WindowLayersModel() = default;
 
 void WindowLayersModel::makeOnboarding() {
     retiredOnboarding_ = std::move(onboarding_);
-    onboarding_ = std::make_unique<views::OnboardingViewModel>(onboardingPort_, executor_);
+    onboarding_ = std::make_unique<OnboardingViewModel>(onboardingPort_, executor_);
     emit changed();
 }
 
 void WindowLayersModel::makeAbout() {
     retiredAbout_ = std::move(about_);
-    about_ = std::make_unique<views::AboutViewModel>(build_, configuration_, opener_);
-    connect(about_.get(), &views::AboutViewModel::closeRequested, &window_, &MainWindowModel::closeAbout);
+    about_ = std::make_unique<AboutViewModel>(build_, configuration_, opener_);
+    connect(about_.get(), &AboutViewModel::closeRequested, &window_, &MainWindowModel::closeAbout);
     emit changed();
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "keyvane/app/AboutViewModel.h"
 #include "keyvane/app/KeyvaneApp.h"
 #include "keyvane/app/MainWindowModel.h"
-#include "shared/viewmodels/AboutViewModel.h"
-#include "shared/viewmodels/OnboardingPort.h"
-#include "shared/viewmodels/OnboardingViewModel.h"
+#include "keyvane/app/OnboardingPort.h"
+#include "keyvane/app/OnboardingViewModel.h"
 
 #include <QObject>
 
@@ -18,17 +18,17 @@ namespace keyvane::app {
 // until then, so the views never read a model that is gone, and neither is ever null.
 class WindowLayersModel : public QObject {
     Q_OBJECT
-    Q_PROPERTY(keyvane::views::OnboardingViewModel* onboarding READ onboarding NOTIFY changed)
-    Q_PROPERTY(keyvane::views::AboutViewModel* about READ about NOTIFY changed)
+    Q_PROPERTY(keyvane::app::OnboardingViewModel* onboarding READ onboarding NOTIFY changed)
+    Q_PROPERTY(keyvane::app::AboutViewModel* about READ about NOTIFY changed)
 
 public:
     WindowLayersModel(AppStore& store, flowkeep::MainExecutor& executor, MainWindowModel& window,
-                      views::UrlOpener& opener, views::BuildInfo build, views::AboutConfiguration configuration,
+                      UrlOpener& opener, BuildInfo build, AboutConfiguration configuration,
                       QObject* parent = nullptr);
     ~WindowLayersModel() override;
 
-    views::OnboardingViewModel* onboarding() { return onboarding_.get(); }
-    views::AboutViewModel* about() { return about_.get(); }
+    OnboardingViewModel* onboarding() { return onboarding_.get(); }
+    AboutViewModel* about() { return about_.get(); }
 
 signals:
     void changed();
@@ -39,14 +39,14 @@ private:
 
     flowkeep::MainExecutor& executor_;
     MainWindowModel& window_;
-    views::UrlOpener& opener_;
-    views::BuildInfo build_;
-    views::AboutConfiguration configuration_;
-    views::StoreOnboardingPort<AppState, AppAction> onboardingPort_;
-    std::unique_ptr<views::OnboardingViewModel> onboarding_;
-    std::unique_ptr<views::OnboardingViewModel> retiredOnboarding_;
-    std::unique_ptr<views::AboutViewModel> about_;
-    std::unique_ptr<views::AboutViewModel> retiredAbout_;
+    UrlOpener& opener_;
+    BuildInfo build_;
+    AboutConfiguration configuration_;
+    StoreOnboardingPort<AppState, AppAction> onboardingPort_;
+    std::unique_ptr<OnboardingViewModel> onboarding_;
+    std::unique_ptr<OnboardingViewModel> retiredOnboarding_;
+    std::unique_ptr<AboutViewModel> about_;
+    std::unique_ptr<AboutViewModel> retiredAbout_;
     bool onboardingShown_ = false;
     bool aboutShown_ = false;
     flowkeep::Subscription subscription_;
