@@ -9,6 +9,9 @@ WindowLayersModel::WindowLayersModel(AppStore& store, flowkeep::MainExecutor& ex
       configuration_(std::move(configuration)), onboardingPort_(store) {
     makeOnboarding();
     makeAbout();
+    // The window's own requests (the login sheet's help page) go to the same opener as the
+    // About sheet's links: the program has one way of handing addresses to the system.
+    connect(&window_, &MainWindowModel::openUrlRequested, this, [this](const QUrl& url) { opener_.open(url); });
     subscription_ = store.observe([this](const AppState& state) {
         const bool shown = state.navigationState.onboardingState.isOnboardingShown;
         if (shown && !onboardingShown_) {

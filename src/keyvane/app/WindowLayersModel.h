@@ -16,6 +16,8 @@ namespace keyvane::app {
 // while the state shows it, and the About sheet while the window has it open. Each view model
 // is made anew for each showing, so nothing of an earlier one is left; the previous one lives
 // until then, so the views never read a model that is gone, and neither is ever null.
+// The opener takes every address the window hands to the system: the About sheet's links and
+// the window's own requests (the login sheet's help page).
 class WindowLayersModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(keyvane::app::OnboardingViewModel* onboarding READ onboarding NOTIFY changed)

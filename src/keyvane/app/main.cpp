@@ -105,14 +105,12 @@ int main(int argc, char** argv) {
         }
     });
 
-    // Every address the window opens (the login sheet's help, the About sheet's links and
-    // support line) goes to the desktop through this one opener.
-    keyvane::app::DesktopUrlOpener desktop;
     keyvane::app::MainWindowModel model(app->store(), executor);
-    QObject::connect(&model, &keyvane::app::MainWindowModel::openUrlRequested, &application,
-                     [&desktop](const QUrl& url) { desktop.open(url); });
     engine.rootContext()->setContextProperty("mainWindow", &model);
-    // The onboarding layer and the About sheet.
+    // The onboarding layer and the About sheet. Every address the window opens (the login
+    // sheet's help, the About sheet's links and support line) goes to the desktop through
+    // this one opener.
+    keyvane::app::DesktopUrlOpener desktop;
     keyvane::app::WindowLayersModel layers(app->store(), executor, model, desktop, keyvane::app::programBuildInfo(),
                                            keyvane::app::programAboutConfiguration());
     engine.rootContext()->setContextProperty("windowLayers", &layers);

@@ -165,5 +165,32 @@ TEST_F(WindowLayersViewTest, TheAboutSheetShowsThisBuildsVersionLine) {
     EXPECT_TRUE(shown("aboutSheet"));
 }
 
+class RecordingOpener final : public UrlOpener {
+public:
+    void open(const QUrl& url) override { opened.push_back(url); }
+    std::vector<QUrl> opened;
+};
+
+// Every address the window opens goes to the one opener the program gives: the About sheet's
+// support line and the login sheet's help page for a locked PIN alike.
+TEST(WindowLayersOpener, TheAboutSheetAndTheLoginSheetOpenAddressesThroughTheOneOpener) {
+    AppState state;
+    state.navigationState.loginPurpose = LoginPuprose::justSync{};
+    state.navigationState.alert = AppAlert::pinLocked;
+    StoreFixture fixture(std::move(state));
+    MainWindowModel window(fixture.store, fixture.executor);
+    RecordingOpener opener;
+    WindowLayersModel layers(fixture.store, fixture.executor, window, opener, BuildInfo{},
+                             AboutConfiguration{"docs.example.test", "7", "privacy.example.test", "terms.example.test",
+                                                "+1 (555) 010-0100"});
+    fixture.executor.runUntilIdle();
+
+    layers.about()->call();
+    ASSERT_NE(window.loginSheet(), nullptr);
+    window.loginSheet()->alertReturnPressed();
+    EXPECT_EQ(opener.opened, (std::vector<QUrl>{QUrl(QStringLiteral("tel:+15550100100")),
+                                                views::LoginSheetModel::pinLockedHelpUrl()}));
+}
+
 } // namespace
 } // namespace keyvane::app
