@@ -16,11 +16,11 @@ std::optional<std::string> known(const char* value) {
 
 } // namespace
 
-views::BuildInfo programBuildInfo() {
+BuildInfo programBuildInfo() {
     return {known(generated::appVersion), known(generated::buildNumber), known(generated::commitHash)};
 }
 
-views::AboutConfiguration programAboutConfiguration() {
+AboutConfiguration programAboutConfiguration() {
     return {generated::documentationHost, generated::documentationPageId, generated::privacyPolicyHost,
             generated::userAgreementHost, generated::supportPhone};
 }

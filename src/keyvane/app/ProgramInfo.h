@@ -1,12 +1,12 @@
 #pragma once
 
-#include "shared/viewmodels/AboutViewModel.h"
+#include "keyvane/app/AboutViewModel.h"
 
 namespace keyvane::app {
 
 // The build that runs (version, build number, commit), as the build configured it.
-views::BuildInfo programBuildInfo();
+BuildInfo programBuildInfo();
 // Where the About sheet sends people for help, as the build configured it.
-views::AboutConfiguration programAboutConfiguration();
+AboutConfiguration programAboutConfiguration();
 
 } // namespace keyvane::app

@@ -3,12 +3,15 @@
 namespace keyvane::app {
 
 WindowLayersModel::WindowLayersModel(AppStore& store, flowkeep::MainExecutor& executor, MainWindowModel& window,
-                                     views::UrlOpener& opener, views::BuildInfo build,
-                                     views::AboutConfiguration configuration, QObject* parent)
+                                     UrlOpener& opener, BuildInfo build,
+                                     AboutConfiguration configuration, QObject* parent)
     : QObject(parent), executor_(executor), window_(window), opener_(opener), build_(std::move(build)),
       configuration_(std::move(configuration)), onboardingPort_(store) {
     makeOnboarding();
     makeAbout();
+    // The window's own requests (the login sheet's help page) go to the same opener as the
+    // About sheet's links: the program has one way of handing addresses to the system.
+    connect(&window_, &MainWindowModel::openUrlRequested, this, [this](const QUrl& url) { opener_.open(url); });
     subscription_ = store.observe([this](const AppState& state) {
         const bool shown = state.navigationState.onboardingState.isOnboardingShown;
         if (shown && !onboardingShown_) {
@@ -29,14 +32,14 @@ WindowLayersModel::~WindowLayersModel() = default;
 
 void WindowLayersModel::makeOnboarding() {
     retiredOnboarding_ = std::move(onboarding_);
-    onboarding_ = std::make_unique<views::OnboardingViewModel>(onboardingPort_, executor_);
+    onboarding_ = std::make_unique<OnboardingViewModel>(onboardingPort_, executor_);
     emit changed();
 }
 
 void WindowLayersModel::makeAbout() {
     retiredAbout_ = std::move(about_);
-    about_ = std::make_unique<views::AboutViewModel>(build_, configuration_, opener_);
-    connect(about_.get(), &views::AboutViewModel::closeRequested, &window_, &MainWindowModel::closeAbout);
+    about_ = std::make_unique<AboutViewModel>(build_, configuration_, opener_);
+    connect(about_.get(), &AboutViewModel::closeRequested, &window_, &MainWindowModel::closeAbout);
     emit changed();
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "keyvane/app/AboutViewModel.h"
 #include "keyvane/app/KeyvaneApp.h"
 #include "keyvane/app/MainWindowModel.h"
-#include "shared/viewmodels/AboutViewModel.h"
-#include "shared/viewmodels/OnboardingPort.h"
-#include "shared/viewmodels/OnboardingViewModel.h"
+#include "keyvane/app/OnboardingPort.h"
+#include "keyvane/app/OnboardingViewModel.h"
 
 #include <QObject>
 
@@ -16,19 +16,21 @@ namespace keyvane::app {
 // while the state shows it, and the About sheet while the window has it open. Each view model
 // is made anew for each showing, so nothing of an earlier one is left; the previous one lives
 // until then, so the views never read a model that is gone, and neither is ever null.
+// The opener takes every address the window hands to the system: the About sheet's links and
+// the window's own requests (the login sheet's help page).
 class WindowLayersModel : public QObject {
     Q_OBJECT
-    Q_PROPERTY(keyvane::views::OnboardingViewModel* onboarding READ onboarding NOTIFY changed)
-    Q_PROPERTY(keyvane::views::AboutViewModel* about READ about NOTIFY changed)
+    Q_PROPERTY(keyvane::app::OnboardingViewModel* onboarding READ onboarding NOTIFY changed)
+    Q_PROPERTY(keyvane::app::AboutViewModel* about READ about NOTIFY changed)
 
 public:
     WindowLayersModel(AppStore& store, flowkeep::MainExecutor& executor, MainWindowModel& window,
-                      views::UrlOpener& opener, views::BuildInfo build, views::AboutConfiguration configuration,
+                      UrlOpener& opener, BuildInfo build, AboutConfiguration configuration,
                       QObject* parent = nullptr);
     ~WindowLayersModel() override;
 
-    views::OnboardingViewModel* onboarding() { return onboarding_.get(); }
-    views::AboutViewModel* about() { return about_.get(); }
+    OnboardingViewModel* onboarding() { return onboarding_.get(); }
+    AboutViewModel* about() { return about_.get(); }
 
 signals:
     void changed();
@@ -39,14 +41,14 @@ private:
 
     flowkeep::MainExecutor& executor_;
     MainWindowModel& window_;
-    views::UrlOpener& opener_;
-    views::BuildInfo build_;
-    views::AboutConfiguration configuration_;
-    views::StoreOnboardingPort<AppState, AppAction> onboardingPort_;
-    std::unique_ptr<views::OnboardingViewModel> onboarding_;
-    std::unique_ptr<views::OnboardingViewModel> retiredOnboarding_;
-    std::unique_ptr<views::AboutViewModel> about_;
-    std::unique_ptr<views::AboutViewModel> retiredAbout_;
+    UrlOpener& opener_;
+    BuildInfo build_;
+    AboutConfiguration configuration_;
+    StoreOnboardingPort<AppState, AppAction> onboardingPort_;
+    std::unique_ptr<OnboardingViewModel> onboarding_;
+    std::unique_ptr<OnboardingViewModel> retiredOnboarding_;
+    std::unique_ptr<AboutViewModel> about_;
+    std::unique_ptr<AboutViewModel> retiredAbout_;
     bool onboardingShown_ = false;
     bool aboutShown_ = false;
     flowkeep::Subscription subscription_;

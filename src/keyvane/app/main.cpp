@@ -1,4 +1,5 @@
 #include "flowkeep/QtMainExecutor.h"
+#include "keyvane/app/DesktopUrlOpener.h"
 #include "keyvane/app/KeyvaneApp.h"
 #include "keyvane/app/MainWindowModel.h"
 #include "keyvane/app/ProgramInfo.h"
@@ -12,10 +13,8 @@
 #include "shared/utils/TerminationSignals.h"
 #include "shared/viewmodels/ConfirmationBridge.h"
 #include "keyvane/views/MainWindowViews.h"
-#include "shared/views/DesktopUrlOpener.h"
 #include "shared/views/Views.h"
 
-#include <QDesktopServices>
 #include <QFont>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -107,11 +106,11 @@ int main(int argc, char** argv) {
     });
 
     keyvane::app::MainWindowModel model(app->store(), executor);
-    QObject::connect(&model, &keyvane::app::MainWindowModel::openUrlRequested, &application,
-                     [](const QUrl& url) { QDesktopServices::openUrl(url); });
     engine.rootContext()->setContextProperty("mainWindow", &model);
-    // The onboarding layer and the About sheet; the sheet's addresses go to the desktop.
-    keyvane::views::DesktopUrlOpener desktop;
+    // The onboarding layer and the About sheet. Every address the window opens (the login
+    // sheet's help, the About sheet's links and support line) goes to the desktop through
+    // this one opener.
+    keyvane::app::DesktopUrlOpener desktop;
     keyvane::app::WindowLayersModel layers(app->store(), executor, model, desktop, keyvane::app::programBuildInfo(),
                                            keyvane::app::programAboutConfiguration());
     engine.rootContext()->setContextProperty("windowLayers", &layers);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "keyvane/app/AboutViewModel.h"
 #include "keyvane/app/MainWindowModel.h"
+#include "keyvane/app/OnboardingViewModel.h"
 #include "keyvane/app/PasskeyListModel.h"
 #include "keyvane/app/TokenDetailsModel.h"
 
@@ -37,6 +39,21 @@ struct TokenDetailsModelType {
     QML_FOREIGN(keyvane::app::TokenDetailsModel)
     QML_NAMED_ELEMENT(TokenDetailsModel)
     QML_UNCREATABLE("Made by the window")
+};
+
+// The onboarding layer and the About sheet.
+struct OnboardingViewModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::app::OnboardingViewModel)
+    QML_NAMED_ELEMENT(OnboardingViewModel)
+    QML_UNCREATABLE("Made by the program")
+};
+
+struct AboutViewModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::app::AboutViewModel)
+    QML_NAMED_ELEMENT(AboutViewModel)
+    QML_UNCREATABLE("Made by the program")
 };
 
 } // namespace keyvane::app::qml

@@ -1,12 +1,10 @@
 #pragma once
 
 #include "shared/localization/LocalizedStrings.h"
-#include "shared/viewmodels/AboutViewModel.h"
 #include "shared/viewmodels/AlertButtons.h"
 #include "shared/viewmodels/BiometricPromptModel.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "shared/viewmodels/MasterPassInputModel.h"
-#include "shared/viewmodels/OnboardingViewModel.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
 #include "shared/viewmodels/TokenListModel.h"
 #include "shared/viewmodels/TouchCountdownModel.h"
@@ -64,21 +62,6 @@ struct TouchCountdownModelType {
     Q_GADGET
     QML_FOREIGN(keyvane::views::TouchCountdownModel)
     QML_NAMED_ELEMENT(TouchCountdownModel)
-    QML_UNCREATABLE("Made by the host")
-};
-
-// The onboarding layer and the About sheet of the main program.
-struct OnboardingViewModelType {
-    Q_GADGET
-    QML_FOREIGN(keyvane::views::OnboardingViewModel)
-    QML_NAMED_ELEMENT(OnboardingViewModel)
-    QML_UNCREATABLE("Made by the host")
-};
-
-struct AboutViewModelType {
-    Q_GADGET
-    QML_FOREIGN(keyvane::views::AboutViewModel)
-    QML_NAMED_ELEMENT(AboutViewModel)
     QML_UNCREATABLE("Made by the host")
 };
 

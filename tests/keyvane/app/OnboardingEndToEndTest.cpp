@@ -2,20 +2,20 @@
 // in a temporary group directory: a first start walked to its end as a person would.
 #include "AppOnVirtualToken.h"
 
+#include "keyvane/app/OnboardingPort.h"
+#include "keyvane/app/OnboardingViewModel.h"
 #include "shared/identities/CredentialIdentityStore.h"
 #include "shared/preferences/UserDefaultsManagerProtocol.h"
-#include "shared/viewmodels/OnboardingPort.h"
-#include "shared/viewmodels/OnboardingViewModel.h"
 
 #include <gtest/gtest.h>
 
 namespace keyvane::app {
 namespace {
 
-using Step = views::OnboardingViewModel::Step;
+using Step = OnboardingViewModel::Step;
 
 struct OnboardingEndToEnd : ::testing::Test, testing::AppOnVirtualToken {
-    void typeTwice(views::OnboardingViewModel& model, const char* password) {
+    void typeTwice(OnboardingViewModel& model, const char* password) {
         model.masterPasswordInput()->type(QString::fromUtf8(password));
         clock.advance(views::MasterPassInputModel::repeatPause);
         model.masterPasswordInput()->type(QString::fromUtf8(password));
@@ -27,8 +27,8 @@ TEST_F(OnboardingEndToEnd, FromAFirstStartToCompleted) {
     auto helper = std::dynamic_pointer_cast<AutofillExtensionHelper>(Dependencies::get(autofillExtensionHelper));
     ASSERT_NE(helper, nullptr);
     helper->setConfirmationHandler([] { return true; });
-    views::StoreOnboardingPort<AppState, AppAction> port(*store);
-    views::OnboardingViewModel model(port, clock);
+    StoreOnboardingPort<AppState, AppAction> port(*store);
+    OnboardingViewModel model(port, clock);
 
     store->send(AppAction::appLaunched{});
     ASSERT_TRUE(waitFor([&] { return model.step() == Step::EnableExtension && model.textBlockShown(); }));
@@ -55,8 +55,8 @@ TEST_F(OnboardingEndToEnd, FromAFirstStartToCompleted) {
 
 // Refused, the onboarding notes it and goes on; skipped, it ends without a master password.
 TEST_F(OnboardingEndToEnd, RefusedAndSkipped) {
-    views::StoreOnboardingPort<AppState, AppAction> port(*store);
-    views::OnboardingViewModel model(port, clock);
+    StoreOnboardingPort<AppState, AppAction> port(*store);
+    OnboardingViewModel model(port, clock);
     store->send(AppAction::appLaunched{});
     ASSERT_TRUE(waitFor([&] { return model.step() == Step::EnableExtension && model.textBlockShown(); }));
     model.pressPrimary(); // no one to ask: a refusal

@@ -26,7 +26,7 @@ namespace {
 using views::testing::StoreFixture;
 using Strings = std::vector<std::string>;
 
-class NoOpener final : public views::UrlOpener {
+class NoOpener final : public UrlOpener {
 public:
     void open(const QUrl&) override {}
 };
@@ -49,10 +49,8 @@ protected:
         component.setData("import QtQuick\nimport Keyvane.Views\nimport Keyvane.MainWindow\n"
                           "MacMainView { anchors.fill: parent; model: mainWindow\n"
                           " Binding { target: Theme; property: \"animated\"; value: false }\n"
-                          " onboardingView: Component { MacOnboardingView { model: windowLayers.onboarding;"
-                          "  logoSource: \"qrc:/qt/qml/Keyvane/MainWindow/images/logo.svg\" } }\n"
-                          " aboutView: Component { MacAboutView { model: windowLayers.about;"
-                          "  logoSource: \"qrc:/qt/qml/Keyvane/MainWindow/images/logo.svg\" } } }",
+                          " onboardingView: Component { MacOnboardingView { model: windowLayers.onboarding } }\n"
+                          " aboutView: Component { MacAboutView { model: windowLayers.about } } }",
                           QUrl(QStringLiteral("qrc:/window.qml")));
         ASSERT_TRUE(component.isReady()) << component.errorString().toStdString();
         root.reset(qobject_cast<QQuickItem*>(component.create()));
@@ -139,7 +137,7 @@ TEST_F(WindowLayersViewTest, OnboardingFromAFirstStartToCompleted) {
 
     EXPECT_EQ(text("onboardingTitle"), LocalizedStrings::text("Onboarding_ReadyToGo_Title").toStdString());
     press();
-    fixture->executor.advance(views::OnboardingViewModel::closingDelay);
+    fixture->executor.advance(OnboardingViewModel::closingDelay);
     settle();
     EXPECT_EQ(fixture->sent(), Strings{"hideOnboarding"});
     EXPECT_FALSE(shown("onboarding"));
@@ -153,7 +151,7 @@ TEST_F(WindowLayersViewTest, TheAboutSheetShowsThisBuildsVersionLine) {
     const auto build = programBuildInfo();
     ASSERT_TRUE(build.appVersion.has_value());
     EXPECT_EQ(*build.appVersion, KEYVANE_TEST_PROJECT_VERSION);
-    EXPECT_EQ(text("aboutVersionLine"), views::versionLine(build).toStdString());
+    EXPECT_EQ(text("aboutVersionLine"), versionLine(build).toStdString());
     EXPECT_NE(text("aboutVersionLine").find(KEYVANE_TEST_PROJECT_VERSION), std::string::npos);
     press(Qt::Key_Escape);
     EXPECT_FALSE(window->aboutShown());
@@ -165,6 +163,33 @@ TEST_F(WindowLayersViewTest, TheAboutSheetShowsThisBuildsVersionLine) {
     settle();
     EXPECT_NE(layers->about(), first);
     EXPECT_TRUE(shown("aboutSheet"));
+}
+
+class RecordingOpener final : public UrlOpener {
+public:
+    void open(const QUrl& url) override { opened.push_back(url); }
+    std::vector<QUrl> opened;
+};
+
+// Every address the window opens goes to the one opener the program gives: the About sheet's
+// support line and the login sheet's help page for a locked PIN alike.
+TEST(WindowLayersOpener, TheAboutSheetAndTheLoginSheetOpenAddressesThroughTheOneOpener) {
+    AppState state;
+    state.navigationState.loginPurpose = LoginPuprose::justSync{};
+    state.navigationState.alert = AppAlert::pinLocked;
+    StoreFixture fixture(std::move(state));
+    MainWindowModel window(fixture.store, fixture.executor);
+    RecordingOpener opener;
+    WindowLayersModel layers(fixture.store, fixture.executor, window, opener, BuildInfo{},
+                             AboutConfiguration{"docs.example.test", "7", "privacy.example.test", "terms.example.test",
+                                                "+1 (555) 010-0100"});
+    fixture.executor.runUntilIdle();
+
+    layers.about()->call();
+    ASSERT_NE(window.loginSheet(), nullptr);
+    window.loginSheet()->alertReturnPressed();
+    EXPECT_EQ(opener.opened, (std::vector<QUrl>{QUrl(QStringLiteral("tel:+15550100100")),
+                                                views::LoginSheetModel::pinLockedHelpUrl()}));
 }
 
 } // namespace

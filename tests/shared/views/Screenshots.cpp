@@ -7,15 +7,15 @@
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
+#include "keyvane/app/AboutViewModel.h"
 #include "keyvane/app/MainWindowModel.h"
+#include "keyvane/app/OnboardingViewModel.h"
 #include "keyvane/views/MainWindowViews.h"
 #include "shared/biometrics/LAContextWrapper.h"
 #include "shared/dependencies/DependencyRegistry.h"
 #include "shared/viewmodels/BiometricPromptModel.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
-#include "shared/viewmodels/AboutViewModel.h"
-#include "shared/viewmodels/OnboardingViewModel.h"
 
 #include <QDir>
 #include <QFont>
@@ -197,22 +197,29 @@ std::vector<Shot> shots() {
     };
 }
 
+// A view of the main window's module over its model.
+std::unique_ptr<SceneHarness> mainWindowScene(const QString& viewType, QObject* model, QSize size, int appearance) {
+    return std::make_unique<SceneHarness>(
+        QStringLiteral("Keyvane.MainWindow"), [](QQmlEngine& engine) { app::installMainWindowViews(engine); }, viewType,
+        QVariantMap{{QStringLiteral("model"), QVariant::fromValue(model)}}, size, appearance);
+}
+
 // The onboarding layer at each step, and the About sheet.
 class OnboardingScene : public QObject {
 public:
     explicit OnboardingScene(StoreFixture& fixture) : port(fixture.store), model(port, fixture.executor) {}
-    StoreOnboardingPort<AppState, AppAction> port;
-    OnboardingViewModel model;
+    app::StoreOnboardingPort<AppState, AppAction> port;
+    app::OnboardingViewModel model;
 };
 
-class NoOpener final : public UrlOpener {
+class NoOpener final : public app::UrlOpener {
 public:
     void open(const QUrl&) override {}
 };
 
 std::vector<Shot> onboardingShots() {
     const auto onboarding = [](std::optional<OnboardingStatus> status, BiometryType biometry,
-                               std::function<void(OnboardingViewModel&)> act = {}) {
+                               std::function<void(app::OnboardingViewModel&)> act = {}) {
         return [status, biometry, act](StoreFixture& fixture, int appearance, std::unique_ptr<QObject>& model) {
             fixture.drive(AppAction::updateBiometryType{biometry});
             fixture.drive(AppAction::firstLaunch{});
@@ -224,9 +231,7 @@ std::vector<Shot> onboardingShots() {
             if (act) {
                 act(scene->model);
             }
-            auto harness = std::make_unique<SceneHarness>(
-                QStringLiteral("MacOnboardingView"),
-                QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&scene->model)}}, QSize(720, 520), appearance);
+            auto harness = mainWindowScene(QStringLiteral("MacOnboardingView"), &scene->model, QSize(720, 520), appearance);
             model = std::move(scene);
             return harness;
         };
@@ -240,7 +245,7 @@ std::vector<Shot> onboardingShots() {
          onboarding(OnboardingStatus::masterPassword, BiometryType::touchID)},
         {"onboarding_3-master-password-sheet", [] { return AppState{}; }, {}, {}, {}, {},
          onboarding(OnboardingStatus::masterPassword, BiometryType::touchID,
-                    [](OnboardingViewModel& model) {
+                    [](app::OnboardingViewModel& model) {
                         model.pressPrimary();
                         model.masterPasswordInput()->type(QStringLiteral("123"));
                     })},
@@ -253,14 +258,12 @@ std::vector<Shot> onboardingShots() {
         {"about", [] { return AppState{}; }, {}, {}, {}, {},
          [](StoreFixture&, int appearance, std::unique_ptr<QObject>& model) {
              static NoOpener opener;
-             auto about = std::make_unique<AboutViewModel>(
-                 BuildInfo{"0.1.0", "151", "5547086bc8"},
-                 AboutConfiguration{"docs.placeholder-address.example", "0", "privacy.placeholder-address.example",
+             auto about = std::make_unique<app::AboutViewModel>(
+                 app::BuildInfo{"0.1.0", "151", "5547086bc8"},
+                 app::AboutConfiguration{"docs.placeholder-address.example", "0", "privacy.placeholder-address.example",
                                     "terms.placeholder-address.example", "+1 (555) 010-0100"},
                  opener);
-             auto harness = std::make_unique<SceneHarness>(
-                 QStringLiteral("MacAboutView"), QVariantMap{{QStringLiteral("model"), QVariant::fromValue(about.get())}},
-                 QSize(416, 464), appearance);
+             auto harness = mainWindowScene(QStringLiteral("MacAboutView"), about.get(), QSize(416, 464), appearance);
              model = std::move(about);
              return harness;
          }},

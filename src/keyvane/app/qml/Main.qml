@@ -20,10 +20,10 @@ ApplicationWindow {
         model: mainWindow
         // Both show the window's own logo.
         onboardingView: Component {
-            MacOnboardingView { model: windowLayers.onboarding; logoSource: "qrc:/qt/qml/Keyvane/MainWindow/images/logo.svg" }
+            MacOnboardingView { model: windowLayers.onboarding }
         }
         aboutView: Component {
-            MacAboutView { model: windowLayers.about; logoSource: "qrc:/qt/qml/Keyvane/MainWindow/images/logo.svg" }
+            MacAboutView { model: windowLayers.about }
         }
         enabled: !extensionConfirmation.asking
         focus: enabled

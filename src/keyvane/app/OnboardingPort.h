@@ -11,7 +11,7 @@
 #include <optional>
 #include <utility>
 
-namespace keyvane::views {
+namespace keyvane::app {
 
 // What the onboarding reads of the main program's state.
 struct OnboardingSlice {
@@ -67,7 +67,7 @@ public:
     void hideOnboarding() override { bridge_.send(typename Action::hideOnboarding{}); }
 
 private:
-    StoreBridge<State, Action> bridge_;
+    views::StoreBridge<State, Action> bridge_;
 };
 
-} // namespace keyvane::views
+} // namespace keyvane::app

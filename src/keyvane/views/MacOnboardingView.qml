@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.MainWindow
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
@@ -10,8 +11,9 @@ FocusScope {
     id: root
     objectName: "onboarding"
     required property OnboardingViewModel model
-    // The program's logo; the window passes its own.
-    property url logoSource: "images/app-logo.svg"
+    // The master-password and fingerprint pictures are the shared views' (the sheets show
+    // them too); the other step pictures and the logo are this module's.
+    readonly property var sharedPictures: ["master-password", "fingerprint"]
     focus: true
 
     // The whole layer fades at the end.
@@ -105,7 +107,11 @@ FocusScope {
                     width: side
                     height: side
                     fillMode: Image.PreserveAspectFit
-                    source: logo ? root.logoSource : (root.model.header !== "" ? "images/" + root.model.header + ".svg" : "")
+                    source: logo ? "images/logo.svg"
+                          : root.model.header === "" ? ""
+                          : root.sharedPictures.indexOf(root.model.header) >= 0
+                            ? "qrc:/qt/qml/Keyvane/Views/images/" + root.model.header + ".svg"
+                            : "images/" + root.model.header + ".svg"
                     sourceSize.width: 192
                     sourceSize.height: 192
                     // The step's symbol bounces now and then (the master password's pulses), a

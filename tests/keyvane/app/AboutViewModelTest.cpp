@@ -1,4 +1,4 @@
-#include "shared/viewmodels/AboutViewModel.h"
+#include "keyvane/app/AboutViewModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
 
@@ -10,6 +10,8 @@
 
 namespace keyvane::views::testing {
 namespace {
+
+using namespace keyvane::app;
 
 class RecordingOpener final : public UrlOpener {
 public:

@@ -1,10 +1,10 @@
-#include "shared/viewmodels/OnboardingViewModel.h"
+#include "keyvane/app/OnboardingViewModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
 
 #include <array>
 
-namespace keyvane::views {
+namespace keyvane::app {
 
 namespace {
 
@@ -210,7 +210,7 @@ void OnboardingViewModel::pressSecondary() {
 void OnboardingViewModel::openMasterPasswordEntry() {
     // The view still reads the previous entry until it hears of the change.
     retiredInput_ = std::move(masterPasswordInput_);
-    masterPasswordInput_ = std::make_unique<MasterPassInputModel>(MasterPassInputModel::Mode::twice, executor_);
+    masterPasswordInput_ = std::make_unique<views::MasterPassInputModel>(views::MasterPassInputModel::Mode::twice, executor_);
     masterPasswordInput_->setOnSubmit([this](SecretText password) { port_.setupMasterPassword(std::move(password)); });
 }
 
@@ -228,4 +228,4 @@ void OnboardingViewModel::closeMasterPasswordSheet() {
     emit changed();
 }
 
-} // namespace keyvane::views
+} // namespace keyvane::app

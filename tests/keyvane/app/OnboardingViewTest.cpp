@@ -1,9 +1,10 @@
-#include "SceneHarness.h"
-#include "../viewmodels/ViewModelFixture.h"
+#include "../../shared/viewmodels/ViewModelFixture.h"
+#include "../../shared/views/SceneHarness.h"
 
+#include "keyvane/app/AboutViewModel.h"
+#include "keyvane/app/OnboardingViewModel.h"
+#include "keyvane/views/MainWindowViews.h"
 #include "shared/localization/LocalizedStrings.h"
-#include "shared/viewmodels/AboutViewModel.h"
-#include "shared/viewmodels/OnboardingViewModel.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -11,6 +12,16 @@
 
 namespace keyvane::views::testing {
 namespace {
+
+using namespace keyvane::app;
+
+// The onboarding layer and the About sheet are views of the main window's module.
+std::unique_ptr<SceneHarness> mainWindowScene(const QString& viewType, QObject* model, QSize size) {
+    return std::make_unique<SceneHarness>(QStringLiteral("Keyvane.MainWindow"),
+                                          [](QQmlEngine& engine) { installMainWindowViews(engine); }, viewType,
+                                          QVariantMap{{QStringLiteral("model"), QVariant::fromValue(model)}}, size, 0,
+                                          /*animated=*/false);
+}
 
 using namespace std::chrono_literals;
 using Strings = std::vector<std::string>;
@@ -26,9 +37,7 @@ protected:
         fixture->drive(AppAction::firstLaunch{});
         port = std::make_unique<StoreOnboardingPort<AppState, AppAction>>(fixture->store);
         model = std::make_unique<OnboardingViewModel>(*port, fixture->executor);
-        scene = std::make_unique<SceneHarness>(QStringLiteral("MacOnboardingView"),
-                                               QVariantMap{{QStringLiteral("model"), QVariant::fromValue(model.get())}},
-                                               QSize(720, 560), 0, /*animated=*/false);
+        scene = mainWindowScene(QStringLiteral("MacOnboardingView"), model.get(), QSize(720, 560));
         settle();
     }
     void settle() {
@@ -150,8 +159,8 @@ TEST(AboutSheetViewTest, TheSheetShowsTheBuildAndOpensItsLinksByKeyboard) {
     AboutViewModel about({"1.4.0", "213", "abc123"},
                          {"docs.example.test", "7", "privacy.example.test", "terms.example.test", "+1 (555) 010-0100"},
                          opener);
-    SceneHarness scene(QStringLiteral("MacAboutView"), QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&about)}},
-                       QSize(416, 464), 0, /*animated=*/false);
+    auto harness = mainWindowScene(QStringLiteral("MacAboutView"), &about, QSize(416, 464));
+    SceneHarness& scene = *harness;
     scene.render();
     auto* line = scene.find(QStringLiteral("aboutVersionLine"));
     ASSERT_NE(line, nullptr);

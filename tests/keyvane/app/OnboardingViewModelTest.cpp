@@ -1,12 +1,14 @@
-#include "shared/viewmodels/OnboardingViewModel.h"
+#include "keyvane/app/OnboardingViewModel.h"
 
-#include "ViewModelFixture.h"
+#include "../../shared/viewmodels/ViewModelFixture.h"
 #include "shared/localization/LocalizedStrings.h"
 
 #include <gtest/gtest.h>
 
 namespace keyvane::views::testing {
 namespace {
+
+using namespace keyvane::app;
 
 using namespace std::chrono_literals;
 using Step = OnboardingViewModel::Step;

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace keyvane::views {
+namespace keyvane::app {
 
 // Which build runs: the program's version, its build number and its commit, each absent when
 // the build did not know it.
@@ -60,7 +60,7 @@ class AboutViewModel : public QObject {
 public:
     AboutViewModel(BuildInfo build, AboutConfiguration configuration, UrlOpener& opener, QObject* parent = nullptr);
 
-    QString versionLine() const { return views::versionLine(build_); }
+    QString versionLine() const { return app::versionLine(build_); }
     // The three link buttons in order (the call button is apart): label and identifier.
     QVariantList links() const;
     QString supportPhone() const { return QString::fromStdString(configuration_.supportPhone); }
@@ -78,4 +78,4 @@ private:
     UrlOpener& opener_;
 };
 
-} // namespace keyvane::views
+} // namespace keyvane::app

@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import Keyvane.Views
+import Keyvane.MainWindow
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
@@ -10,8 +11,6 @@ FocusScope {
     id: root
     objectName: "aboutSheet"
     required property AboutViewModel model
-    // The program's logo; the window passes its own.
-    property url logoSource: "images/app-logo.svg"
     implicitWidth: 416
     implicitHeight: 464
     focus: true
@@ -42,7 +41,7 @@ FocusScope {
                 Layout.alignment: Qt.AlignHCenter
                 Layout.preferredWidth: 64
                 Layout.preferredHeight: 64
-                source: root.logoSource
+                source: "images/logo.svg"
                 sourceSize.width: 128
                 sourceSize.height: 128
             }

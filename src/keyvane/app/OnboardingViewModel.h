@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shared/viewmodels/MasterPassInputModel.h"
-#include "shared/viewmodels/OnboardingPort.h"
+#include "keyvane/app/OnboardingPort.h"
 #include "shared/viewmodels/ViewTimer.h"
 
 #include <QObject>
@@ -10,7 +10,7 @@
 #include <chrono>
 #include <memory>
 
-namespace keyvane::views {
+namespace keyvane::app {
 
 // Every decision of the onboarding layer: which step shows (the store's onboarding status is
 // the state machine; this model only draws it and sends the step's actions), the logo's
@@ -66,7 +66,7 @@ public:
     bool beginPressed() const { return isBeginButtonTapped_; }
     bool ended() const { return isOnboardingEnded_; }
     bool masterPasswordSheetShown() const { return showMasterPassInput_; }
-    MasterPassInputModel* masterPasswordInput() { return masterPasswordInput_.get(); }
+    views::MasterPassInputModel* masterPasswordInput() { return masterPasswordInput_.get(); }
 
     // The step's main button and its not-now button.
     Q_INVOKABLE void pressPrimary();
@@ -99,12 +99,12 @@ private:
     // its answer moves the status or raises an alert; a second press meanwhile would ask again.
     bool requestInFlight_ = false;
     // Made anew for each opening of the sheet (and after a failed set-up); never null.
-    std::unique_ptr<MasterPassInputModel> masterPasswordInput_;
-    std::unique_ptr<MasterPassInputModel> retiredInput_;
-    ViewTimer firstLaunchTimer_;
-    ViewTimer closingTimer_;
-    ViewTimer afterSetUp_;
+    std::unique_ptr<views::MasterPassInputModel> masterPasswordInput_;
+    std::unique_ptr<views::MasterPassInputModel> retiredInput_;
+    views::ViewTimer firstLaunchTimer_;
+    views::ViewTimer closingTimer_;
+    views::ViewTimer afterSetUp_;
     flowkeep::Subscription subscription_;
 };
 
-} // namespace keyvane::views
+} // namespace keyvane::app

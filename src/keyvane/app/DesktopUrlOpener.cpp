@@ -1,11 +1,11 @@
-#include "shared/views/DesktopUrlOpener.h"
+#include "keyvane/app/DesktopUrlOpener.h"
 
 #include <QDesktopServices>
 
-namespace keyvane::views {
+namespace keyvane::app {
 
 void DesktopUrlOpener::open(const QUrl& url) {
     QDesktopServices::openUrl(url);
 }
 
-} // namespace keyvane::views
+} // namespace keyvane::app

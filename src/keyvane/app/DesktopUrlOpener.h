@@ -1,8 +1,8 @@
 #pragma once
 
-#include "shared/viewmodels/AboutViewModel.h"
+#include "keyvane/app/AboutViewModel.h"
 
-namespace keyvane::views {
+namespace keyvane::app {
 
 // Hands addresses to the desktop: web pages to the browser, tel: links to the telephony
 // handler. What becomes of them is not observed.
@@ -11,4 +11,4 @@ public:
     void open(const QUrl& url) override;
 };
 
-} // namespace keyvane::views
+} // namespace keyvane::app

@@ -1,4 +1,4 @@
-#include "shared/viewmodels/AboutViewModel.h"
+#include "keyvane/app/AboutViewModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
 
@@ -7,7 +7,7 @@
 
 #include <array>
 
-namespace keyvane::views {
+namespace keyvane::app {
 
 namespace {
 
@@ -101,4 +101,4 @@ void AboutViewModel::call() {
     opener_.open(linkUrl(LinkButton::phone, configuration_));
 }
 
-} // namespace keyvane::views
+} // namespace keyvane::app
