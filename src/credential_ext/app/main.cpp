@@ -18,6 +18,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -93,6 +94,9 @@ int run(QCoreApplication& application, QQmlEngine* engine, const HostRequest& re
 } // namespace
 
 int main(int argc, char** argv) {
+    // A caller that went away before the answer makes the write fail with EPIPE, which is
+    // reported; left at its default, SIGPIPE would kill the program instead.
+    std::signal(SIGPIPE, SIG_IGN);
     // The request is read and checked before anything else: a bad one touches no file of the
     // group folder and needs no display.
     const auto reading = readHostRequest(readRequest());

@@ -241,6 +241,18 @@ def bad_request_touches_nothing(session):
     assert answer == {"result": "cancelled", "code": 0}, answer
     assert sorted(os.listdir(group)) == before
 
+    # A caller gone before the answer (its end of the pipe closed) is told on standard error;
+    # the program still exits 0 rather than dying of the broken pipe.
+    read, write = os.pipe()
+    os.close(read)
+    try:
+        done = subprocess.run([session.program], input=json.dumps({"request": "registration"}), stdout=write,
+                              stderr=subprocess.PIPE, env=session.env, text=True, timeout=ANSWER_TIMEOUT)
+    finally:
+        os.close(write)
+    assert done.returncode == 0, (done.returncode, done.stderr)
+    assert "the answer could not be written" in done.stderr, done.stderr
+
 
 def main():
     session = Session(*sys.argv[1:4])
