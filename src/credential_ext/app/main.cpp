@@ -16,8 +16,11 @@
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QSocketNotifier>
+#include <QtGlobal>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -28,9 +31,31 @@ namespace {
 
 using namespace keyvane::ext;
 
+// One answer per process, whoever gives it: the request's context, or the fatal-error handler
+// below while Qt ends the program.
+std::atomic<bool> answerWritten{false};
+
 void writeAnswer(const std::string& line) {
+    if (answerWritten.exchange(true)) {
+        return;
+    }
     if (!writeAll(STDOUT_FILENO, line)) {
         std::fprintf(stderr, "keyvane-credential-ext: the answer could not be written\n");
+    }
+}
+
+QtMessageHandler qtMessageHandler = nullptr;
+
+// Qt ends the program on a fatal error (among others, when there is no display to show the
+// window on): the caller gets its answer before that, rather than none.
+void answerBeforeFatalError(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtFatalMsg) {
+        writeAnswer(writeHostAnswer(ASExtensionErrorCode::failed));
+    }
+    if (qtMessageHandler != nullptr) {
+        qtMessageHandler(type, context, message);
+    } else {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
     }
 }
 
@@ -93,6 +118,10 @@ int run(QCoreApplication& application, QQmlEngine* engine, const HostRequest& re
 } // namespace
 
 int main(int argc, char** argv) {
+    // A caller that went away before the answer makes the write fail with EPIPE, which is
+    // reported; left at its default, SIGPIPE would kill the program instead.
+    std::signal(SIGPIPE, SIG_IGN);
+    qtMessageHandler = qInstallMessageHandler(answerBeforeFatalError);
     // The request is read and checked before anything else: a bad one touches no file of the
     // group folder and needs no display.
     const auto reading = readHostRequest(readRequest());

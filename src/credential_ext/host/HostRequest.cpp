@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <set>
 
 namespace keyvane::ext {
 
@@ -139,11 +140,28 @@ HostRequestReading readHostRequest(std::string_view input) {
         return BadHostRequest{"the request is longer than 1 MiB"};
     }
     json object;
+    // A member named twice in one object: the parser keeps the last, a caller's reader may
+    // have kept the first, and the two would act on different requests.
+    std::vector<std::set<std::string>> names;
+    bool repeated = false;
+    const json::parser_callback_t noteNames = [&](int, json::parse_event_t event, json& parsed) {
+        if (event == json::parse_event_t::object_start) {
+            names.emplace_back();
+        } else if (event == json::parse_event_t::object_end) {
+            names.pop_back();
+        } else if (event == json::parse_event_t::key && !names.back().insert(parsed.get<std::string>()).second) {
+            repeated = true;
+        }
+        return true;
+    };
     try {
         // Strict JSON: no comments, and text that is not UTF-8 is refused by the parser.
-        object = json::parse(input.begin(), input.end());
+        object = json::parse(input.begin(), input.end(), noteNames);
     } catch (const json::exception&) {
         return BadHostRequest{"the request is not valid JSON"};
+    }
+    if (repeated) {
+        return BadHostRequest{"a member is given twice"};
     }
     try {
         return read(object);

@@ -1,5 +1,7 @@
 #include "credential_ext/viewmodels/PasskeyChoiceModel.h"
 
+#include "credential_ext/viewmodels/OneLineText.h"
+
 #include <QByteArray>
 #include <QVariantMap>
 
@@ -86,8 +88,8 @@ QVariantList PasskeyChoiceModel::rows() const {
                                 {QStringLiteral("firstSection"), &section == &sections_.front()}});
         for (const auto& passkey : section.credentials) {
             rows.append(QVariantMap{{QStringLiteral("isHeader"), false},
-                                    {QStringLiteral("username"), QString::fromStdString(passkey.username)},
-                                    {QStringLiteral("relyingPartyId"), QString::fromStdString(passkey.relyingPartyId)},
+                                    {QStringLiteral("username"), oneLineText(passkey.username)},
+                                    {QStringLiteral("relyingPartyId"), oneLineText(passkey.relyingPartyId)},
                                     {QStringLiteral("keyId"), QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(passkey.keyId.data()), static_cast<qsizetype>(passkey.keyId.size())).toHex())},
                                     {QStringLiteral("choice"), choice++}});
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "credential_ext/viewmodels/ExtensionRootModel.h"
+#include "credential_ext/viewmodels/OneLineText.h"
 
 namespace keyvane::ext::views {
 
@@ -19,8 +20,8 @@ public:
     RegistrationModel(ExtensionStorePort& port, flowkeep::MainExecutor& executor, QObject* parent = nullptr);
 
     bool hasRequest() const { return slice().hasRegistration; }
-    QString userName() const { return QString::fromStdString(slice().registrationUserName); }
-    QString relyingParty() const { return QString::fromStdString(slice().registrationRelyingParty); }
+    QString userName() const { return oneLineText(slice().registrationUserName); }
+    QString relyingParty() const { return oneLineText(slice().registrationRelyingParty); }
 
     // Continue: refused while the login sheet or an alert is up.
     Q_INVOKABLE void continuePressed();

@@ -112,6 +112,8 @@ FocusScope {
                         Layout.alignment: Qt.AlignBottom
                         Layout.bottomMargin: 8
                         text: entry.modelData.isHeader ? entry.modelData.model : ""
+                        // The records' texts come from tokens and other programs: shown as typed, never as markup.
+                        textFormat: Text.PlainText
                         font.family: Theme.fontFamily
                         font.pixelSize: 13
                         font.bold: true
@@ -121,6 +123,7 @@ FocusScope {
                         Layout.alignment: Qt.AlignBottom
                         Layout.bottomMargin: 8
                         text: entry.modelData.isHeader ? entry.modelData.serial : ""
+                        textFormat: Text.PlainText
                         font.family: Theme.fontFamily
                         font.pixelSize: 13
                         color: Theme.secondaryText
@@ -172,6 +175,7 @@ FocusScope {
                                 Layout.fillWidth: true
                                 elide: Text.ElideRight
                                 text: entry.modelData.isHeader ? "" : entry.modelData.username
+                                textFormat: Text.PlainText
                                 font.family: Theme.fontFamily
                                 font.pixelSize: 13
                                 font.bold: true
@@ -181,6 +185,7 @@ FocusScope {
                                 Layout.fillWidth: true
                                 elide: Text.ElideRight
                                 text: entry.modelData.isHeader ? "" : entry.modelData.relyingPartyId
+                                textFormat: Text.PlainText
                                 font.family: Theme.fontFamily
                                 font.pixelSize: 13
                                 color: Theme.secondaryText

@@ -82,6 +82,8 @@ FocusScope {
                     horizontalAlignment: Text.AlignHCenter
                     elide: Text.ElideMiddle
                     text: root.model.userName
+                    // The request's texts are the caller's: shown as typed, never as markup.
+                    textFormat: Text.PlainText
                     font.family: Theme.fontFamily
                     font.pixelSize: 22
                     font.bold: true
@@ -95,6 +97,7 @@ FocusScope {
                     horizontalAlignment: Text.AlignHCenter
                     elide: Text.ElideMiddle
                     text: root.model.relyingParty
+                    textFormat: Text.PlainText
                     font.family: Theme.fontFamily
                     font.pixelSize: 13
                     color: Theme.secondaryText

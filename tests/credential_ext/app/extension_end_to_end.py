@@ -241,12 +241,38 @@ def bad_request_touches_nothing(session):
     assert answer == {"result": "cancelled", "code": 0}, answer
     assert sorted(os.listdir(group)) == before
 
+    # A caller gone before the answer (its end of the pipe closed) is told on standard error;
+    # the program still exits 0 rather than dying of the broken pipe.
+    read, write = os.pipe()
+    os.close(read)
+    try:
+        done = subprocess.run([session.program], input=json.dumps({"request": "registration"}), stdout=write,
+                              stderr=subprocess.PIPE, env=session.env, text=True, timeout=ANSWER_TIMEOUT)
+    finally:
+        os.close(write)
+    assert done.returncode == 0, (done.returncode, done.stderr)
+    assert "the answer could not be written" in done.stderr, done.stderr
+
+
+def no_display_is_answered_as_a_failure(session):
+    """Without a display to show the window on, Qt ends the program: the caller still gets its
+    one answer first."""
+    env = dict(session.env, QT_QPA_PLATFORM="xcb")
+    env.pop("DISPLAY", None)
+    request = {"request": "registration", "relyingPartyId": RP_ID, "userName": "carol",
+               "userHandle": b64url(b"user-handle-0003"), "clientDataHash": b64url(bytes(32))}
+    done = subprocess.run([session.program], input=json.dumps(request), capture_output=True, env=env, text=True,
+                          timeout=ANSWER_TIMEOUT)
+    lines = done.stdout.splitlines()
+    assert [json.loads(line) for line in lines] == [{"result": "cancelled", "code": 0}], (done.stdout, done.stderr)
+
 
 def main():
     session = Session(*sys.argv[1:4])
     try:
         server = Fido2Server(PublicKeyCredentialRpEntity(RP_ID, "Example"))
         bad_request_touches_nothing(session)
+        no_display_is_answered_as_a_failure(session)
         credential, user = register(session, server)
         sign_in(session, server, credential, user)
         sign_in_with_named_passkey(session, server, credential, user)

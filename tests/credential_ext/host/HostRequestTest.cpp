@@ -133,6 +133,11 @@ TEST(HostRequestReader, RefusesEveryBadRequestWithAOneLineReason) {
         {"one passkey without service identifier", with(onePasskey(), "serviceIdentifier", nullptr)},
         {"one passkey without user handle", with(onePasskey(), "userHandle", nullptr)},
         {"silent request with a short hash", with(onePasskey("withoutUserInteraction"), "clientDataHash", "AAEC")},
+        // Readers that keep the first of two members and readers that keep the last would see
+        // different requests in the same bytes.
+        {"relying party given twice", registration(R"(,"relyingPartyId":"other.example")")},
+        {"request kind given twice", credentialList().substr(0, 1) + R"("request":"registration",)" + credentialList().substr(1)},
+        {"member of a nested object given twice", registration(R"(,"extra":{"a":1,"a":2})")},
         {"longer than 1 MiB", registration(",\"pad\":\"" + std::string(maximumHostRequestSize, 'x') + "\"")},
     };
     for (const auto& [label, input] : cases) {

@@ -228,3 +228,44 @@ TEST(RegistrationViewModel, EveryAlertButtonButChooseEndsTheRequest) {
         EXPECT_EQ(port.take(), expected) << alert << (returnKey ? " Return" : " Escape");
     }
 }
+
+// The user name is the site's choice and the rest of a record is whatever a token holds: a line
+// break or a bidirectional override in them would let one text draw what looks like another
+// (a second line under the user name that reads like the relying party). Both views show such
+// characters as a visible replacement, on one line; every other character as it is.
+TEST(ExtensionViewTexts, RequestAndRecordTextsShowOnOneLine) {
+    const struct {
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"ann\nbank.example", "ann\xEF\xBF\xBD" "bank.example"},
+        {"ann\r\n\t", "ann\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"ann\xC2\x85" "x", "ann\xEF\xBF\xBD" "x"},                  // next line (U+0085)
+        {"ann\xE2\x80\xA8" "x\xE2\x80\xA9", "ann\xEF\xBF\xBD" "x\xEF\xBF\xBD"}, // line and paragraph separators
+        {"ann\xE2\x80\xAE" "elpmaxe", "ann\xEF\xBF\xBD" "elpmaxe"}, // right-to-left override
+        {"ann\xE2\x81\xA7" "x", "ann\xEF\xBF\xBD" "x"},              // right-to-left isolate
+        {"Zo\xC3\xAB \xE6\x9D\x8E \xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A", "Zo\xC3\xAB \xE6\x9D\x8E \xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A"},
+        {"\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB", "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB"}, // joined emoji
+    };
+    for (const auto& [text, shown] : cases) {
+        const auto expected = QString::fromStdString(shown);
+        flowkeep::VirtualClockExecutor executor;
+        ExtensionSlice request;
+        request.hasRegistration = true;
+        request.registrationUserName = text;
+        request.registrationRelyingParty = text;
+        ExtensionPortRecorder registrationPort{request};
+        RegistrationModel registration(registrationPort, executor);
+        EXPECT_EQ(registration.userName(), expected) << text;
+        EXPECT_EQ(registration.relyingParty(), expected) << text;
+
+        ExtensionSlice records;
+        records.tokens = {token("A")};
+        records.credentials = {passkey(text, text, "A")};
+        ExtensionPortRecorder choicePort{records};
+        PasskeyChoiceModel choice(choicePort, executor);
+        const auto row = choice.rows().value(1).toMap();
+        EXPECT_EQ(row.value("username").toString(), expected) << text;
+        EXPECT_EQ(row.value("relyingPartyId").toString(), expected) << text;
+    }
+}

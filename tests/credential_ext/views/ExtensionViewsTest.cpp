@@ -32,6 +32,29 @@ bool isShown(QQuickItem* item) {
     return true;
 }
 
+// A request's texts and the records' texts are whatever their sender wrote. Markup in them must
+// show as typed: laid out, a "<br>" would break the line and an "<img>" would load its source.
+constexpr const char* markup = "<br><b>x</b>";
+
+// Every text item under `item` that shows `text` is laid out on one line, markup and all.
+void expectShownAsTyped(QQuickItem* item, const QString& text, int& seen) {
+    if (item->property("text").toString() == text && item->property("lineCount").isValid()) {
+        ++seen;
+        EXPECT_EQ(item->property("lineCount").toInt(), 1) << text.toStdString() << " is laid out as markup";
+    }
+    for (auto* child : item->childItems()) {
+        expectShownAsTyped(child, text, seen);
+    }
+}
+
+void expectShownAsTyped(keyvane::views::testing::SceneHarness& scene, const std::vector<std::string>& texts) {
+    for (const auto& text : texts) {
+        int seen = 0;
+        expectShownAsTyped(scene.window().contentItem(), QString::fromStdString(text), seen);
+        EXPECT_GT(seen, 0) << text << " is not shown";
+    }
+}
+
 // The passkey choice of a request with two passkeys on two tokens, shown.
 struct ChoiceScene : ::testing::Test {
     ChoiceScene() {
@@ -132,4 +155,31 @@ TEST(RegistrationView, ShowsTheRequestAndReturnContinuesEscapeCancels) {
     QTest::keyClick(&scene.window(), Qt::Key_Return);
     QTest::keyClick(&scene.window(), Qt::Key_Escape);
     EXPECT_EQ(port.take(), (Strings{"hideAlert", "cancelRequest", "hideAlert"}));
+}
+
+TEST(RegistrationView, MarkupInTheRequestIsShownAsTyped) {
+    flowkeep::VirtualClockExecutor executor;
+    ExtensionPortRecorder port;
+    ExtensionSlice slice;
+    slice.hasRegistration = true;
+    slice.registrationUserName = std::string("ann") + markup;
+    slice.registrationRelyingParty = std::string("example.org") + markup;
+    port.published.set(slice);
+    RegistrationModel model(port, executor);
+    auto scene = extensionScene("MacRegistrationView", &model, {352, 384});
+    scene.render();
+    expectShownAsTyped(scene, {slice.registrationUserName, slice.registrationRelyingParty});
+}
+
+TEST(PasskeyChoiceView, MarkupInTheRecordsIsShownAsTyped) {
+    flowkeep::VirtualClockExecutor executor;
+    auto slice = choiceSlice();
+    slice.tokens[0].model += markup;
+    slice.credentials[0].username += markup;
+    slice.credentials[0].relyingPartyId += markup;
+    ExtensionPortRecorder port{slice};
+    PasskeyChoiceModel model(port, executor);
+    auto scene = extensionScene("MacAuthView", &model, {464, 512});
+    scene.render();
+    expectShownAsTyped(scene, {slice.tokens[0].model, slice.credentials[0].username, slice.credentials[0].relyingPartyId});
 }
