@@ -5,6 +5,7 @@
 #include "credential_ext/viewmodels/RegistrationModel.h"
 #include "credential_ext/viewmodels/StoreExtensionPort.h"
 
+#include <QPointer>
 #include <QQmlComponent>
 #include <QQmlContext>
 
@@ -14,15 +15,32 @@ ExtensionHost::ExtensionHost(flowkeep::MainExecutor& executor, QQmlEngine* engin
                              std::function<void(const std::string&)> write, QObject* parent)
     : QObject(parent), executor_(executor), engine_(engine) {
     // The answer is written on whichever thread gives it; the program learns of it on the
-    // main thread.
+    // main thread, once no registration is left cleaning up the token.
     context_ = std::make_shared<HostExtensionContext>(std::move(write), [this] {
-        QMetaObject::invokeMethod(this, [this] { emit answered(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { announceWhenSettled(settleChecks); }, Qt::QueuedConnection);
     });
     controller_ = std::make_unique<CredentialProviderViewController>(
         executor_, context_, [this](CredentialProviderViewController::RootViewKind kind) { present(kind); });
 }
 
 ExtensionHost::~ExtensionHost() = default;
+
+void ExtensionHost::announceWhenSettled(int checksLeft) {
+    if (!controller_->isRegistrationInFlight()) {
+        emit answered();
+        return;
+    }
+    if (checksLeft <= 0) {
+        qWarning() << "A cancelled registration is still running; the request ends without waiting longer";
+        emit answered();
+        return;
+    }
+    executor_.postAfter(settleInterval, [host = QPointer<ExtensionHost>(this), checksLeft] {
+        if (host) {
+            host->announceWhenSettled(checksLeft - 1);
+        }
+    });
+}
 
 void ExtensionHost::start(const HostRequest& request) {
     std::visit(

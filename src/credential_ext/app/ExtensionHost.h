@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QQmlApplicationEngine>
 
+#include <chrono>
 #include <memory>
 
 namespace keyvane::ext {
@@ -16,7 +17,9 @@ namespace keyvane::ext {
 // Stands where a system's extension host stands, for one request: hands the request to the
 // controller's entry, shows the window of the kind the controller asks for, and ends the
 // request as the user's cancellation when the window closes or the process is told to stop.
-// answered() is emitted once, after the one answer has been written.
+// answered() is emitted once, after the one answer has been written and, when the request was
+// cancelled while a registration ran, once that registration has taken its passkey off the
+// token again (waited for at most settleInterval * settleChecks on the main executor's clock).
 class ExtensionHost : public QObject {
     Q_OBJECT
     Q_PROPERTY(QObject* rootModel READ rootModel CONSTANT)
@@ -44,11 +47,15 @@ public:
     // cancelled by the user, through the store when it can, directly otherwise.
     Q_INVOKABLE void cancelByUser();
 
+    static constexpr std::chrono::milliseconds settleInterval{50};
+    static constexpr int settleChecks = 100;
+
 signals:
     void answered();
 
 private:
     void present(CredentialProviderViewController::RootViewKind kind);
+    void announceWhenSettled(int checksLeft);
 
     flowkeep::MainExecutor& executor_;
     QQmlEngine* engine_;

@@ -20,7 +20,8 @@ namespace keyvane::ext {
 // second completion or cancellation later.
 class CredentialProviderViewController::AnswerOnce final : public ASCredentialProviderExtensionContext {
 public:
-    explicit AnswerOnce(std::shared_ptr<ASCredentialProviderExtensionContext> context) : context_(std::move(context)) {}
+    AnswerOnce(std::shared_ptr<ASCredentialProviderExtensionContext> context, std::shared_ptr<RegistrationOutcome> outcome)
+        : context_(std::move(context)), outcome_(std::move(outcome)) {}
 
     void completeRegistrationRequest(const ASPasskeyRegistrationCredential& credential) override {
         if (take()) {
@@ -33,6 +34,12 @@ public:
         }
     }
     void cancelRequest(ASExtensionErrorCode code) override {
+        // A registration that has committed its passkey answers in place of the cancellation:
+        // its answer is on its way, and the token keeps the passkey.
+        if (const auto committed = outcome_->cancel()) {
+            completeRegistrationRequest(*committed);
+            return;
+        }
         if (take()) {
             context_->cancelRequest(code);
         }
@@ -44,6 +51,7 @@ private:
     bool take() { return !answered_.exchange(true); }
 
     std::shared_ptr<ASCredentialProviderExtensionContext> context_;
+    std::shared_ptr<RegistrationOutcome> outcome_;
     std::atomic<bool> answered_{false};
 };
 
@@ -66,7 +74,8 @@ CredentialProviderViewController::RootViewSize CredentialProviderViewController:
 CredentialProviderViewController::CredentialProviderViewController(
     flowkeep::MainExecutor& executor, std::shared_ptr<ASCredentialProviderExtensionContext> context,
     PresentRootView presentRootView, ContainerFactory openContainer, std::shared_ptr<PasskeyManagerProtocol> passkeyManager)
-    : executor_(executor), context_(std::make_shared<AnswerOnce>(std::move(context))),
+    : executor_(executor), outcome_(std::make_shared<RegistrationOutcome>()),
+      context_(std::make_shared<AnswerOnce>(std::move(context), outcome_)),
       presentRootView_(std::move(presentRootView)), openContainer_(std::move(openContainer)),
       passkeyManager_(std::move(passkeyManager)) {
     if (!openContainer_) {
@@ -77,6 +86,8 @@ CredentialProviderViewController::CredentialProviderViewController(
 CredentialProviderViewController::~CredentialProviderViewController() = default;
 
 bool CredentialProviderViewController::isAnswered() const { return context_->answered(); }
+
+bool CredentialProviderViewController::isRegistrationInFlight() const { return outcome_->isInFlight(); }
 
 std::unique_ptr<views::LoginStorePort> CredentialProviderViewController::makeLoginPort() const {
     return std::make_unique<views::StoreLoginPort<AppState, AppAction>>(*store_);
@@ -107,7 +118,7 @@ bool CredentialProviderViewController::start(AppState initialState, RequestKind 
     ExtMiddlewareList middlewares;
     switch (kind) {
     case RequestKind::registration:
-        middlewares = makeRegistrationMiddlewares(executor_, context_);
+        middlewares = makeRegistrationMiddlewares(executor_, context_, outcome_);
         break;
     case RequestKind::credentialList:
         middlewares = makeCredentialListMiddlewares(executor_, context_, initialState.authState);

@@ -17,7 +17,12 @@
 //      makeLoginPort()); its appearance sends appLaunched, closing it sends cancelRequest.
 //   4. The request is over once isAnswered(): the context has had its one answer (a
 //      registration, an assertion or a cancellation); any later answer is dropped here.
+//   5. A registration may still be running when the request is answered cancelled: it then
+//      takes the passkey it wrote off the token again. Before the process ends, the host waits
+//      (bounded) while isRegistrationInFlight(). A cancellation that comes after the ceremony
+//      has committed its passkey is answered with that registration instead.
 
+#include "credential_ext/middlewares/RegistrationOutcome.h"
 #include "credential_ext/platform/AuthenticationServices.h"
 #include "credential_ext/state/AppAction.h"
 #include "credential_ext/state/AppReducer.h"
@@ -82,6 +87,8 @@ public:
 
     // Whether the request has had its answer.
     bool isAnswered() const;
+    // Whether a registration ceremony still runs (or cleans up after a cancellation).
+    bool isRegistrationInFlight() const;
 
 private:
     class AnswerOnce;
@@ -92,6 +99,7 @@ private:
     bool start(AppState initialState, RequestKind kind);
 
     flowkeep::MainExecutor& executor_;
+    std::shared_ptr<RegistrationOutcome> outcome_;
     std::shared_ptr<AnswerOnce> context_;
     PresentRootView presentRootView_;
     ContainerFactory openContainer_;

@@ -16,7 +16,8 @@
 namespace keyvane::ext {
 
 ExtMiddlewareList makeRegistrationMiddlewares(flowkeep::MainExecutor& executor,
-                                              std::shared_ptr<ASCredentialProviderExtensionContext> context) {
+                                              std::shared_ptr<ASCredentialProviderExtensionContext> context,
+                                              std::shared_ptr<RegistrationOutcome> outcome) {
     auto gate = std::make_shared<TokenMonitoringGate>();
     return {
         std::make_shared<OnAppLaunched>(false),
@@ -24,7 +25,7 @@ ExtMiddlewareList makeRegistrationMiddlewares(flowkeep::MainExecutor& executor,
         std::make_shared<OnStopMonitoring<AppAction>>(gate),
         std::make_shared<OnEnumerateKeys<AppAction>>(),
         std::make_shared<OnLoginToken<AppAction>>(),
-        std::make_shared<OnCreatePasskey>(),
+        std::make_shared<OnCreatePasskey>(std::move(outcome)),
         std::make_shared<OnValidateMasterPassword<AppAction>>(),
         std::make_shared<OnCheckHasPinForToken<AppAction>>(),
         std::make_shared<OnCompletePasskeyRequest>(std::move(context)),

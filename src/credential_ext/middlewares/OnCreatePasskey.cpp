@@ -57,12 +57,26 @@ void removePasskey(PasskeyManagerProtocol& passkeys, const std::string& serial, 
     }
 }
 
+// The records and identities named a passkey that is gone again. Best effort.
+void refreshRecords(PasskeyManagerProtocol& passkeys, CredentialsStorageProtocol& records,
+                    CredentialIdentityStoreProtocol& identities, const std::string& serial) {
+    try {
+        records.updateCredentials(passkeys.getCredentials(serial), serial);
+        identities.update(records.fetchAllCredentials());
+    } catch (...) {
+    }
+}
+
+// Thrown inside the ceremony once the request has been answered cancelled.
+struct RequestCancelled {};
+
 } // namespace
 
-OnCreatePasskey::OnCreatePasskey()
+OnCreatePasskey::OnCreatePasskey(std::shared_ptr<RegistrationOutcome> outcome)
     : passkeyManager_(Dependencies::get(keyvane::passkeyManager)),
       credentialsStorage_(Dependencies::get(keyvane::credentialsStorage)),
-      credentialIdentityStore_(Dependencies::get(keyvane::credentialIdentityStore)) {}
+      credentialIdentityStore_(Dependencies::get(keyvane::credentialIdentityStore)),
+      outcome_(std::move(outcome)) {}
 
 MaybeStream OnCreatePasskey::process(const AppAction& action) {
     const auto* finish = action.as<AppAction::finishRegistration>();
@@ -74,9 +88,20 @@ MaybeStream OnCreatePasskey::process(const AppAction& action) {
         return std::nullopt; // a registration runs already; it answers the request
     }
     return flowkeep::runTask<AppAction>([running, passkeys = passkeyManager_, records = credentialsStorage_,
-                                         identities = credentialIdentityStore_, serial = finish->serial,
+                                         identities = credentialIdentityStore_, outcome = outcome_, serial = finish->serial,
                                          request = finish->regInfo](const ExtActionSink& sink) {
         const CeremonyGuard::Release release(running);
+        if (!outcome->begin()) {
+            return; // the request is over: nothing is written for it
+        }
+        // Declared first, so the outcome learns of the end after the clean-up below.
+        const std::unique_ptr<RegistrationOutcome, void (*)(RegistrationOutcome*)> ended(
+            outcome.get(), [](RegistrationOutcome* settled) { settled->end(); });
+        const auto stopIfCancelled = [&] {
+            if (outcome->isCancelled()) {
+                throw RequestCancelled{};
+            }
+        };
         std::optional<Bytes> written; // the new passkey's identifier once its first object exists
         bool recordsTouched = false;
         try {
@@ -89,6 +114,7 @@ MaybeStream OnCreatePasskey::process(const AppAction& action) {
                 throw ExtensionError(ExtensionError::credsAlreadyExists{});
             }
 
+            stopIfCancelled();
             const Bytes credentialId = makeCredentialId();
             written = credentialId;
             writeMetadata(*passkeys, serial, request, credentialId);
@@ -97,6 +123,7 @@ MaybeStream OnCreatePasskey::process(const AppAction& action) {
             const auto attestation =
                 Attestation::make(request.relyingPartyId, credentialId, PublicPoint::fromEcPoint(ecPoint));
             const Bytes attestationObject = attestation.makeAttestationObject();
+            stopIfCancelled();
 
             // Another program listing the token between the metadata object and the key takes
             // the metadata for an orphan and destroys it: the site would get a passkey that no
@@ -106,25 +133,34 @@ MaybeStream OnCreatePasskey::process(const AppAction& action) {
                              [&](const PasskeyCredentials& passkey) { return passkey.keyId == credentialId; })) {
                 throw PasskeyManagerError::general(ceremonyFunction, "The new passkey is not listed on the token");
             }
+            stopIfCancelled();
             sink.yield(AppAction::dismissLoginView{});
             recordsTouched = true;
             records->updateCredentials(listed, serial);
             identities->update(records->fetchAllCredentials());
-            sink.yield(AppAction::completeRegistrationRequest{
-                ASPasskeyRegistrationCredential{request.relyingPartyId, request.clientDataHash, credentialId,
-                                                attestationObject}});
+            const ASPasskeyRegistrationCredential credential{request.relyingPartyId, request.clientDataHash,
+                                                             credentialId, attestationObject};
+            // From here on the registration answers the request, even if a cancellation follows.
+            if (!outcome->commit(credential)) {
+                throw RequestCancelled{};
+            }
+            sink.yield(AppAction::completeRegistrationRequest{credential});
+        } catch (const RequestCancelled&) {
+            // The request was answered cancelled: the site never gets this passkey.
+            qWarning().noquote() << "The registration was cancelled while it ran; its passkey is removed";
+            if (written) {
+                removePasskey(*passkeys, serial, *written);
+                if (recordsTouched) {
+                    refreshRecords(*passkeys, *records, *identities, serial);
+                }
+            }
         } catch (...) {
             const auto failure = AnyError::fromCurrentException();
             qWarning().noquote() << "The registration failed:" << QString::fromStdString(failure.description());
             if (written) {
                 removePasskey(*passkeys, serial, *written);
                 if (recordsTouched) {
-                    // The records and identities named the passkey that is gone again.
-                    try {
-                        records->updateCredentials(passkeys->getCredentials(serial), serial);
-                        identities->update(records->fetchAllCredentials());
-                    } catch (...) {
-                    }
+                    refreshRecords(*passkeys, *records, *identities, serial);
                 }
             }
             if (failure.is<PasskeyManagerError>()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "credential_ext/middlewares/ExtMiddleware.h"
+#include "credential_ext/middlewares/RegistrationOutcome.h"
 #include "shared/identities/CredentialIdentityStoreProtocol.h"
 #include "shared/passkeys/PasskeyManagerProtocol.h"
 #include "shared/storage/CredentialsStorageProtocol.h"
@@ -17,9 +18,13 @@ namespace keyvane::ext {
 // Whatever fails once the metadata object is written takes the new passkey off the token
 // again (best effort), so the site is never left without a passkey that the token keeps and
 // a retry is never refused as a duplicate. One ceremony runs at a time.
+//
+// The request may be answered cancelled while the ceremony runs (the window closes, the
+// process is told to stop): the outcome then settles it. A ceremony that has not written yet
+// stops; one that has takes its passkey off the token the same way, and raises no alert.
 class OnCreatePasskey final : public ExtMiddleware {
 public:
-    OnCreatePasskey();
+    explicit OnCreatePasskey(std::shared_ptr<RegistrationOutcome> outcome = std::make_shared<RegistrationOutcome>());
 
     MaybeStream process(const AppAction& action) override;
 
@@ -27,6 +32,7 @@ private:
     std::shared_ptr<PasskeyManagerProtocol> passkeyManager_;
     std::shared_ptr<CredentialsStorageProtocol> credentialsStorage_;
     std::shared_ptr<CredentialIdentityStoreProtocol> credentialIdentityStore_;
+    std::shared_ptr<RegistrationOutcome> outcome_;
     CeremonyGuard guard_;
 };
 

@@ -13,8 +13,11 @@
 #include <p11-kit/pkcs11.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <set>
+#include <type_traits>
 
 #if defined(__SANITIZE_THREAD__)
 // OpenSSL frees its locks in an exit handler while a detached pool worker may still be inside
@@ -387,6 +390,143 @@ TEST_F(FaultedRegistration, NoOrphanAndNoUnnamedPasskeyAfterAFaultAtAnyCall) {
             ADD_FAILURE() << label << ": " << AnyError::fromCurrentException().description();
         }
         // The request stays (finishing it would stop the monitoring that keeps the token open).
+    }
+}
+
+
+// The extension's passkey service with one of its calls held on the pool thread until the test
+// lets it go: the moment a cancellation can arrive while a ceremony is on the token.
+class HeldPasskeys final : public PasskeyManagerProtocol {
+public:
+    enum class Call { getCredentials, createKeyPair };
+    struct Hold {
+        Call call;
+        int nth = 1;     // which of the call's invocations is held
+        bool after = false; // held once the token has done it, else before
+    };
+
+    HeldPasskeys(std::shared_ptr<PasskeyManagerProtocol> passkeys, Hold hold)
+        : passkeys_(std::move(passkeys)), hold_(hold) {}
+
+    bool isHolding() const {
+        std::lock_guard lock(mutex_);
+        return holding_;
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+    std::shared_ptr<Pkcs11TokenProtocol> getToken(const std::string& serial) override {
+        return passkeys_->getToken(serial);
+    }
+    std::vector<PasskeyCredentials> getCredentials(const std::string& serial) override {
+        return held(Call::getCredentials, [&] { return passkeys_->getCredentials(serial); });
+    }
+    void deleteCredentials(const std::set<Bytes>& keyIds, const std::string& serial) override {
+        passkeys_->deleteCredentials(keyIds, serial);
+    }
+    Bytes createKeyPair(const std::string& serial, const Bytes& keyId, const Bytes& label) override {
+        return held(Call::createKeyPair, [&] { return passkeys_->createKeyPair(serial, keyId, label); });
+    }
+    Bytes sign(const PasskeyCredentials& credentials, const Bytes& data) override {
+        return passkeys_->sign(credentials, data);
+    }
+
+private:
+    template <class Run>
+    std::invoke_result_t<Run> held(Call call, Run run) {
+        bool hold = false;
+        {
+            std::lock_guard lock(mutex_);
+            hold = call == hold_.call && ++seen_ == hold_.nth;
+        }
+        if (hold && !hold_.after) {
+            wait();
+        }
+        auto result = run();
+        if (hold && hold_.after) {
+            wait();
+        }
+        return result;
+    }
+    void wait() {
+        std::unique_lock lock(mutex_);
+        holding_ = true;
+        changed_.wait(lock, [&] { return released_; });
+        holding_ = false;
+    }
+
+    std::shared_ptr<PasskeyManagerProtocol> passkeys_;
+    const Hold hold_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    int seen_ = 0;
+    bool holding_ = false;
+    bool released_ = false;
+};
+
+struct CancelledRegistration : Ceremonies {
+    std::vector<std::shared_ptr<HeldPasskeys>> held;
+    ~CancelledRegistration() override {
+        for (const auto& passkeys : held) {
+            passkeys->release();
+        }
+    }
+
+    // A registration request whose controller works through a held passkey service.
+    Request& newHeldRequest(const std::shared_ptr<HeldPasskeys>& passkeys) {
+        held.push_back(passkeys);
+        return newRequest(passkeys);
+    }
+};
+
+// The window closes while the ceremony is at the token: before it writes (the duplicate
+// check), between the metadata object and the key, and once the key exists but before the
+// token lists the new passkey. The caller gets the cancellation; the token keeps nothing of
+// the ceremony, no alert is raised, and the same user can register afterwards.
+TEST_F(CancelledRegistration, LeavesNothingOnTheTokenWhereverTheCancellationArrives) {
+    using Call = HeldPasskeys::Call;
+    const std::vector<std::pair<std::string, HeldPasskeys::Hold>> cases = {
+        {"before the duplicate check", {Call::getCredentials, 1, false}},
+        {"before the key is generated", {Call::createKeyPair, 1, false}},
+        {"after the key is generated", {Call::createKeyPair, 1, true}},
+        {"after the token listed the passkey", {Call::getCredentials, 2, true}},
+    };
+    registerPasskey("alice");
+    auto baseline = passkeysOn(serial).size(); // while the request keeps the token open
+    finish(*requests.back());
+    int index = 0;
+    for (const auto& [label, hold] : cases) {
+        const std::string user = "cancelled" + std::to_string(++index);
+        auto heldPasskeys = std::make_shared<HeldPasskeys>(passkeys, hold);
+        auto& request = newHeldRequest(heldPasskeys);
+        request.controller->prepareInterfaceForPasskeyRegistration(registrationRequest(user));
+        open(request, true);
+        ASSERT_EQ(waitForUnlockPane(request), serial) << label;
+        ASSERT_EQ(logIn(request, serial, pin), PinVerificationStatus(PinVerificationStatus::success{})) << label;
+        confirmRegistration(request);
+        ASSERT_TRUE(waitFor([&] { return heldPasskeys->isHolding(); })) << label;
+        EXPECT_TRUE(request.controller->isRegistrationInFlight()) << label;
+
+        request.store().send(AppAction::cancelRequest{});
+        EXPECT_EQ(request.context->only<ASExtensionErrorCode>(), ASExtensionErrorCode::userCanceled) << label;
+        heldPasskeys->release();
+        ASSERT_TRUE(waitFor([&] { return !request.controller->isRegistrationInFlight(); })) << label;
+
+        EXPECT_EQ(request.context->answers().size(), 1u) << label;
+        EXPECT_EQ(alert(request), "") << label;
+        EXPECT_EQ(metadataObjects(serial), baseline) << label;
+        EXPECT_EQ(privateKeys(serial), baseline) << label;
+        EXPECT_EQ(passkeysOn(serial).size(), baseline) << label;
+        finish(request);
+
+        const auto retried = registerPasskey(user);
+        EXPECT_FALSE(retried.credentialID.empty()) << label << ": the retry is refused";
+        EXPECT_EQ(passkeysOn(serial).size(), baseline + 1) << label;
+        finish(*requests.back());
+        ++baseline;
     }
 }
 

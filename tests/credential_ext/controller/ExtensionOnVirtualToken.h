@@ -68,11 +68,13 @@ public:
     ExtensionOnVirtualToken(const ExtensionOnVirtualToken&) = delete;
     ExtensionOnVirtualToken& operator=(const ExtensionOnVirtualToken&) = delete;
 
-    Request& newRequest() {
+    // A request on the fixture's passkey service, or on `through` when given.
+    Request& newRequest(std::shared_ptr<PasskeyManagerProtocol> through = nullptr) {
         auto request = std::make_unique<Request>();
         request->controller = std::make_unique<CredentialProviderViewController>(
             clock, request->context, CredentialProviderViewController::PresentRootView{},
-            CredentialProviderViewController::ContainerFactory{}, passkeys);
+            CredentialProviderViewController::ContainerFactory{},
+            through ? std::move(through) : std::shared_ptr<PasskeyManagerProtocol>(passkeys));
         requests.push_back(std::move(request));
         return *requests.back();
     }
