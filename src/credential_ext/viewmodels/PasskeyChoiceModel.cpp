@@ -1,6 +1,6 @@
 #include "credential_ext/viewmodels/PasskeyChoiceModel.h"
 
-#include "credential_ext/viewmodels/OneLineText.h"
+#include "shared/viewmodels/OneLineText.h"
 
 #include <QByteArray>
 #include <QVariantMap>
@@ -83,13 +83,13 @@ QVariantList PasskeyChoiceModel::rows() const {
     int choice = 0;
     for (const auto& section : sections_) {
         rows.append(QVariantMap{{QStringLiteral("isHeader"), true},
-                                {QStringLiteral("model"), QString::fromStdString(section.token.model)},
-                                {QStringLiteral("serial"), QString::fromStdString(section.token.serial)},
+                                {QStringLiteral("model"), keyvane::views::oneLineText(section.token.model)},
+                                {QStringLiteral("serial"), keyvane::views::oneLineText(section.token.serial)},
                                 {QStringLiteral("firstSection"), &section == &sections_.front()}});
         for (const auto& passkey : section.credentials) {
             rows.append(QVariantMap{{QStringLiteral("isHeader"), false},
-                                    {QStringLiteral("username"), oneLineText(passkey.username)},
-                                    {QStringLiteral("relyingPartyId"), oneLineText(passkey.relyingPartyId)},
+                                    {QStringLiteral("username"), keyvane::views::oneLineText(passkey.username)},
+                                    {QStringLiteral("relyingPartyId"), keyvane::views::oneLineText(passkey.relyingPartyId)},
                                     {QStringLiteral("keyId"), QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(passkey.keyId.data()), static_cast<qsizetype>(passkey.keyId.size())).toHex())},
                                     {QStringLiteral("choice"), choice++}});
         }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "credential_ext/viewmodels/ExtensionRootModel.h"
-#include "credential_ext/viewmodels/OneLineText.h"
+#include "shared/viewmodels/OneLineText.h"
 
 namespace keyvane::ext::views {
 
@@ -20,8 +20,8 @@ public:
     RegistrationModel(ExtensionStorePort& port, flowkeep::MainExecutor& executor, QObject* parent = nullptr);
 
     bool hasRequest() const { return slice().hasRegistration; }
-    QString userName() const { return oneLineText(slice().registrationUserName); }
-    QString relyingParty() const { return oneLineText(slice().registrationRelyingParty); }
+    QString userName() const { return keyvane::views::oneLineText(slice().registrationUserName); }
+    QString relyingParty() const { return keyvane::views::oneLineText(slice().registrationRelyingParty); }
 
     // Continue: refused while the login sheet or an alert is up.
     Q_INVOKABLE void continuePressed();

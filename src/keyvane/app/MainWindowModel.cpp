@@ -2,6 +2,7 @@
 
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/CredentialsSections.h"
+#include "shared/viewmodels/OneLineText.h"
 
 #include <QVariantMap>
 
@@ -160,7 +161,7 @@ void MainWindowModel::setSearchText(const QString& text) {
 }
 
 QString MainWindowModel::title() const {
-    return chosen_ ? QString::fromStdString(chosen_->token.model) : LocalizedStrings::passkeysAllPasskeysName();
+    return chosen_ ? views::oneLineText(chosen_->token.model) : LocalizedStrings::passkeysAllPasskeysName();
 }
 
 QString MainWindowModel::subtitle() const {

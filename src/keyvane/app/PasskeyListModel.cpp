@@ -1,5 +1,7 @@
 #include "keyvane/app/PasskeyListModel.h"
 
+#include "shared/viewmodels/OneLineText.h"
+
 #include <algorithm>
 
 namespace keyvane::app {
@@ -13,13 +15,13 @@ QVariant PasskeyListModel::data(const QModelIndex& index, int role) const {
     case KindRole:
         return current->kind;
     case TokenModelRole:
-        return QString::fromStdString(current->tokenModel);
+        return views::oneLineText(current->tokenModel);
     case SerialRole:
-        return QString::fromStdString(current->serial);
+        return views::oneLineText(current->serial);
     case UsernameRole:
-        return current->credential ? QString::fromStdString(current->credential->username) : QString();
+        return current->credential ? views::oneLineText(current->credential->username) : QString();
     case RelyingPartyRole:
-        return current->credential ? QString::fromStdString(current->credential->relyingPartyId) : QString();
+        return current->credential ? views::oneLineText(current->credential->relyingPartyId) : QString();
     case SelectedRole:
         return current->credential && selection_.contains(current->credential->keyId);
     case SelectableRole:
@@ -101,9 +103,9 @@ QVariant SidebarModel::data(const QModelIndex& index, int role) const {
     case AllRole:
         return card.all;
     case TokenModelRole:
-        return QString::fromStdString(card.tokenModel);
+        return views::oneLineText(card.tokenModel);
     case SerialRole:
-        return QString::fromStdString(card.serial);
+        return views::oneLineText(card.serial);
     case CountRole:
         return static_cast<qulonglong>(card.count);
     case SelectedRole:

@@ -1,6 +1,7 @@
 #include "keyvane/app/TokenDetailsModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
+#include "shared/viewmodels/OneLineText.h"
 
 #include <QVariantMap>
 
@@ -45,18 +46,18 @@ void TokenDetailsModel::setToken(const std::optional<TokenInfo>& token) {
 }
 
 QString TokenDetailsModel::tokenModel() const {
-    return token_ ? QString::fromStdString(token_->model) : QString();
+    return token_ ? views::oneLineText(token_->model) : QString();
 }
 
 QString TokenDetailsModel::name() const {
     if (!token_) {
         return {};
     }
-    return token_->label ? QString::fromStdString(*token_->label) : QStringLiteral("Не задана");
+    return token_->label ? views::oneLineText(*token_->label) : QStringLiteral("Не задана");
 }
 
 QString TokenDetailsModel::serial() const {
-    return token_ ? QString::fromStdString(token_->serial) : QString();
+    return token_ ? views::oneLineText(token_->serial) : QString();
 }
 
 QString TokenDetailsModel::freeMemory() const {

@@ -1,6 +1,7 @@
 #include "shared/viewmodels/LoginSheetModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
+#include "shared/viewmodels/OneLineText.h"
 
 #include <variant>
 
@@ -11,7 +12,7 @@ namespace {
 using Display = LoginDisplayViewState;
 
 QString describe(const TokenInfo& token) {
-    return QString::fromStdString(token.model + " " + token.serial);
+    return oneLineText(token.model) + QStringLiteral(" ") + oneLineText(token.serial);
 }
 
 // Overwrites a copy of a typed secret before it is let go.
@@ -83,7 +84,7 @@ QString LoginSheetModel::paneKey() const {
 
 QString LoginSheetModel::tokenModel() const {
     const auto* token = paneToken();
-    return token ? QString::fromStdString(token->model) : QString();
+    return token ? oneLineText(token->model) : QString();
 }
 
 QString LoginSheetModel::tokenSerial() const {

@@ -1,5 +1,7 @@
 #include "shared/viewmodels/TokenListModel.h"
 
+#include "shared/viewmodels/OneLineText.h"
+
 namespace keyvane::views {
 
 QVariant TokenListModel::data(const QModelIndex& index, int role) const {
@@ -9,7 +11,7 @@ QVariant TokenListModel::data(const QModelIndex& index, int role) const {
     const auto& token = tokens_[static_cast<std::size_t>(index.row())];
     switch (role) {
     case ModelRole:
-        return QString::fromStdString(token.model);
+        return oneLineText(token.model);
     case SerialRole:
         return QString::fromStdString(token.serial);
     case SupportedRole:

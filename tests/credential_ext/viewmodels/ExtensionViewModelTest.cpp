@@ -229,23 +229,19 @@ TEST(RegistrationViewModel, EveryAlertButtonButChooseEndsTheRequest) {
     }
 }
 
-// The user name is the site's choice and the rest of a record is whatever a token holds: a line
-// break or a bidirectional override in them would let one text draw what looks like another
-// (a second line under the user name that reads like the relying party). Both views show such
-// characters as a visible replacement, on one line; every other character as it is.
+// The user name is the site's choice and the rest of a record is whatever a token holds: both
+// views show them, and the token's model in the choice's section headers, through the one-line
+// filter (its table of characters is with the filter), so a line break or a bidirectional mark
+// never draws what looks like another text. Markup stays text.
 TEST(ExtensionViewTexts, RequestAndRecordTextsShowOnOneLine) {
     const struct {
         std::string text;
         std::string shown;
     } cases[] = {
-        {"ann\nbank.example", "ann\xEF\xBF\xBD" "bank.example"},
-        {"ann\r\n\t", "ann\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
-        {"ann\xC2\x85" "x", "ann\xEF\xBF\xBD" "x"},                  // next line (U+0085)
-        {"ann\xE2\x80\xA8" "x\xE2\x80\xA9", "ann\xEF\xBF\xBD" "x\xEF\xBF\xBD"}, // line and paragraph separators
-        {"ann\xE2\x80\xAE" "elpmaxe", "ann\xEF\xBF\xBD" "elpmaxe"}, // right-to-left override
-        {"ann\xE2\x81\xA7" "x", "ann\xEF\xBF\xBD" "x"},              // right-to-left isolate
-        {"Zo\xC3\xAB \xE6\x9D\x8E \xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A", "Zo\xC3\xAB \xE6\x9D\x8E \xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A"},
-        {"\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB", "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB"}, // joined emoji
+        {"ann\nbank.example", "ann\uFFFDbank.example"},
+        {"\u200Fcom\u200F.\u200Fbank", "\uFFFDcom\uFFFD.\uFFFDbank"},
+        {"ann\u2067x\u200B", "ann\uFFFDx\uFFFD"},
+        {"<b>ann</b>", "<b>ann</b>"},
     };
     for (const auto& [text, shown] : cases) {
         const auto expected = QString::fromStdString(shown);
@@ -260,10 +256,13 @@ TEST(ExtensionViewTexts, RequestAndRecordTextsShowOnOneLine) {
         EXPECT_EQ(registration.relyingParty(), expected) << text;
 
         ExtensionSlice records;
-        records.tokens = {token("A")};
+        auto onToken = token("A");
+        onToken.model = text;
+        records.tokens = {onToken};
         records.credentials = {passkey(text, text, "A")};
         ExtensionPortRecorder choicePort{records};
         PasskeyChoiceModel choice(choicePort, executor);
+        EXPECT_EQ(choice.rows().value(0).toMap().value("model").toString(), expected) << text;
         const auto row = choice.rows().value(1).toMap();
         EXPECT_EQ(row.value("username").toString(), expected) << text;
         EXPECT_EQ(row.value("relyingPartyId").toString(), expected) << text;

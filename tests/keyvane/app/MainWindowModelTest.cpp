@@ -290,6 +290,34 @@ TEST(MainWindowModelTest, TokenDetailsShowWhatTheTokenReports) {
     EXPECT_FALSE(details.deleteAlertShown());
 }
 
+// Every text of a token or a record that the window shows goes through the one-line filter:
+// the list's header and rows, the sidebar's card, the title and the token's details. A right-
+// to-left mark here would show "\u200Fcom\u200F.\u200Fbank" as "bank.com".
+TEST(MainWindowModelTest, TokenAndRecordTextsShowOnOneLine) {
+    const std::string marks = "\u200Fcom\u200F.\u200Fbank";
+    const auto shown = QStringLiteral("\uFFFDcom\uFFFD.\uFFFDbank");
+    StoreFixture fixture;
+    auto strange = token("A");
+    strange.model = marks;
+    strange.label = marks;
+    fixture.drive(AppAction::updateTokenList{{strange}});
+    fixture.drive(AppAction::updateCredentialsList{{passkey(1, "A", marks, marks)}});
+    MainWindowModel window{fixture.store, fixture.executor};
+
+    const auto& list = *window.passkeys();
+    ASSERT_EQ(list.count(), 3);
+    EXPECT_EQ(list.data(list.index(0), PasskeyListModel::TokenModelRole).toString(), shown);
+    EXPECT_EQ(list.data(list.index(1), PasskeyListModel::UsernameRole).toString(), shown);
+    EXPECT_EQ(list.data(list.index(1), PasskeyListModel::RelyingPartyRole).toString(), shown);
+    const auto& sidebar = *window.sidebar();
+    EXPECT_EQ(sidebar.data(sidebar.index(1), SidebarModel::TokenModelRole).toString(), shown);
+
+    window.chooseCard(1);
+    EXPECT_EQ(window.title(), shown);
+    EXPECT_EQ(window.tokenDetails()->tokenModel(), shown);
+    EXPECT_EQ(window.tokenDetails()->name(), shown);
+}
+
 TEST(MainWindowModelTest, ByteCountsCoverTheWholeUnsignedRange) {
     constexpr auto max = std::numeric_limits<std::uint64_t>::max();
     const std::vector<std::pair<std::uint64_t, const char*>> cases{
