@@ -1,6 +1,5 @@
 import QtQuick
 import Keyvane.Views
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // What the passkey choice shows when a search matches no passkey: 352 wide plus its margins
@@ -16,7 +15,7 @@ Item {
         y: 32
         width: 352
         spacing: 8
-        Label {
+        PlainLabel {
             objectName: "notFoundTitle"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
@@ -27,7 +26,7 @@ Item {
             font.weight: Font.DemiBold
             color: Theme.primaryText
         }
-        Label {
+        PlainLabel {
             objectName: "notFoundDescription"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter

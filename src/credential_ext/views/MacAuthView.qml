@@ -67,7 +67,7 @@ FocusScope {
                     color: Theme.card
                     border.width: searchField.activeFocus ? 1.5 : 1
                     border.color: searchField.activeFocus ? Theme.accent : Qt.rgba(Theme.primaryText.r, Theme.primaryText.g, Theme.primaryText.b, 0.08)
-                    Label {
+                    PlainLabel {
                         x: 10
                         anchors.verticalCenter: parent.verticalCenter
                         text: "\u2315"
@@ -108,22 +108,19 @@ FocusScope {
                     visible: entry.modelData.isHeader
                     anchors.fill: parent
                     spacing: 6
-                    Label {
+                    PlainLabel {
                         Layout.alignment: Qt.AlignBottom
                         Layout.bottomMargin: 8
                         text: entry.modelData.isHeader ? entry.modelData.model : ""
-                        // The records' texts come from tokens and other programs: shown as typed, never as markup.
-                        textFormat: Text.PlainText
                         font.family: Theme.fontFamily
                         font.pixelSize: 13
                         font.bold: true
                         color: Theme.secondaryText
                     }
-                    Label {
+                    PlainLabel {
                         Layout.alignment: Qt.AlignBottom
                         Layout.bottomMargin: 8
                         text: entry.modelData.isHeader ? entry.modelData.serial : ""
-                        textFormat: Text.PlainText
                         font.family: Theme.fontFamily
                         font.pixelSize: 13
                         color: Theme.secondaryText
@@ -170,22 +167,20 @@ FocusScope {
                         ColumnLayout {
                             spacing: 4
                             Layout.fillWidth: true
-                            Label {
+                            PlainLabel {
                                 objectName: "passkeyUserName"
                                 Layout.fillWidth: true
                                 elide: Text.ElideRight
                                 text: entry.modelData.isHeader ? "" : entry.modelData.username
-                                textFormat: Text.PlainText
                                 font.family: Theme.fontFamily
                                 font.pixelSize: 13
                                 font.bold: true
                                 color: Theme.primaryText
                             }
-                            Label {
+                            PlainLabel {
                                 Layout.fillWidth: true
                                 elide: Text.ElideRight
                                 text: entry.modelData.isHeader ? "" : entry.modelData.relyingPartyId
-                                textFormat: Text.PlainText
                                 font.family: Theme.fontFamily
                                 font.pixelSize: 13
                                 color: Theme.secondaryText
@@ -217,7 +212,7 @@ FocusScope {
                 anchors.centerIn: parent
                 width: 352
                 spacing: 0
-                Label {
+                PlainLabel {
                     Layout.fillWidth: true
                     Layout.bottomMargin: 8
                     horizontalAlignment: Text.AlignHCenter
@@ -228,7 +223,7 @@ FocusScope {
                     font.weight: Font.DemiBold
                     color: Theme.primaryText
                 }
-                Label {
+                PlainLabel {
                     Layout.fillWidth: true
                     Layout.bottomMargin: 32
                     horizontalAlignment: Text.AlignHCenter

@@ -74,7 +74,7 @@ FocusScope {
                 Layout.maximumWidth: 320
                 spacing: 8
                 visible: root.model.hasRequest
-                Label {
+                PlainLabel {
                     objectName: "userName"
                     Layout.alignment: Qt.AlignHCenter
                     Layout.maximumWidth: 320
@@ -82,14 +82,12 @@ FocusScope {
                     horizontalAlignment: Text.AlignHCenter
                     elide: Text.ElideMiddle
                     text: root.model.userName
-                    // The request's texts are the caller's: shown as typed, never as markup.
-                    textFormat: Text.PlainText
                     font.family: Theme.fontFamily
                     font.pixelSize: 22
                     font.bold: true
                     color: Theme.primaryText
                 }
-                Label {
+                PlainLabel {
                     objectName: "relyingParty"
                     Layout.alignment: Qt.AlignHCenter
                     Layout.maximumWidth: 320
@@ -97,7 +95,6 @@ FocusScope {
                     horizontalAlignment: Text.AlignHCenter
                     elide: Text.ElideMiddle
                     text: root.model.relyingParty
-                    textFormat: Text.PlainText
                     font.family: Theme.fontFamily
                     font.pixelSize: 13
                     color: Theme.secondaryText
@@ -115,7 +112,7 @@ FocusScope {
                 leftPadding: 16
                 rightPadding: 16
                 onClicked: root.model.continuePressed()
-                contentItem: Label {
+                contentItem: PlainLabel {
                     text: continueButton.text
                     font: continueButton.font
                     color: Theme.textOnAccent

@@ -22,7 +22,7 @@ Button {
             anchors.centerIn: parent
             spacing: 8
             opacity: control.prominent ? 1 : 0.85
-            Label {
+            PlainLabel {
                 visible: control.refreshMark
                 anchors.verticalCenter: parent.verticalCenter
                 text: "\u21bb"
@@ -30,7 +30,7 @@ Button {
                 font.pixelSize: 16
                 color: control.prominent ? Theme.textOnAccent : Theme.primaryText
             }
-            Label {
+            PlainLabel {
                 anchors.verticalCenter: parent.verticalCenter
                 text: control.text
                 font: control.font

@@ -45,7 +45,7 @@ FocusScope {
                 sourceSize.width: 128
                 sourceSize.height: 128
             }
-            Label {
+            PlainLabel {
                 Layout.alignment: Qt.AlignHCenter
                 text: Texts.text("AppName")
                 Accessible.role: Accessible.Heading
@@ -84,7 +84,7 @@ FocusScope {
                     sourceSize.width: 30
                     sourceSize.height: 32
                 }
-                Label {
+                PlainLabel {
                     text: callButton.text
                     font: callButton.font
                     color: Theme.accent
@@ -121,7 +121,7 @@ FocusScope {
                     Keys.onReturnPressed: clicked()
                     Keys.onEnterPressed: clicked()
                     onClicked: root.model.openLink(index)
-                    contentItem: Label {
+                    contentItem: PlainLabel {
                         text: link.text
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
@@ -145,7 +145,7 @@ FocusScope {
             Layout.rightMargin: 16
             Layout.bottomMargin: 32
             spacing: 9
-            Label {
+            PlainLabel {
                 objectName: "aboutVersionLine"
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter
@@ -156,7 +156,7 @@ FocusScope {
                 font.pixelSize: 11
                 color: Theme.secondaryText
             }
-            Label {
+            PlainLabel {
                 objectName: "aboutCompany"
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter

@@ -63,7 +63,7 @@ FocusScope {
                         sourceSize.width: 48
                         sourceSize.height: 48
                     }
-                    Label {
+                    PlainLabel {
                         anchors.verticalCenter: parent.verticalCenter
                         text: Texts.text("AppName")
                         font.family: Theme.fontFamily
@@ -81,7 +81,7 @@ FocusScope {
                     ColumnLayout {
                         spacing: 1
                         Layout.preferredWidth: 220
-                        Label {
+                        PlainLabel {
                             objectName: "listTitle"
                             Layout.fillWidth: true
                             text: root.model.title
@@ -91,7 +91,7 @@ FocusScope {
                             font.bold: true
                             color: Theme.primaryText
                         }
-                        Label {
+                        PlainLabel {
                             objectName: "listSubtitle"
                             visible: text !== ""
                             Layout.fillWidth: true

@@ -40,7 +40,7 @@ FocusScope {
         rightPadding: 16
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
-        contentItem: Label {
+        contentItem: PlainLabel {
             text: stepButton.text
             font: stepButton.font
             horizontalAlignment: Text.AlignHCenter
@@ -153,7 +153,7 @@ FocusScope {
                 }
                 Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutCubic } }
 
-                Label {
+                PlainLabel {
                     objectName: "onboardingTitle"
                     Layout.alignment: Qt.AlignHCenter
                     Layout.maximumWidth: 288
@@ -169,7 +169,7 @@ FocusScope {
                     font.bold: true
                     color: Theme.primaryText
                 }
-                Label {
+                PlainLabel {
                     objectName: "onboardingDescription"
                     visible: text !== ""
                     Layout.alignment: Qt.AlignHCenter
@@ -222,7 +222,7 @@ FocusScope {
                             Layout.fillWidth: true
                             Layout.alignment: Qt.AlignTop
                             spacing: 0
-                            Label {
+                            PlainLabel {
                                 id: hintTitle
                                 Layout.fillWidth: true
                                 Layout.bottomMargin: 4
@@ -233,7 +233,7 @@ FocusScope {
                                 font.bold: true
                                 color: Theme.primaryText
                             }
-                            Label {
+                            PlainLabel {
                                 id: hintText
                                 Layout.fillWidth: true
                                 wrapMode: Text.WordWrap

@@ -69,7 +69,7 @@ FocusScope {
             Layout.topMargin: 8
             Layout.bottomMargin: 8
             spacing: 8
-            Label {
+            PlainLabel {
                 objectName: "emptyTitle"
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter
@@ -80,7 +80,7 @@ FocusScope {
                 font.bold: true
                 color: Theme.secondaryText
             }
-            Label {
+            PlainLabel {
                 objectName: "emptyDescription"
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter

@@ -43,14 +43,14 @@ Control {
             visible: row.kind === PasskeyListModel.Header
             anchors.fill: parent
             spacing: 8
-            Label {
+            PlainLabel {
                 text: row.tokenModel
                 font.family: Theme.fontFamily
                 font.pixelSize: 13
                 font.bold: true
                 color: Theme.secondaryText
             }
-            Label {
+            PlainLabel {
                 text: row.serial
                 font.family: Theme.fontFamily
                 font.pixelSize: 13
@@ -73,7 +73,8 @@ Control {
             ColumnLayout {
                 spacing: 4
                 Layout.fillWidth: true
-                Label {
+                PlainLabel {
+                    objectName: "username"
                     Layout.fillWidth: true
                     text: row.username
                     elide: Text.ElideRight
@@ -82,7 +83,8 @@ Control {
                     font.bold: true
                     color: row.selected ? Theme.textOnAccent : Theme.primaryText
                 }
-                Label {
+                PlainLabel {
+                    objectName: "relyingParty"
                     Layout.fillWidth: true
                     text: row.relyingParty
                     elide: Text.ElideRight

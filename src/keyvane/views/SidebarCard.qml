@@ -36,7 +36,7 @@ ItemDelegate {
         spacing: 8
         ColumnLayout {
             spacing: 4
-            Label {
+            PlainLabel {
                 text: card.all ? Texts.text("Passkeys_AllPasskeys_Name") : card.tokenModel
                 font.family: Theme.fontFamily
                 font.pixelSize: 13
@@ -44,7 +44,7 @@ ItemDelegate {
                 elide: Text.ElideRight
                 Layout.fillWidth: true
             }
-            Label {
+            PlainLabel {
                 visible: !card.all
                 text: card.serial
                 font.family: Theme.fontFamily
@@ -54,7 +54,7 @@ ItemDelegate {
                 Layout.fillWidth: true
             }
         }
-        Label {
+        PlainLabel {
             objectName: "cardCount"
             Layout.leftMargin: 5
             Layout.rightMargin: 5

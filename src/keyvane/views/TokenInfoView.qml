@@ -23,7 +23,7 @@ ColumnLayout {
         implicitHeight: 16
         Accessible.role: Accessible.StaticText
         Accessible.name: key + " " + value
-        Label {
+        PlainLabel {
             id: keyLabel
             anchors.left: parent.left
             anchors.verticalCenter: parent.verticalCenter
@@ -34,7 +34,7 @@ ColumnLayout {
             color: Theme.secondaryText
             elide: Text.ElideRight
         }
-        Label {
+        PlainLabel {
             objectName: "value"
             anchors.left: keyLabel.right
             anchors.leftMargin: 8
@@ -67,7 +67,7 @@ ColumnLayout {
             anchors.topMargin: 12
             anchors.bottomMargin: 12
             spacing: 8
-            Label {
+            PlainLabel {
                 Layout.bottomMargin: 4
                 text: Texts.text("AboutDeviceInfo_Title")
                 font.family: Theme.fontFamily
@@ -103,7 +103,7 @@ ColumnLayout {
                 onClicked: root.model.deletePressed()
                 Keys.onReturnPressed: clicked()
                 Keys.onEnterPressed: clicked()
-                contentItem: Label {
+                contentItem: PlainLabel {
                     text: deleteButton.text
                     font: deleteButton.font
                     horizontalAlignment: Text.AlignHCenter

@@ -32,7 +32,7 @@ Rectangle {
             anchors.fill: parent
             anchors.margins: 20
             spacing: 10
-            Label {
+            PlainLabel {
                 objectName: "alertTitle"
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter
@@ -43,7 +43,7 @@ Rectangle {
                 font.bold: true
                 color: Theme.primaryText
             }
-            Label {
+            PlainLabel {
                 objectName: "alertMessage"
                 visible: text !== ""
                 Layout.fillWidth: true
@@ -68,7 +68,7 @@ Rectangle {
                     font.family: Theme.fontFamily
                     font.pixelSize: 13
                     onClicked: overlay.pressed(index)
-                    contentItem: Label {
+                    contentItem: PlainLabel {
                         text: alertButton.text
                         font: alertButton.font
                         horizontalAlignment: Text.AlignHCenter

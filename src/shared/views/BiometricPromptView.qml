@@ -39,7 +39,7 @@ FocusScope {
                 NumberAnimation { to: 1; duration: 900; easing.type: Easing.InOutQuad }
             }
         }
-        Label {
+        PlainLabel {
             id: title
             objectName: "biometricPromptTitle"
             Layout.fillWidth: true
@@ -52,7 +52,7 @@ FocusScope {
             font.bold: true
             color: Theme.primaryText
         }
-        Label {
+        PlainLabel {
             objectName: "biometricPromptReason"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
@@ -87,7 +87,7 @@ FocusScope {
                 border.width: cancelButton.visualFocus ? 2 : 0
                 border.color: Theme.accent
             }
-            contentItem: Label {
+            contentItem: PlainLabel {
                 text: cancelButton.text
                 font: cancelButton.font
                 color: Theme.primaryText

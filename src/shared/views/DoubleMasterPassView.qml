@@ -1,6 +1,5 @@
 import QtQuick
 import Keyvane.Views
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // The two-step entry of a new master password: typed, then repeated. 352 × 256.
@@ -30,7 +29,7 @@ FocusScope {
             input: view.input
         }
         Item { Layout.fillHeight: true }
-        Label {
+        PlainLabel {
             Layout.alignment: Qt.AlignHCenter
             Layout.maximumWidth: 320
             Layout.bottomMargin: 32

@@ -100,7 +100,7 @@ FocusScope {
                 border.width: switchButton.visualFocus ? 2 : 0
                 border.color: Theme.accent
             }
-            contentItem: Label { text: switchButton.text; font: switchButton.font; color: Theme.primaryText; horizontalAlignment: Text.AlignHCenter; verticalAlignment: Text.AlignVCenter }
+            contentItem: PlainLabel { text: switchButton.text; font: switchButton.font; color: Theme.primaryText; horizontalAlignment: Text.AlignHCenter; verticalAlignment: Text.AlignVCenter }
         }
         Item { Layout.fillWidth: true }
         Button {
@@ -120,7 +120,7 @@ FocusScope {
                 border.width: cancelButton.visualFocus ? 2 : 0
                 border.color: Theme.accent
             }
-            contentItem: Label { text: cancelButton.text; font: cancelButton.font; color: Theme.primaryText; horizontalAlignment: Text.AlignHCenter; verticalAlignment: Text.AlignVCenter }
+            contentItem: PlainLabel { text: cancelButton.text; font: cancelButton.font; color: Theme.primaryText; horizontalAlignment: Text.AlignHCenter; verticalAlignment: Text.AlignVCenter }
         }
     }
 

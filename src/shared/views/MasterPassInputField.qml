@@ -1,6 +1,5 @@
 import QtQuick
 import Keyvane.Views
-import QtQuick.Controls.Basic
 
 // Six dots and a title. Keystrokes go to a hidden field that hands each one to the view model
 // and empties itself, so the typed password never stays in a text of the scene.
@@ -34,7 +33,7 @@ FocusScope {
             }
         }
     }
-    Label {
+    PlainLabel {
         id: title
         objectName: "masterPassTitle"
         anchors.top: dots.bottom

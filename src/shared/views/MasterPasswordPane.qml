@@ -1,6 +1,5 @@
 import QtQuick
 import Keyvane.Views
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // Unlocks the cached PIN with the master password (or biometry, when the state says so).
@@ -10,7 +9,7 @@ ColumnLayout {
     spacing: 24
 
     Item { Layout.fillHeight: true }
-    Label {
+    PlainLabel {
         objectName: "connectionMessage"
         Layout.alignment: Qt.AlignHCenter
         Layout.maximumWidth: 256

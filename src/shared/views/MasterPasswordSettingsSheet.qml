@@ -30,7 +30,7 @@ FocusScope {
         font.pixelSize: 13
         font.weight: Font.Medium
         Keys.onReturnPressed: clicked()
-        contentItem: Label {
+        contentItem: PlainLabel {
             text: sheetButton.text
             font: sheetButton.font
             horizontalAlignment: Text.AlignHCenter
@@ -77,7 +77,7 @@ FocusScope {
                     sourceSize.width: 166
                     sourceSize.height: 114
                 }
-                Label {
+                PlainLabel {
                     Layout.alignment: Qt.AlignHCenter
                     Layout.topMargin: 8
                     text: Texts.text("GrandPassView_Title")
@@ -86,7 +86,7 @@ FocusScope {
                     font.bold: true
                     color: Theme.primaryText
                 }
-                Label {
+                PlainLabel {
                     Layout.preferredWidth: 288
                     Layout.bottomMargin: 8
                     horizontalAlignment: Text.AlignHCenter
@@ -111,7 +111,7 @@ FocusScope {
                         anchors.fill: parent
                         anchors.leftMargin: 16
                         anchors.rightMargin: 16
-                        Label {
+                        PlainLabel {
                             Layout.fillWidth: true
                             text: Texts.text("GrandPassView_UseBiometry_Label")
                             font.family: Theme.fontFamily
@@ -179,7 +179,7 @@ FocusScope {
                 onClicked: root.model.turnOn()
             }
             Item { Layout.fillHeight: true }
-            Label {
+            PlainLabel {
                 objectName: "protectionNote"
                 visible: text.length > 0
                 Layout.preferredWidth: 288
@@ -192,7 +192,7 @@ FocusScope {
                 font.pixelSize: 11
                 color: Theme.secondaryText
             }
-            Label {
+            PlainLabel {
                 Layout.preferredWidth: 288
                 Layout.alignment: Qt.AlignHCenter
                 horizontalAlignment: Text.AlignHCenter

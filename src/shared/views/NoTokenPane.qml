@@ -1,12 +1,11 @@
 import QtQuick
 import Keyvane.Views
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // Shown while no token is connected.
 ColumnLayout {
     spacing: 8
-    Label {
+    PlainLabel {
         objectName: "noTokenTitle"
         Layout.fillWidth: true
         Layout.leftMargin: 16
@@ -19,7 +18,7 @@ ColumnLayout {
         font.bold: true
         color: Theme.secondaryText
     }
-    Label {
+    PlainLabel {
         objectName: "noTokenDescription"
         Layout.fillWidth: true
         Layout.leftMargin: 16

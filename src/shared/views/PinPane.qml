@@ -11,7 +11,7 @@ ColumnLayout {
     spacing: 24
 
     Item { Layout.fillHeight: true }
-    Label {
+    PlainLabel {
         objectName: "connectionMessage"
         Layout.alignment: Qt.AlignHCenter
         Layout.preferredWidth: 256
@@ -52,7 +52,7 @@ ColumnLayout {
                 border.color: pinField.activeFocus ? Theme.accent : Qt.rgba(Theme.primaryText.r, Theme.primaryText.g, Theme.primaryText.b, 0.08)
             }
         }
-        Label {
+        PlainLabel {
             objectName: "pinError"
             visible: text !== ""
             Layout.fillWidth: true
@@ -79,7 +79,7 @@ ColumnLayout {
         onClicked: pane.sheet.submitPin(pinField)
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
-        contentItem: Label {
+        contentItem: PlainLabel {
             text: continueButton.text
             font: continueButton.font
             color: Theme.textOnAccent

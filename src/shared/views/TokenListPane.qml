@@ -18,7 +18,7 @@ ScrollView {
         spacing: 0
 
         Item { Layout.preferredHeight: 12 }
-        Label {
+        PlainLabel {
             objectName: "tokenListTitle"
             visible: pane.sheet.supportedTokens.count > 0
             Layout.fillWidth: true
@@ -53,7 +53,7 @@ ScrollView {
             Layout.leftMargin: 16
             Layout.rightMargin: 16
             spacing: 8
-            Label {
+            PlainLabel {
                 text: Texts.text("ChooseVarnel_NonSupportedSection_Title")
                 font.family: Theme.fontFamily
                 font.pixelSize: 15
@@ -61,7 +61,7 @@ ScrollView {
                 color: Theme.primaryText
             }
             Item { Layout.fillWidth: true }
-            Label {
+            PlainLabel {
                 objectName: "unsupportedCount"
                 Layout.leftMargin: 8
                 Layout.rightMargin: 8

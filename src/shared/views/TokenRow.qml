@@ -33,14 +33,14 @@ ItemDelegate {
         }
         ColumnLayout {
             spacing: 4
-            Label {
+            PlainLabel {
                 text: row.tokenModel
                 font.family: Theme.fontFamily
                 font.pixelSize: 13
                 font.bold: true
                 color: Theme.primaryText
             }
-            Label {
+            PlainLabel {
                 text: row.serial
                 font.family: Theme.fontFamily
                 font.pixelSize: 13

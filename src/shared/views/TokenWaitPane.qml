@@ -1,6 +1,5 @@
 import QtQuick
 import Keyvane.Views
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // Waits for one given token: its picture over a softly pulsing glow, and a notice when another
@@ -60,7 +59,7 @@ Item {
                 fillMode: Image.PreserveAspectFit
             }
         }
-        Label {
+        PlainLabel {
             objectName: "tokenWaitTitle"
             Layout.fillWidth: true
             Layout.topMargin: 8
@@ -72,7 +71,7 @@ Item {
             font.bold: true
             color: Theme.primaryText
         }
-        Label {
+        PlainLabel {
             objectName: "tokenWaitDescription"
             Layout.fillWidth: true
             Layout.bottomMargin: 8
@@ -114,7 +113,7 @@ Item {
             color: Theme.fill
             clip: true
             Behavior on width { enabled: Theme.animated; NumberAnimation { duration: 250; easing.type: Easing.InOutQuad } }
-            Label {
+            PlainLabel {
                 anchors.verticalCenter: parent.verticalCenter
                 x: 38
                 width: 206 - 38 - 10

@@ -1,6 +1,5 @@
 import QtQuick
 import Keyvane.Views
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // The touch countdown: a bouncing hand inside a ring that empties with the seconds left.
@@ -62,7 +61,7 @@ ColumnLayout {
             Layout.topMargin: 8
             Layout.bottomMargin: 8
             spacing: 8
-            Label {
+            PlainLabel {
                 objectName: "touchTitle"
                 Layout.preferredWidth: 288
                 horizontalAlignment: Text.AlignHCenter
@@ -73,7 +72,7 @@ ColumnLayout {
                 font.bold: true
                 color: Theme.primaryText
             }
-            Label {
+            PlainLabel {
                 Layout.preferredWidth: 288
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
@@ -85,7 +84,7 @@ ColumnLayout {
         }
     }
     Item { Layout.fillHeight: true }
-    Label {
+    PlainLabel {
         objectName: "touchFootnote"
         Layout.alignment: Qt.AlignHCenter
         text: view.countdown.footnote

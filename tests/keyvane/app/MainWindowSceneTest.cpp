@@ -10,13 +10,22 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QHostAddress>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QTcpServer>
 #include <QTest>
+
+#include <memory>
 
 namespace keyvane::app {
 namespace {
 
 struct MainWindowScene : ::testing::Test, testing::AppOnVirtualToken {
-    MainWindowScene() {
+    MainWindowScene() : MainWindowScene({keyvane::testing::VirtualTokenSettings{}}) {}
+    explicit MainWindowScene(std::vector<keyvane::testing::VirtualTokenSettings> tokens)
+        : AppOnVirtualToken(std::move(tokens)) {
         AutofillExtensionHelper(group.path()).setEnabled(true);
     }
 
@@ -201,6 +210,117 @@ TEST_F(MainWindowScene, TheCoresAlertAndTheMenu) {
     ASSERT_TRUE(settled([&] { return window.aboutShown(); }));
     // A window given no About view stays usable.
     EXPECT_TRUE(item(QStringLiteral("syncButton"))->isEnabled());
+}
+
+// A web server on this computer that counts who connects: what a text laid out as markup
+// would fetch for an image it names.
+struct Beacon {
+    Beacon() {
+        if (!server.listen(QHostAddress::LocalHost)) {
+            throw std::runtime_error("no local port to listen on");
+        }
+    }
+    QString url(const QString& file) const {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(server.serverPort()).arg(file);
+    }
+    QTcpServer server;
+};
+
+// A site chooses the user name of the passkey it registers and a token its model name and
+// label: the window shows them over its records as they are, each on one line, and fetches
+// nothing they name.
+struct MainWindowOverOutsideTexts : Beacon, MainWindowScene {
+    MainWindowOverOutsideTexts() : MainWindowScene({markupToken(url(QStringLiteral("model.png")))}) {}
+
+    static keyvane::testing::VirtualTokenSettings markupToken(const QString& image) {
+        keyvane::testing::VirtualTokenSettings settings;
+        // A firmware that names its model in the token's record.
+        settings.firmwareVersion = {33, 0};
+        settings.modelName = QStringLiteral("<img src=\"%1\">Sigma<br>X").arg(image).toStdString();
+        settings.label = "<b>Keyvane</b><br>token";
+        return settings;
+    }
+
+    // The text item below an item that shows exactly this text, or null.
+    static QQuickItem* showing(QQuickItem* below, const QString& text) {
+        if (below->inherits("QQuickText") && below->property("text").toString() == text) {
+            return below;
+        }
+        for (auto* child : below->childItems()) {
+            if (auto* found = showing(child, text)) {
+                return found;
+            }
+        }
+        return nullptr;
+    }
+    // Shown as exactly this text, on one line.
+    void expectShownOnOneLine(QQuickItem* below, const QString& text) {
+        ASSERT_NE(below, nullptr);
+        auto* label = showing(below, text);
+        ASSERT_NE(label, nullptr) << text.toStdString();
+        EXPECT_TRUE(label->isVisible()) << text.toStdString();
+        EXPECT_EQ(label->property("lineCount").toInt(), 1) << text.toStdString();
+    }
+    QQuickItem* passkeyRow() {
+        return passkeyRowBelow(scene->window().contentItem());
+    }
+    static QQuickItem* passkeyRowBelow(QQuickItem* item) {
+        if (item->objectName().startsWith(QStringLiteral("passkey_"))) {
+            return item;
+        }
+        for (auto* child : item->childItems()) {
+            if (auto* found = passkeyRowBelow(child)) {
+                return found;
+            }
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(MainWindowOverOutsideTexts, AreShownAsTextNeverAsMarkup) {
+    const auto user = QStringLiteral("<img src=\"%1\">mallory<br><font color=red>Call +1 555 0100</font>")
+                          .arg(url(QStringLiteral("beacon.png")));
+    passkeysOnTheToken({{"\u200Fcom\u200F.\u200Fbank", user.toStdString()}});
+    synchronise(1);
+    ASSERT_TRUE(settled([&] { return passkeyRow() != nullptr && passkeyRow()->isVisible(); }));
+
+    // The row: the user name as it is, on one line; the right-to-left marks that would turn
+    // the relying party into "bank.com" as visible replacements.
+    auto* row = passkeyRow();
+    auto* username = views::testing::SceneHarness::find(row, QStringLiteral("username"));
+    ASSERT_NE(username, nullptr);
+    EXPECT_EQ(username->property("text").toString(), user);
+    EXPECT_EQ(username->property("lineCount").toInt(), 1);
+    auto* relyingParty = views::testing::SceneHarness::find(row, QStringLiteral("relyingParty"));
+    ASSERT_NE(relyingParty, nullptr);
+    EXPECT_EQ(relyingParty->property("text").toString(), QStringLiteral("\uFFFDcom\uFFFD.\uFFFDbank"));
+
+    // The token's model in its section header and its card, then its title and details.
+    const auto model = QString::fromStdString(markupToken(url(QStringLiteral("model.png"))).modelName.value());
+    const auto card = QStringLiteral("token_card_") + QString::fromStdString(serial);
+    expectShownOnOneLine(item(QStringLiteral("sectionHeader_") + QString::fromStdString(serial)), model);
+    expectShownOnOneLine(item(card), model);
+    click(card);
+    ASSERT_TRUE(settled([&] { return shown(QStringLiteral("token_info")); }));
+    expectShownOnOneLine(item(QStringLiteral("listTitle")), model);
+    expectShownOnOneLine(item(QStringLiteral("tokenModelRow")), model);
+    expectShownOnOneLine(item(QStringLiteral("tokenNameRow")), QStringLiteral("<b>Keyvane</b><br>token"));
+
+    // Nothing reached the listener. So that "nothing" means something, a text that is laid
+    // out as markup, made now in the same window, must reach it meanwhile; it names another
+    // port, so only the window's own texts can reach this one.
+    Beacon control;
+    QQmlComponent component(qmlEngine(&scene->root()));
+    component.setData(QStringLiteral("import QtQuick\nText { textFormat: Text.RichText; text: '<img src=\"%1\">' }")
+                          .arg(control.url(QStringLiteral("control.png")))
+                          .toUtf8(),
+                      QUrl(QStringLiteral("qrc:/control.qml")));
+    std::unique_ptr<QQuickItem> markup(qobject_cast<QQuickItem*>(component.create()));
+    ASSERT_NE(markup, nullptr) << component.errorString().toStdString();
+    markup->setParentItem(scene->window().contentItem());
+    ASSERT_TRUE(settled([&] { return control.server.hasPendingConnections(); }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(server.hasPendingConnections());
 }
 
 // The window over a store with 500 passkeys of 4 tokens and no services: the list makes rows
