@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -59,11 +60,14 @@ void answerBeforeFatalError(QtMsgType type, const QMessageLogContext& context, c
     }
 }
 
-// Standard input up to one byte past the limit, so a longer request is told apart.
+// Standard input until one whole JSON object has arrived, not until its end: the caller may
+// keep the pipe open for the answer. Reading also stops past the size limit, where the request
+// is refused.
 std::string readRequest() {
     std::string input;
+    HostRequestFrame frame;
     char buffer[65536];
-    while (input.size() <= maximumHostRequestSize) {
+    while (!frame.isComplete()) {
         const auto count = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (count < 0 && errno == EINTR) {
             continue;
@@ -72,6 +76,7 @@ std::string readRequest() {
             break;
         }
         input.append(buffer, static_cast<std::size_t>(count));
+        frame.take(std::string_view(buffer, static_cast<std::size_t>(count)));
     }
     return input;
 }

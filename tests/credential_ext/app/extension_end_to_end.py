@@ -10,6 +10,7 @@ import ctypes
 import ctypes.util
 import json
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -254,6 +255,42 @@ def bad_request_touches_nothing(session):
     assert "the answer could not be written" in done.stderr, done.stderr
 
 
+def silent_request(relying_party=RP_ID):
+    return json.dumps({"request": "withoutUserInteraction", "serviceIdentifier": ORIGIN,
+                       "relyingPartyId": relying_party, "userHandle": b64url(b"user-handle-0001"),
+                       "clientDataHash": b64url(bytes(32))})
+
+
+def read_line(process, timeout):
+    """One line of the program's standard output, or nothing after timeout seconds."""
+    ready, _, _ = select.select([process.stdout], [], [], timeout)
+    return process.stdout.readline() if ready else None
+
+
+def answered_while_the_pipe_stays_open(session):
+    """A bridge writes its request and keeps its end of standard input open for the answer: the
+    program answers once the object has arrived, and refuses what follows it in the same input
+    (a NUL byte would otherwise have hidden the rest from the parser)."""
+    for sent, expected in [(silent_request(), {"result": "cancelled", "code": 100}),
+                           (silent_request() + "\n", {"result": "cancelled", "code": 100}),
+                           (silent_request() + "\0anything", {"result": "cancelled", "code": 0}),
+                           (silent_request() + silent_request(), {"result": "cancelled", "code": 0})]:
+        process = subprocess.Popen([session.program], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL, env=session.env, text=True)
+        try:
+            process.stdin.write(sent)
+            process.stdin.flush()
+            line = read_line(process, ANSWER_TIMEOUT)
+            assert line is not None, "no answer while the pipe is open, after %r" % sent
+            assert json.loads(line) == expected, (sent, line)
+            process.wait(timeout=ANSWER_TIMEOUT)
+        finally:
+            process.kill()
+            process.stdin.close()
+            process.stdout.close()
+            process.wait()
+
+
 def no_display_is_answered_as_a_failure(session):
     """Without a display to show the window on, Qt ends the program: the caller still gets its
     one answer first."""
@@ -273,6 +310,7 @@ def main():
         server = Fido2Server(PublicKeyCredentialRpEntity(RP_ID, "Example"))
         bad_request_touches_nothing(session)
         no_display_is_answered_as_a_failure(session)
+        answered_while_the_pipe_stays_open(session)
         credential, user = register(session, server)
         sign_in(session, server, credential, user)
         sign_in_with_named_passkey(session, server, credential, user)
