@@ -7,6 +7,8 @@
 #include "credential_ext/views/ExtensionViews.h"
 #include "flowkeep/QtMainExecutor.h"
 #include "shared/dependencies/DependencyRegistry.h"
+#include "shared/files/FileError.h"
+#include "shared/files/GroupDirectory.h"
 #include "shared/identities/CredentialIdentityStoreProtocol.h"
 #include "shared/utils/TerminationSignals.h"
 #include "shared/views/Views.h"
@@ -26,6 +28,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -79,6 +82,20 @@ std::string readRequest() {
         frame.take(std::string_view(buffer, static_cast<std::size_t>(count)));
     }
     return input;
+}
+
+// keyvane makes the group folder before it can turn the extension on: without one the
+// extension is off, and the answer leaves the folder as it was, not there.
+bool isExtensionTurnedOn() {
+    try {
+        struct stat info {};
+        if (::lstat(keyvane::groupDirectoryLocation().c_str(), &info) != 0 && errno == ENOENT) {
+            return false;
+        }
+    } catch (const keyvane::FileError&) {
+        return false;
+    }
+    return keyvane::Dependencies::get(keyvane::autofillExtensionHelper)->isEnabled();
 }
 
 // A request answered without a window: the answer is written, the program ends.
@@ -136,8 +153,7 @@ int main(int argc, char** argv) {
     const auto& request = std::get<HostRequest>(reading);
 
     // A system calls no extension that is turned off.
-    const auto helper = keyvane::Dependencies::get(keyvane::autofillExtensionHelper);
-    if (!helper->isEnabled()) {
+    if (!isExtensionTurnedOn()) {
         answerAndExit(ASExtensionErrorCode::failed, "the extension is not turned on (Keyvane, Synchronise)");
     }
 

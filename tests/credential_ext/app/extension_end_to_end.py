@@ -291,6 +291,23 @@ def answered_while_the_pipe_stays_open(session):
             process.wait()
 
 
+def turned_off_writes_nothing(session):
+    """While the extension is off the request is answered as a failure and the group folder is
+    left as it was: not made when there is none, nothing added when there is one."""
+    absent = os.path.join(session.work, "never-made")
+    present = os.path.join(session.work, "off")
+    os.mkdir(present, 0o700)
+    for group in [absent, present]:
+        before = sorted(os.listdir(session.work))
+        inside = sorted(os.listdir(present))
+        done = subprocess.run([session.program], input=silent_request(), capture_output=True, text=True,
+                              env=dict(session.env, KEYVANE_GROUP_DIR=group), timeout=ANSWER_TIMEOUT)
+        assert json.loads(done.stdout) == {"result": "cancelled", "code": 0}, (done.stdout, done.stderr)
+        assert "not turned on" in done.stderr, done.stderr
+        assert sorted(os.listdir(session.work)) == before, group
+        assert sorted(os.listdir(present)) == inside, group
+
+
 def no_display_is_answered_as_a_failure(session):
     """Without a display to show the window on, Qt ends the program: the caller still gets its
     one answer first."""
@@ -311,6 +328,7 @@ def main():
         bad_request_touches_nothing(session)
         no_display_is_answered_as_a_failure(session)
         answered_while_the_pipe_stays_open(session)
+        turned_off_writes_nothing(session)
         credential, user = register(session, server)
         sign_in(session, server, credential, user)
         sign_in_with_named_passkey(session, server, credential, user)
