@@ -20,12 +20,12 @@
 #include <QSocketNotifier>
 #include <QtGlobal>
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -35,18 +35,26 @@ namespace {
 
 using namespace keyvane::ext;
 
-// One answer per process, whoever gives it: the request's context, or the fatal-error handler
-// below while Qt ends the program.
-std::atomic<bool> answerWritten{false};
+// One answer per process, whoever gives it: the request's context, or the handlers below while
+// Qt ends the program. The lock lets an answer being written finish before the process ends.
+std::mutex answerMutex;
+bool answerWritten = false;
 
 void writeAnswer(const std::string& line) {
-    if (answerWritten.exchange(true)) {
+    std::lock_guard lock(answerMutex);
+    if (answerWritten) {
         return;
     }
+    answerWritten = true;
     if (!writeAll(STDOUT_FILENO, line)) {
         std::fprintf(stderr, "keyvane-credential-ext: the answer could not be written\n");
     }
 }
+
+// Every way out of the program that has answered goes through _Exit, so exit() means that
+// something ended it early: Qt's X11 platform calls exit(1) when the display goes away (the X
+// server ends, the user logs out) with the window open. The caller still gets its answer.
+void answerAtExit() { writeAnswer(writeHostAnswer(ASExtensionErrorCode::failed)); }
 
 QtMessageHandler qtMessageHandler = nullptr;
 
@@ -144,6 +152,7 @@ int main(int argc, char** argv) {
     // reported; left at its default, SIGPIPE would kill the program instead.
     std::signal(SIGPIPE, SIG_IGN);
     qtMessageHandler = qInstallMessageHandler(answerBeforeFatalError);
+    std::atexit(answerAtExit);
     // The request is read and checked before anything else: a bad one touches no file of the
     // group folder and needs no display.
     const auto reading = readHostRequest(readRequest());

@@ -37,6 +37,16 @@ def unb64url(text):
     return base64.urlsafe_b64decode(text + "=" * (-len(text) % 4))
 
 
+def start_xvfb():
+    """An X server of its own, and its display name."""
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                            pass_fds=[write], stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as display:
+        return xvfb, ":" + display.readline().strip()
+
+
 class Session:
     """A temporary group folder, a demo token and an X server of their own."""
 
@@ -56,12 +66,7 @@ class Session:
         with open(os.path.join(group, "credential-identities.json"), "w") as identities:
             json.dump({"format": 1, "extensionEnabled": True, "identities": []}, identities)
         os.chmod(os.path.join(group, "credential-identities.json"), 0o600)
-        read, write = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                     pass_fds=[write], stderr=subprocess.DEVNULL)
-        os.close(write)
-        with os.fdopen(read) as display:
-            self.env["DISPLAY"] = ":" + display.readline().strip()
+        self.xvfb, self.env["DISPLAY"] = start_xvfb()
 
     def close(self):
         self.xvfb.terminate()
@@ -308,6 +313,31 @@ def turned_off_writes_nothing(session):
         assert sorted(os.listdir(present)) == inside, group
 
 
+def display_gone_with_the_window_open(session):
+    """The X server ends while the window is open: Qt ends the program, and the caller has its
+    answer first."""
+    xvfb, display = start_xvfb()
+    try:
+        env = dict(session.env, DISPLAY=display)
+        process = subprocess.Popen([session.program], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, env=env, text=True)
+        process.stdin.write(json.dumps({"request": "registration", "relyingPartyId": RP_ID, "userName": "dave",
+                                        "userHandle": b64url(b"user-handle-0004"),
+                                        "clientDataHash": b64url(bytes(32))}))
+        process.stdin.close()
+        process.stdin = None
+        subprocess.run(["xdotool", "search", "--sync", "--name", "^Keyvane$"], env=env, check=True,
+                       capture_output=True, timeout=ANSWER_TIMEOUT)
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+    try:
+        out, err = process.communicate(timeout=ANSWER_TIMEOUT)
+    finally:
+        process.kill()
+    assert [json.loads(line) for line in out.splitlines()] == [{"result": "cancelled", "code": 0}], (out, err)
+
+
 def no_display_is_answered_as_a_failure(session):
     """Without a display to show the window on, Qt ends the program: the caller still gets its
     one answer first."""
@@ -329,6 +359,7 @@ def main():
         no_display_is_answered_as_a_failure(session)
         answered_while_the_pipe_stays_open(session)
         turned_off_writes_nothing(session)
+        display_gone_with_the_window_open(session)
         credential, user = register(session, server)
         sign_in(session, server, credential, user)
         sign_in_with_named_passkey(session, server, credential, user)
