@@ -7,6 +7,8 @@
 #include "credential_ext/views/ExtensionViews.h"
 #include "flowkeep/QtMainExecutor.h"
 #include "shared/dependencies/DependencyRegistry.h"
+#include "shared/files/FileError.h"
+#include "shared/files/GroupDirectory.h"
 #include "shared/identities/CredentialIdentityStoreProtocol.h"
 #include "shared/utils/TerminationSignals.h"
 #include "shared/views/Views.h"
@@ -18,31 +20,41 @@
 #include <QSocketNotifier>
 #include <QtGlobal>
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 using namespace keyvane::ext;
 
-// One answer per process, whoever gives it: the request's context, or the fatal-error handler
-// below while Qt ends the program.
-std::atomic<bool> answerWritten{false};
+// One answer per process, whoever gives it: the request's context, or the handlers below while
+// Qt ends the program. The lock lets an answer being written finish before the process ends.
+std::mutex answerMutex;
+bool answerWritten = false;
 
 void writeAnswer(const std::string& line) {
-    if (answerWritten.exchange(true)) {
+    std::lock_guard lock(answerMutex);
+    if (answerWritten) {
         return;
     }
+    answerWritten = true;
     if (!writeAll(STDOUT_FILENO, line)) {
         std::fprintf(stderr, "keyvane-credential-ext: the answer could not be written\n");
     }
 }
+
+// Every way out of the program that has answered goes through _Exit, so exit() means that
+// something ended it early: Qt's X11 platform calls exit(1) when the display goes away (the X
+// server ends, the user logs out) with the window open. The caller still gets its answer.
+void answerAtExit() { writeAnswer(writeHostAnswer(ASExtensionErrorCode::failed)); }
 
 QtMessageHandler qtMessageHandler = nullptr;
 
@@ -59,11 +71,14 @@ void answerBeforeFatalError(QtMsgType type, const QMessageLogContext& context, c
     }
 }
 
-// Standard input up to one byte past the limit, so a longer request is told apart.
+// Standard input until one whole JSON object has arrived, not until its end: the caller may
+// keep the pipe open for the answer. Reading also stops past the size limit, where the request
+// is refused.
 std::string readRequest() {
     std::string input;
+    HostRequestFrame frame;
     char buffer[65536];
-    while (input.size() <= maximumHostRequestSize) {
+    while (!frame.isComplete()) {
         const auto count = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (count < 0 && errno == EINTR) {
             continue;
@@ -72,8 +87,23 @@ std::string readRequest() {
             break;
         }
         input.append(buffer, static_cast<std::size_t>(count));
+        frame.take(std::string_view(buffer, static_cast<std::size_t>(count)));
     }
     return input;
+}
+
+// keyvane makes the group folder before it can turn the extension on: without one the
+// extension is off, and the answer leaves the folder as it was, not there.
+bool isExtensionTurnedOn() {
+    try {
+        struct stat info {};
+        if (::lstat(keyvane::groupDirectoryLocation().c_str(), &info) != 0 && errno == ENOENT) {
+            return false;
+        }
+    } catch (const keyvane::FileError&) {
+        return false;
+    }
+    return keyvane::Dependencies::get(keyvane::autofillExtensionHelper)->isEnabled();
 }
 
 // A request answered without a window: the answer is written, the program ends.
@@ -122,6 +152,7 @@ int main(int argc, char** argv) {
     // reported; left at its default, SIGPIPE would kill the program instead.
     std::signal(SIGPIPE, SIG_IGN);
     qtMessageHandler = qInstallMessageHandler(answerBeforeFatalError);
+    std::atexit(answerAtExit);
     // The request is read and checked before anything else: a bad one touches no file of the
     // group folder and needs no display.
     const auto reading = readHostRequest(readRequest());
@@ -131,8 +162,7 @@ int main(int argc, char** argv) {
     const auto& request = std::get<HostRequest>(reading);
 
     // A system calls no extension that is turned off.
-    const auto helper = keyvane::Dependencies::get(keyvane::autofillExtensionHelper);
-    if (!helper->isEnabled()) {
+    if (!isExtensionTurnedOn()) {
         answerAndExit(ASExtensionErrorCode::failed, "the extension is not turned on (Keyvane, Synchronise)");
     }
 

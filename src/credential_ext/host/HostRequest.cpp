@@ -133,11 +133,22 @@ HostRequest read(const json& object) {
     throw Refusal{"unknown request kind"};
 }
 
+bool isJsonWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 } // namespace
 
 HostRequestReading readHostRequest(std::string_view input) {
     if (input.size() > maximumHostRequestSize) {
         return BadHostRequest{"the request is longer than 1 MiB"};
+    }
+    if (input.find('\0') != std::string_view::npos) {
+        return BadHostRequest{"the request holds a NUL byte"};
+    }
+    // What the program's reader takes for the start of a request: anything else (a byte order
+    // mark among others) would have ended its reading before the object arrived.
+    const auto start = std::find_if_not(input.begin(), input.end(), isJsonWhiteSpace);
+    if (start == input.end() || *start != '{') {
+        return BadHostRequest{"the request is not a JSON object"};
     }
     json object;
     // A member named twice in one object: the parser keeps the last, a caller's reader may
@@ -168,6 +179,49 @@ HostRequestReading readHostRequest(std::string_view input) {
     } catch (const Refusal& refusal) {
         return BadHostRequest{refusal.reason};
     }
+}
+
+bool HostRequestFrame::take(std::string_view bytes) {
+    for (const char c : bytes) {
+        if (complete_) {
+            break;
+        }
+        ++size_;
+        if (c == '\0' || size_ > maximumHostRequestSize) {
+            complete_ = true;
+            break;
+        }
+        switch (place_) {
+        case Place::beforeObject:
+            if (c == '{') {
+                place_ = Place::inObject;
+                depth_ = 1;
+            } else if (!isJsonWhiteSpace(c)) {
+                complete_ = true;
+            }
+            break;
+        case Place::inObject:
+            if (c == '"') {
+                place_ = Place::inText;
+            } else if (c == '{' || c == '[') {
+                ++depth_;
+            } else if ((c == '}' || c == ']') && --depth_ == 0) {
+                complete_ = true;
+            }
+            break;
+        case Place::inText:
+            if (c == '\\') {
+                place_ = Place::afterEscape;
+            } else if (c == '"') {
+                place_ = Place::inObject;
+            }
+            break;
+        case Place::afterEscape:
+            place_ = Place::inText;
+            break;
+        }
+    }
+    return complete_;
 }
 
 ASCredentialServiceIdentifier serviceIdentifierFromText(std::string text) {

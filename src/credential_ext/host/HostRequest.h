@@ -52,7 +52,30 @@ struct BadHostRequest {
 using HostRequestReading = std::variant<HostRequest, BadHostRequest>;
 
 // Reads one request. Any input is taken: the answer is a request or the reason it was refused.
+// Only white space may stand before and after the object, and no NUL byte anywhere (a JSON
+// parser may take it for the end of the input and act on less than the caller sent).
 HostRequestReading readHostRequest(std::string_view json);
+
+// Tells, while the request arrives, where it ends. A caller may keep its end of standard input
+// open while it waits for the answer (browser bridges do), so the program cannot wait for the
+// end of input: it stops reading once one whole JSON object has arrived. The bytes are only
+// counted here (braces and brackets outside texts); readHostRequest judges them.
+class HostRequestFrame {
+public:
+    // Takes the next bytes read; true once reading may stop: the object's closing brace has
+    // arrived, or the input can no longer be a request (it starts with anything but white
+    // space and "{", holds a NUL byte, or is longer than the limit). Bytes after that point
+    // are not looked at.
+    bool take(std::string_view bytes);
+    bool isComplete() const { return complete_; }
+
+private:
+    enum class Place { beforeObject, inObject, inText, afterEscape };
+    Place place_ = Place::beforeObject;
+    std::size_t depth_ = 0;
+    std::size_t size_ = 0;
+    bool complete_ = false;
+};
 
 // A service identifier as text: a full URL when it names a scheme, a domain otherwise.
 ASCredentialServiceIdentifier serviceIdentifierFromText(std::string text);

@@ -44,9 +44,11 @@ fs::path ensurePrivateDirectory(const fs::path& directory) {
     return directory;
 }
 
-fs::path groupDirectory() {
+fs::path groupDirectory() { return ensurePrivateDirectory(groupDirectoryLocation()); }
+
+fs::path groupDirectoryLocation() {
     if (const char* configured = std::getenv("KEYVANE_GROUP_DIR"); configured != nullptr && *configured != '\0') {
-        return ensurePrivateDirectory(fs::path(configured));
+        return fs::path(configured);
     }
     fs::path dataHome;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/') {
@@ -56,7 +58,7 @@ fs::path groupDirectory() {
     } else {
         throw FileError("$HOME", "neither KEYVANE_GROUP_DIR, XDG_DATA_HOME nor HOME is set");
     }
-    return ensurePrivateDirectory(dataHome / "keyvane" / "group.Keyvane.shared");
+    return dataHome / "keyvane" / "group.Keyvane.shared";
 }
 
 } // namespace keyvane

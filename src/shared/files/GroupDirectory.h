@@ -12,6 +12,10 @@ namespace keyvane {
 // this user, and is narrowed to 0700 when it is open to others. Fails with FileError.
 std::filesystem::path groupDirectory();
 
+// Where the group directory is, neither created nor checked: for a reader that must leave no
+// trace when there is none yet. Fails with FileError when no location can be found.
+std::filesystem::path groupDirectoryLocation();
+
 // The same checks and creation for a given folder.
 std::filesystem::path ensurePrivateDirectory(const std::filesystem::path& directory);
 

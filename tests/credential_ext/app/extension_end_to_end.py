@@ -10,6 +10,7 @@ import ctypes
 import ctypes.util
 import json
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -36,6 +37,16 @@ def unb64url(text):
     return base64.urlsafe_b64decode(text + "=" * (-len(text) % 4))
 
 
+def start_xvfb():
+    """An X server of its own, and its display name."""
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                            pass_fds=[write], stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as display:
+        return xvfb, ":" + display.readline().strip()
+
+
 class Session:
     """A temporary group folder, a demo token and an X server of their own."""
 
@@ -55,12 +66,7 @@ class Session:
         with open(os.path.join(group, "credential-identities.json"), "w") as identities:
             json.dump({"format": 1, "extensionEnabled": True, "identities": []}, identities)
         os.chmod(os.path.join(group, "credential-identities.json"), 0o600)
-        read, write = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                     pass_fds=[write], stderr=subprocess.DEVNULL)
-        os.close(write)
-        with os.fdopen(read) as display:
-            self.env["DISPLAY"] = ":" + display.readline().strip()
+        self.xvfb, self.env["DISPLAY"] = start_xvfb()
 
     def close(self):
         self.xvfb.terminate()
@@ -254,6 +260,84 @@ def bad_request_touches_nothing(session):
     assert "the answer could not be written" in done.stderr, done.stderr
 
 
+def silent_request(relying_party=RP_ID):
+    return json.dumps({"request": "withoutUserInteraction", "serviceIdentifier": ORIGIN,
+                       "relyingPartyId": relying_party, "userHandle": b64url(b"user-handle-0001"),
+                       "clientDataHash": b64url(bytes(32))})
+
+
+def read_line(process, timeout):
+    """One line of the program's standard output, or nothing after timeout seconds."""
+    ready, _, _ = select.select([process.stdout], [], [], timeout)
+    return process.stdout.readline() if ready else None
+
+
+def answered_while_the_pipe_stays_open(session):
+    """A bridge writes its request and keeps its end of standard input open for the answer: the
+    program answers once the object has arrived, and refuses what follows it in the same input
+    (a NUL byte would otherwise have hidden the rest from the parser)."""
+    for sent, expected in [(silent_request(), {"result": "cancelled", "code": 100}),
+                           (silent_request() + "\n", {"result": "cancelled", "code": 100}),
+                           (silent_request() + "\0anything", {"result": "cancelled", "code": 0}),
+                           (silent_request() + silent_request(), {"result": "cancelled", "code": 0})]:
+        process = subprocess.Popen([session.program], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL, env=session.env, text=True)
+        try:
+            process.stdin.write(sent)
+            process.stdin.flush()
+            line = read_line(process, ANSWER_TIMEOUT)
+            assert line is not None, "no answer while the pipe is open, after %r" % sent
+            assert json.loads(line) == expected, (sent, line)
+            process.wait(timeout=ANSWER_TIMEOUT)
+        finally:
+            process.kill()
+            process.stdin.close()
+            process.stdout.close()
+            process.wait()
+
+
+def turned_off_writes_nothing(session):
+    """While the extension is off the request is answered as a failure and the group folder is
+    left as it was: not made when there is none, nothing added when there is one."""
+    absent = os.path.join(session.work, "never-made")
+    present = os.path.join(session.work, "off")
+    os.mkdir(present, 0o700)
+    for group in [absent, present]:
+        before = sorted(os.listdir(session.work))
+        inside = sorted(os.listdir(present))
+        done = subprocess.run([session.program], input=silent_request(), capture_output=True, text=True,
+                              env=dict(session.env, KEYVANE_GROUP_DIR=group), timeout=ANSWER_TIMEOUT)
+        assert json.loads(done.stdout) == {"result": "cancelled", "code": 0}, (done.stdout, done.stderr)
+        assert "not turned on" in done.stderr, done.stderr
+        assert sorted(os.listdir(session.work)) == before, group
+        assert sorted(os.listdir(present)) == inside, group
+
+
+def display_gone_with_the_window_open(session):
+    """The X server ends while the window is open: Qt ends the program, and the caller has its
+    answer first."""
+    xvfb, display = start_xvfb()
+    try:
+        env = dict(session.env, DISPLAY=display)
+        process = subprocess.Popen([session.program], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, env=env, text=True)
+        process.stdin.write(json.dumps({"request": "registration", "relyingPartyId": RP_ID, "userName": "dave",
+                                        "userHandle": b64url(b"user-handle-0004"),
+                                        "clientDataHash": b64url(bytes(32))}))
+        process.stdin.close()
+        process.stdin = None
+        subprocess.run(["xdotool", "search", "--sync", "--name", "^Keyvane$"], env=env, check=True,
+                       capture_output=True, timeout=ANSWER_TIMEOUT)
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+    try:
+        out, err = process.communicate(timeout=ANSWER_TIMEOUT)
+    finally:
+        process.kill()
+    assert [json.loads(line) for line in out.splitlines()] == [{"result": "cancelled", "code": 0}], (out, err)
+
+
 def no_display_is_answered_as_a_failure(session):
     """Without a display to show the window on, Qt ends the program: the caller still gets its
     one answer first."""
@@ -273,6 +357,9 @@ def main():
         server = Fido2Server(PublicKeyCredentialRpEntity(RP_ID, "Example"))
         bad_request_touches_nothing(session)
         no_display_is_answered_as_a_failure(session)
+        answered_while_the_pipe_stays_open(session)
+        turned_off_writes_nothing(session)
+        display_gone_with_the_window_open(session)
         credential, user = register(session, server)
         sign_in(session, server, credential, user)
         sign_in_with_named_passkey(session, server, credential, user)

@@ -6,7 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -89,6 +91,7 @@ TEST(HostRequestReader, ReadsEachKindOfRequest) {
     // means any of the relying party's passkeys.
     EXPECT_TRUE(std::holds_alternative<HostRequest>(readHostRequest(registration(R"(,"extra":[1,2])"))));
     EXPECT_TRUE(std::holds_alternative<HostRequest>(readHostRequest(credentialList("[]"))));
+    EXPECT_TRUE(std::holds_alternative<HostRequest>(readHostRequest(" \r\n\t" + registration() + "\n \t\r\n")));
 }
 
 TEST(HostRequestReader, RefusesEveryBadRequestWithAOneLineReason) {
@@ -101,6 +104,12 @@ TEST(HostRequestReader, RefusesEveryBadRequestWithAOneLineReason) {
         {"not JSON", "request=registration"},
         {"truncated JSON", registration().substr(0, 40)},
         {"two objects", registration() + registration()},
+        {"text after the object", registration() + " x"},
+        // The parser would take a NUL byte for the end of the input and accept what is before.
+        {"NUL byte after the object", registration() + std::string(1, '\0') + "anything"},
+        {"NUL byte between the object and white space", registration() + std::string(1, '\0') + "\n"},
+        {"NUL byte in a text", registration(R"(,"extra":"a)" + std::string(1, '\0') + "b\"")},
+        {"byte order mark", "\xef\xbb\xbf" + registration()},
         {"a list, not an object", "[" + registration() + "]"},
         {"invalid UTF-8", std::string(R"({"request":"registration","userName":")") + "\xff\xfe" + "\"}"},
         {"lone surrogate escape", unicodeEscape},
@@ -146,6 +155,64 @@ TEST(HostRequestReader, RefusesEveryBadRequestWithAOneLineReason) {
         const auto& reason = std::get<BadHostRequest>(read).reason;
         EXPECT_FALSE(reason.empty()) << label;
         EXPECT_EQ(reason.find('\n'), std::string::npos) << label;
+    }
+}
+
+namespace {
+
+// Where a reader fed one byte at a time stops: the index of the byte at which the frame says
+// the request is complete, or nothing when it waits for more.
+std::optional<std::size_t> stopWhenFedByteByByte(const std::string& input) {
+    HostRequestFrame frame;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        if (frame.take(std::string_view(input).substr(i, 1))) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TEST(HostRequestFrame, StopsReadingWhereTheObjectEndsAndNeverBefore) {
+    const auto request = registration();
+    const std::string tricky =
+        R"({"request":"registration","userName":"}]{\"\\","extra":[{"a":"]"},[]],"relyingPartyId":"example.org",)"
+        R"("userHandle":")" + handle + R"(","clientDataHash":")" + hash32 + "\"}";
+    const std::string tooLong = "{\"pad\":\"" + std::string(maximumHostRequestSize, 'x');
+    const struct {
+        const char* label;
+        std::string input;
+        std::optional<std::size_t> stop;
+    } cases[] = {
+        {"a request", request, request.size() - 1},
+        {"white space first", " \r\n\t" + request, request.size() + 3},
+        {"braces, brackets, quotes and backslashes in texts", tricky, tricky.size() - 1},
+        {"more after the object", request + "{}", request.size() - 1},
+        {"an object not yet closed", request.substr(0, request.size() - 1), std::nullopt},
+        {"a text not yet closed", R"({"request":"regis)", std::nullopt},
+        {"an escaped quote does not close the text", R"({"a":"\"}")", std::nullopt},
+        // Input that can no longer be a request ends the reading at once: the caller is answered
+        // rather than left waiting.
+        {"a list", "[" + request + "]", 0},
+        {"a byte order mark", "\xef\xbb\xbf" + request, 0},
+        {"a NUL byte", R"({"a":")" + std::string(1, '\0') + "\"}", 6},
+        {"longer than the limit", tooLong, maximumHostRequestSize},
+    };
+    for (const auto& [label, input, stop] : cases) {
+        EXPECT_EQ(stopWhenFedByteByByte(input), stop) << label;
+        // In one piece the frame agrees, and a complete frame stays complete.
+        HostRequestFrame whole;
+        EXPECT_EQ(whole.take(input), stop.has_value()) << label;
+        if (stop) {
+            EXPECT_TRUE(whole.take("[")) << label;
+        }
+    }
+    // What the frame stops at is the whole request: the reader accepts it.
+    for (const auto& input : {request, tricky}) {
+        const auto stop = stopWhenFedByteByByte(input);
+        ASSERT_TRUE(stop);
+        EXPECT_TRUE(std::holds_alternative<HostRequest>(readHostRequest(input.substr(0, *stop + 1))));
     }
 }
 
