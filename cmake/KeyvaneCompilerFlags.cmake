@@ -6,6 +6,13 @@ if(KEYVANE_WERROR)
     target_compile_options(keyvane_compile_flags INTERFACE -Werror)
 endif()
 
+# What is installed names no path of the build folder, debugging information included: the
+# build folder's own files (the compiler's working folder, generated sources) are recorded
+# relative to it, as distributions build.
+if(KEYVANE_INSTALLS)
+    add_compile_options("-ffile-prefix-map=${PROJECT_BINARY_DIR}=.")
+endif()
+
 if(KEYVANE_SANITIZE)
     list(JOIN KEYVANE_SANITIZE "," _keyvane_sanitizers)
     add_compile_options(-fsanitize=${_keyvane_sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)

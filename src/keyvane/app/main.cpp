@@ -10,6 +10,7 @@
 #include "keyvane/middlewares/ApplicationActivity.h"
 #include "shared/errors/Error.h"
 #include "shared/identities/CredentialIdentityStore.h"
+#include "shared/pkcs11/ModuleLocations.h"
 #include "shared/utils/TerminationSignals.h"
 #include "shared/viewmodels/ConfirmationBridge.h"
 #include "keyvane/views/MainWindowViews.h"
@@ -17,6 +18,7 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickWindow>
@@ -26,6 +28,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -48,7 +51,12 @@ int main(int argc, char** argv) {
     std::optional<keyvane::app::UiTestSandbox> sandbox;
     if (keyvane::app::isUiTesting(std::vector<std::string>(argv, argv + argc))) {
         try {
-            sandbox.emplace(KEYVANE_UI_TEST_PKCS11_MODULE);
+            // Never empty: an empty module would fall back to the user's default module.
+            const auto virtualToken = keyvane::ModuleLocations::ofThisProgram().virtualToken;
+            if (virtualToken.empty()) {
+                throw std::runtime_error("the virtual token shipped with the program cannot be found");
+            }
+            sandbox.emplace(virtualToken);
         } catch (const std::exception& error) {
             std::fprintf(stderr, "Keyvane: the test run's folder could not be made: %s\n", error.what());
             return EXIT_FAILURE;
@@ -57,6 +65,10 @@ int main(int argc, char** argv) {
 
     QGuiApplication application(argc, argv);
     QGuiApplication::setApplicationName("Keyvane");
+    // The desktop entry's name (the window's application id on Wayland) and the program's logo
+    // as the window's icon, so a desktop shows the program's own icon beside its window.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KEYVANE_APP_ID));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/qt/qml/Keyvane/MainWindow/images/logo.svg")));
     quitOnTerminationSignals(application);
 
     std::vector<std::string> arguments;

@@ -1,5 +1,6 @@
 #include "shared/pkcs11/Pkcs11Library.h"
 
+#include "shared/pkcs11/ModuleLocations.h"
 #include "shared/pkcs11/Pkcs11Error.h"
 #include "shared/pkcs11/Pkcs11Vendor.h"
 
@@ -7,10 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-
-#ifndef KEYVANE_DEFAULT_PKCS11_MODULE
-#define KEYVANE_DEFAULT_PKCS11_MODULE ""
-#endif
 
 namespace keyvane {
 
@@ -38,7 +35,7 @@ std::string Pkcs11Library::configuredModulePath() {
     if (const char* path = std::getenv("KEYVANE_PKCS11_MODULE"); path != nullptr && *path != '\0') {
         return path;
     }
-    return KEYVANE_DEFAULT_PKCS11_MODULE;
+    return ModuleLocations::ofThisProgram().defaultModule.string();
 }
 
 std::shared_ptr<Pkcs11Library> Pkcs11Library::load(const std::string& path) {

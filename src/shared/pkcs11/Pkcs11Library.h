@@ -42,7 +42,7 @@ public:
     Pkcs11Library(const Pkcs11Library&) = delete;
     Pkcs11Library& operator=(const Pkcs11Library&) = delete;
 
-    // The module named by KEYVANE_PKCS11_MODULE, else the one fixed when Keyvane was built.
+    // The module named by KEYVANE_PKCS11_MODULE, else the program's default (ModuleLocations).
     static std::string configuredModulePath();
 
     // Loads a module: dlopen, C_GetFunctionList, and the vendor function when it has one.
