@@ -54,6 +54,8 @@ void OnboardingViewModel::receive(const OnboardingSlice& next) {
                 port_.updateOnboardingStatus(status);
             });
             showMasterPassInput_ = false;
+            // The password is set: the entry keeps nothing of it.
+            masterPasswordInput_->clear();
         } else if (next.alertShown && !previous.alertShown) {
             // The set-up failed: a fresh entry, since the one submitted holds six digits
             // and would take no more.
@@ -202,13 +204,17 @@ void OnboardingViewModel::pressSecondary() {
         return;
     }
     showMasterPassInput_ = false;
+    masterPasswordInput_->clear();
     emit changed();
     port_.updateOnboardingStatus(*slice_.status < OnboardingStatus::masterPassword ? OnboardingStatus::masterPassword
                                                                                    : OnboardingStatus::completed);
 }
 
 void OnboardingViewModel::openMasterPasswordEntry() {
-    // The view still reads the previous entry until it hears of the change.
+    // The view still reads the previous entry until it hears of the change: it is kept, empty.
+    if (masterPasswordInput_) {
+        masterPasswordInput_->clear();
+    }
     retiredInput_ = std::move(masterPasswordInput_);
     masterPasswordInput_ = std::make_unique<views::MasterPassInputModel>(views::MasterPassInputModel::Mode::twice, executor_);
     masterPasswordInput_->setOnSubmit([this](SecretText password) { port_.setupMasterPassword(std::move(password)); });
@@ -225,6 +231,7 @@ void OnboardingViewModel::closeMasterPasswordSheet() {
         return;
     }
     showMasterPassInput_ = false;
+    masterPasswordInput_->clear();
     emit changed();
 }
 

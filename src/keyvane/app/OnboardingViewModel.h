@@ -71,7 +71,8 @@ public:
     // The step's main button and its not-now button.
     Q_INVOKABLE void pressPrimary();
     Q_INVOKABLE void pressSecondary();
-    // The master-password sheet closed without a password: the step stays.
+    // The master-password sheet closed without a password: the step stays, and what was typed
+    // is wiped.
     Q_INVOKABLE void closeMasterPasswordSheet();
 
 signals:
@@ -98,7 +99,8 @@ private:
     // A request to the system (turning the extension or biometric unlock on) is under way:
     // its answer moves the status or raises an alert; a second press meanwhile would ask again.
     bool requestInFlight_ = false;
-    // Made anew for each opening of the sheet (and after a failed set-up); never null.
+    // Made anew for each opening of the sheet (and after a failed set-up); never null. Emptied
+    // (its digits wiped) when the sheet closes, when the password is set, and when it retires.
     std::unique_ptr<views::MasterPassInputModel> masterPasswordInput_;
     std::unique_ptr<views::MasterPassInputModel> retiredInput_;
     views::ViewTimer firstLaunchTimer_;

@@ -3,6 +3,9 @@
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/OneLineText.h"
 
+#include <QVariant>
+
+#include <algorithm>
 #include <variant>
 
 namespace keyvane::views {
@@ -13,12 +16,6 @@ using Display = LoginDisplayViewState;
 
 QString describe(const TokenInfo& token) {
     return oneLineText(token.model) + QStringLiteral(" ") + oneLineText(token.serial);
-}
-
-// Overwrites a copy of a typed secret before it is let go.
-void wipe(QString& text) {
-    text.fill(QChar(u'\0'));
-    text.clear();
 }
 
 } // namespace
@@ -120,6 +117,8 @@ void LoginSheetModel::disappeared() {
         return;
     }
     shown_ = false;
+    pin_.clear();
+    masterPassInput_.clear();
     // The notice belongs to this visit of the sheet: the next one starts without it.
     noticeTimer_.stop();
     noticeWanted_ = noticeShown_ = noticeExpanded_ = false;
@@ -154,6 +153,10 @@ void LoginSheetModel::receive(const LoginSlice& next) {
         countdown_.setInitialSeconds(touch->seconds);
     }
 
+    if (paneKey() != previousKey) {
+        // A PIN typed for one pane is never sent from another.
+        pin_.clear();
+    }
     if (shown_) {
         if (paneKey() != previousKey) {
             if (previous.login.loginDisplayViewState.is<Display::waitForTouch>()) {
@@ -222,6 +225,8 @@ void LoginSheetModel::authStatusChanged(LoginAuthStatus status) {
                              [this, token = *token] { useCachedPinOrAskForIt(token); });
         break;
     case LoginAuthStatus::passedByMasterPassword: {
+        // The master password has done its work.
+        masterPassInput_.clear();
         std::weak_ptr<bool> alive = alive_;
         executor_.post([this, alive, token = *token] {
             if (alive.lock() && *alive.lock()) {
@@ -266,6 +271,9 @@ void LoginSheetModel::verificationChanged(bool onAppearance) {
 }
 
 void LoginSheetModel::submit() {
+    // The login is done: nothing typed for it is kept.
+    pin_.clear();
+    masterPassInput_.clear();
     const QString serial = tokenSerial();
     if (onSubmit_) {
         onSubmit_(serial);
@@ -300,13 +308,58 @@ void LoginSheetModel::updateNotice() {
     }
 }
 
+void LoginSheetModel::pinEdited(QObject* field) {
+    if (field == nullptr) {
+        return;
+    }
+    // The field's text is placeholders (one per unit of the PIN) with this edit's characters
+    // among them, in one run: whatever the edit was (typing, a paste, an input method, a
+    // deletion, typing over a selection), it replaced some placeholders at one place.
+    QString text = field->property("text").toString();
+    qsizetype placeholders = 0;
+    qsizetype firstTyped = -1;
+    qsizetype typedCount = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QChar(pinPlaceholder)) {
+            ++placeholders;
+        } else {
+            if (firstTyped < 0) {
+                firstTyped = i;
+            }
+            ++typedCount;
+        }
+    }
+    if (typedCount == 0 && placeholders == pin_.size()) {
+        return; // the field as this model wrote it
+    }
+    const QVariant cursor = field->property("cursorPosition");
+    const int cursorPosition = cursor.isValid() ? cursor.toInt() : static_cast<int>(text.size());
+    const int position = firstTyped >= 0 ? static_cast<int>(firstTyped) : cursorPosition;
+    const int removed = std::max(0, pin_.size() - static_cast<int>(placeholders));
+    QString typed;
+    typed.reserve(typedCount);
+    for (qsizetype i = firstTyped; typedCount > 0 && i < text.size(); ++i) {
+        if (text.at(i) != QChar(pinPlaceholder)) {
+            typed.append(text.at(i));
+        }
+    }
+    pin_.replace(position, removed, typed);
+    field->setProperty("text", QString(pin_.size(), QChar(pinPlaceholder)));
+    field->setProperty("cursorPosition", std::clamp(position + static_cast<int>(typedCount), 0, pin_.size()));
+    // The field has let go of its text, so `text` is the last holder of that buffer and
+    // overwriting it wipes the field's own copy of this edit (should anything still share it,
+    // fill() wipes a private copy and the field's stays as Qt keeps it).
+    typed.fill(QChar(u'\0'));
+    text.fill(QChar(u'\0'));
+    emit changed();
+}
+
 bool LoginSheetModel::submitPin(QObject* field) {
     if (field == nullptr || pane() != EnterPin || slice_.login.isLoginInProgress) {
         return false;
     }
-    QString typed = field->property("text").toString();
-    SecretText pin(typed.toStdString());
-    wipe(typed);
+    SecretText pin = pin_.toSecretText();
+    pin_.clear();
     field->setProperty("text", QString());
     port_.performLoginOnToken(paneToken()->serial, std::move(pin));
     return true;

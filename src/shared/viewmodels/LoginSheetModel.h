@@ -5,6 +5,7 @@
 #include "shared/viewmodels/MasterPassInputModel.h"
 #include "shared/viewmodels/TokenListModel.h"
 #include "shared/viewmodels/TouchCountdownModel.h"
+#include "shared/viewmodels/TypedSecret.h"
 #include "shared/viewmodels/ViewTimer.h"
 
 #include <QObject>
@@ -81,12 +82,22 @@ public:
     MasterPassInputModel* masterPassInput() { return &masterPassInput_; }
 
     Q_INVOKABLE void appeared();
+    // Also wipes whatever was typed: the PIN and the master-password entry.
     Q_INVOKABLE void disappeared();
 
-    // The PIN pane's Return and Continue: the field's text becomes a secret, the field is
-    // emptied and one login is sent. Refused (answers false, field untouched) while a login
-    // is in flight or when no PIN pane shows.
+    // The PIN is kept here, in one TypedSecret, from the first keystroke to the login; the
+    // PIN field (a text input in password mode) never holds more of it than the characters of
+    // one edit. Each edit of the field comes here: its new characters go into the PIN at the
+    // field's cursor, what it removed goes from the PIN, and the field is set back to one
+    // placeholder character per unit of the PIN (shown as password dots), cursor in place.
+    static constexpr char16_t pinPlaceholder = u'\uE000';
+    Q_INVOKABLE void pinEdited(QObject* field);
+    // The PIN pane's Return and Continue: the PIN becomes the login's SecretText, its buffer
+    // is wiped, the field is emptied and one login is sent. Refused (answers false, the PIN
+    // and the field untouched) while a login is in flight or when no PIN pane shows.
     Q_INVOKABLE bool submitPin(QObject* field);
+    // The PIN typed so far, in UTF-16 units (the field's length).
+    int pinLength() const { return pin_.size(); }
     Q_INVOKABLE void switchToPin();
     Q_INVOKABLE void selectToken(const QString& serial);
     Q_INVOKABLE void toggleUnsupported();
@@ -129,6 +140,8 @@ private:
     TokenListModel unsupported_;
     TouchCountdownModel countdown_;
     MasterPassInputModel masterPassInput_;
+    // The PIN being typed; wiped when it is sent, when the pane changes, when the sheet goes.
+    TypedSecret pin_;
     ViewTimer noticeTimer_;
     ViewTimer biometryTimer_;
     // Posted follow-up sends: they must not run inside the store's own notification.

@@ -8,22 +8,11 @@
 
 namespace keyvane::views {
 
-namespace {
-
-// Characters counted as the user sees them: one per code point, which is what a digit is.
-int characterCount(const std::string& utf8) {
-    return static_cast<int>(std::count_if(utf8.begin(), utf8.end(), [](char byte) {
-        return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
-    }));
-}
-
-} // namespace
-
 MasterPassInputModel::MasterPassInputModel(Mode mode, flowkeep::MainExecutor& executor, QObject* parent)
     : QObject(parent), mode_(mode), errorReset_(executor), stepTimer_(executor) {}
 
 int MasterPassInputModel::filledCount() const {
-    return autoFill_ ? length : std::min(length, characterCount(input_.reveal()));
+    return autoFill_ ? length : std::min(length, input_.characterCount());
 }
 
 QString MasterPassInputModel::title() const {
@@ -62,61 +51,56 @@ void MasterPassInputModel::setError(const std::optional<MasterPassAuthError>& er
 }
 
 void MasterPassInputModel::type(const QString& text) {
-    std::string digits = input_.reveal();
-    for (const auto codePoint : text.toUcs4()) {
+    const int before = input_.size();
+    // Code point by code point, straight into the entry: a digit outside the BMP is two units.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const char32_t codePoint = pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
         if (QChar::isNumber(codePoint)) {
-            const auto character = static_cast<char32_t>(codePoint);
-            digits += QString::fromUcs4(&character, 1).toStdString();
+            input_.append(QStringView(text).mid(i, pair ? 2 : 1));
         }
+        i += pair ? 1 : 0;
     }
-    if (digits == input_.reveal()) {
+    if (input_.size() == before) {
         return;
     }
-    input_ = SecretText(std::move(digits));
     emit changed();
-    if (characterCount(input_.reveal()) == length) {
+    if (input_.characterCount() == length) {
         submitted();
     }
 }
 
 void MasterPassInputModel::erase() {
-    std::string digits = input_.reveal();
-    if (digits.empty()) {
+    if (input_.empty()) {
         return;
     }
-    // Drop the last code point with its continuation bytes.
-    auto end = digits.size() - 1;
-    while (end > 0 && (static_cast<unsigned char>(digits[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    digits.resize(end);
-    input_ = SecretText(std::move(digits));
+    input_.removeLastCharacter();
     emit changed();
 }
 
 void MasterPassInputModel::submitted() {
-    SecretText entry = input_;
     if (mode_ == Mode::single) {
         if (onSubmit_) {
-            onSubmit_(std::move(entry));
+            onSubmit_(input_.toSecretText());
         }
     } else if (step_ == First) {
-        firstInput_ = std::move(entry);
+        // A second wiped buffer; the entry stays as typed, so the dots stay filled.
+        firstInput_.assign(input_);
         // The six dots stay filled for a moment before the repeat starts.
         stepTimer_.start(repeatPause, [this] {
             step_ = Second;
             clearInput();
             emit changed();
         });
-    } else if (entry == firstInput_) {
+    } else if (input_ == firstInput_) {
         if (onSubmit_) {
-            onSubmit_(firstInput_);
+            onSubmit_(firstInput_.toSecretText());
         }
     } else {
         // Compared on every second entry, also one equal to an earlier failed one.
         setError(MasterPassAuthError::mismatch{});
         stepTimer_.start(shakeDuration, [this] {
-            firstInput_ = SecretText();
+            firstInput_.clear();
             step_ = First;
             clearInput();
             emit changed();
@@ -134,7 +118,17 @@ void MasterPassInputModel::submitted() {
 }
 
 void MasterPassInputModel::clearInput() {
-    input_ = SecretText();
+    input_.clear();
+}
+
+void MasterPassInputModel::clear() {
+    errorReset_.stop();
+    stepTimer_.stop();
+    input_.clear();
+    firstInput_.clear();
+    isError_ = false;
+    step_ = First;
+    emit changed();
 }
 
 } // namespace keyvane::views

@@ -2,6 +2,7 @@
 
 #include "shared/biometrics/MasterPassAuthError.h"
 #include "shared/redux/SecretText.h"
+#include "shared/viewmodels/TypedSecret.h"
 #include "shared/viewmodels/ViewTimer.h"
 
 #include <QObject>
@@ -13,9 +14,12 @@
 namespace keyvane::views {
 
 // The master-password entry: a row of dots for a six-digit password and a title under it.
-// The typed digits live here as a secret, never in a text property: the view's hidden field
-// hands over each keystroke and is emptied at once. Once six digits are typed the password is
-// handed on as SecretText.
+// The typed digits live here in one TypedSecret, never in a text property: the view's hidden
+// field hands over each keystroke and is emptied at once. Once six digits are typed the
+// password is handed on as SecretText. The digits stay (so the dots stay filled, and a digit
+// erased and typed again submits again) until the entry is emptied: by the shake after an
+// error, by the restart after a mismatch, by clear(), which each host calls once the password
+// has done its work or its sheet closes, and by the destructor. Each of these wipes them.
 //
 // Single mode checks one entry against the host (the host reports a wrong password through
 // setError). Double mode asks for the password twice and hands it on only when both match.
@@ -63,6 +67,11 @@ public:
     // Keystrokes from the hidden field: numeric characters are kept, the rest dropped.
     Q_INVOKABLE void type(const QString& text);
     Q_INVOKABLE void erase();
+    // Wipes what was typed (both entries of a double one), back to the first step with no
+    // shake or step pending.
+    void clear();
+    // Whether anything typed is still held.
+    bool holdsNothing() const { return input_.empty() && firstInput_.empty(); }
 
 signals:
     void changed();
@@ -74,8 +83,8 @@ private:
     void clearInput();
 
     Mode mode_;
-    SecretText input_;
-    SecretText firstInput_;
+    TypedSecret input_;
+    TypedSecret firstInput_; // the first of a double entry, until the repeat is compared
     Step step_ = First;
     bool isError_ = false;
     bool autoFill_ = false;

@@ -22,6 +22,10 @@ SettingsSheetModel::SettingsSheetModel(LoginStorePort& port, flowkeep::MainExecu
 }
 
 void SettingsSheetModel::receive(const LoginSlice& next) {
+    // The prompt goes once its password was accepted (or the sheet closes): it keeps nothing.
+    if (slice_.masterPassInput.isShown && !next.masterPassInput.isShown) {
+        prompt_.clear();
+    }
     slice_ = next;
     masterPasswordEnabled_ = next.masterPasswordState != MasterPasswordState::disabled;
     biometryEnabled_ = next.masterPasswordState == MasterPasswordState::enabledWithBio;
@@ -77,6 +81,8 @@ void SettingsSheetModel::closeDoubleInput() {
     if (purpose_ == None) {
         return;
     }
+    // The view may still read the entry until it hears of the change: emptied, not destroyed.
+    doubleInput_->clear();
     purpose_ = None;
     emit changed();
 }
@@ -115,6 +121,10 @@ void SettingsSheetModel::pressAlertButton(int index) {
 }
 
 void SettingsSheetModel::close() {
+    prompt_.clear();
+    if (doubleInput_) {
+        doubleInput_->clear();
+    }
     emit closeRequested();
 }
 

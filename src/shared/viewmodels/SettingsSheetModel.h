@@ -56,7 +56,8 @@ public:
     Q_INVOKABLE void pressTurnOffButton(int index) { index == 0 ? confirmTurnOff() : cancelTurnOff(); }
     // No button of the state alert here does more than close it.
     void pressAlertButton(int index) override;
-    // The close button; the host closes the sheet and sends the end of the visit.
+    // The close button; the host closes the sheet and sends the end of the visit. Whatever
+    // was typed into the prompt or the two-step entry is wiped first.
     Q_INVOKABLE void close();
 
 signals:
@@ -77,7 +78,8 @@ private:
     bool disableConfirmationShown_ = false;
     Purpose purpose_ = None;
     MasterPassInputModel prompt_;
-    // Made anew for each two-step entry, so nothing of a closed one is left in the next.
+    // Made anew for each two-step entry, and emptied when it closes, so nothing typed into a
+    // closed one is kept.
     std::unique_ptr<MasterPassInputModel> doubleInput_;
     flowkeep::Subscription subscription_;
 };

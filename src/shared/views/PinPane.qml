@@ -3,8 +3,9 @@ import Keyvane.Views
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
-// Asks for the token's PIN. Return and Continue hand the field to the view model, which takes
-// the PIN as a secret and empties the field.
+// Asks for the token's PIN. The PIN is kept by the view model from the first keystroke: each
+// edit of the field goes to it, and it sets the field back to placeholders shown as password
+// dots. Return and Continue send the PIN and empty the field.
 ColumnLayout {
     id: pane
     required property LoginSheetModel sheet
@@ -44,6 +45,7 @@ ColumnLayout {
             Accessible.name: Texts.text("EnterPinCode_Input_Placeholder")
             Accessible.passwordEdit: true
             KeyNavigation.tab: continueButton
+            onTextChanged: pane.sheet.pinEdited(pinField)
             onAccepted: pane.sheet.submitPin(pinField)
             background: Rectangle {
                 radius: 10

@@ -4,6 +4,7 @@
 #include "keyvane/app/MainWindowModel.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "../../shared/views/SceneHarness.h"
+#include "ProcessMemory.h"
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,7 @@ struct LoginSheetEndToEnd : testing::AppOnVirtualToken {
     bool typePin(const char* pin) {
         QObject field;
         field.setProperty("text", QString::fromLatin1(pin));
+        sheet().pinEdited(&field);
         const bool sent = sheet().submitPin(&field);
         // A refused press leaves the field as it was.
         EXPECT_EQ(field.property("text").toString().isEmpty(), sent);
@@ -165,6 +167,127 @@ TEST(LoginSheetScene, TypingTheWrongThenTheRightPinLogsIn) {
     // The passkeys are read after the sheet has gone: wait for the listing, not only the close.
     ASSERT_TRUE(app.waitFor([&] { return app.state().credentialListState.tokens.size() == 1U; }))
         << app.state().credentialListState.tokens.size() << " tokens listed";
+}
+
+// What a search of the process's memory finds of a typed secret: any eight characters in a
+// row (a freed block keeps all but its first bytes), as UTF-8 or UTF-16.
+std::string copiesOf(const test_support::MaskedText& secret) {
+    const auto hits = test_support::findPiecesInWritableMemory(secret, 8);
+    return hits.empty() ? std::string()
+                        : std::to_string(hits.size()) + " pieces, the first " + hits.front().what + " in " +
+                              hits.front().mapping;
+}
+
+// A login sheet shown in an offscreen scene and typed into by keyboard.
+struct LoginSheetInScene {
+    explicit LoginSheetInScene(LoginSheetEndToEnd& app)
+        : app(app), scene(QStringLiteral("LoginSheet"),
+                          QVariantMap{{QStringLiteral("model"), QVariant::fromValue(app.window.loginSheet())}},
+                          QSize(416, 395)) {}
+
+    bool settled(const std::function<bool()>& condition) {
+        return app.waitFor([&] {
+            QCoreApplication::processEvents();
+            scene.render();
+            return condition();
+        });
+    }
+    bool focused(const char* name) {
+        return settled([&] {
+            auto* item = scene.find(QString::fromLatin1(name));
+            return item != nullptr && item->hasActiveFocus() && !app.sheet().loginInProgress();
+        });
+    }
+    // One key event a character, as a keyboard sends them.
+    void type(const test_support::MaskedText& text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            QTest::keyClick(&scene.window(), text.at(i));
+        }
+    }
+    void pressReturn() { QTest::keyClick(&scene.window(), Qt::Key_Return); }
+    // The verified login closes the sheet; the view goes, and the window lists the passkeys.
+    void expectClosedAfterTheLogin() {
+        ASSERT_TRUE(settled([&] { return !app.window.loginSheetShown(); }))
+            << "pane " << app.sheet().paneKey().toStdString();
+        scene.setActive(false);
+        ASSERT_TRUE(app.waitFor([&] { return app.state().credentialListState.tokens.size() == 1U; }));
+    }
+
+    // A virtual token whose user PIN is the given one; the fixture wipes the copy it is handed.
+    static std::vector<keyvane::testing::VirtualTokenSettings> tokenWithPin(const test_support::MaskedText& pin) {
+        std::vector<keyvane::testing::VirtualTokenSettings> tokens(1);
+        tokens[0].userPin = pin.reveal();
+        return tokens;
+    }
+
+    LoginSheetEndToEnd& app;
+    views::testing::SceneHarness scene;
+};
+
+// A PIN typed into the sheet key by key leaves no copy in the process's memory once its login
+// is over, refused or not: the field never holds it whole, the sheet keeps it in one buffer
+// that is wiped when the login takes it, and the login path wipes its own copies. Qt's key
+// events carry one character each, which is all a search for eight in a row cannot see.
+TEST(LoginSheetScene, NoCopyOfATypedPinOutlivesItsLogin) {
+    const test_support::MaskedText wrongPin("kv-Wrong-h8J2N6R0T5Y3U9E1-q4S7d2F6");
+    const test_support::MaskedText pin("kv-Pin-Q7Z3X9W1M4-g5B8v1C3x7Z2a9");
+    LoginSheetEndToEnd app(LoginSheetInScene::tokenWithPin(pin));
+    app.store->send(AppAction::startSync{});
+    ASSERT_TRUE(app.waitFor([&] { return app.window.loginSheetShown(); }));
+    {
+        LoginSheetInScene sheet(app);
+        ASSERT_TRUE(sheet.focused("pinField"));
+        sheet.type(wrongPin);
+        sheet.pressReturn();
+        ASSERT_TRUE(sheet.settled([&] { return !app.sheet().pinError().isEmpty() && !app.sheet().loginInProgress(); }));
+        EXPECT_EQ(copiesOf(wrongPin), "");
+
+        sheet.type(pin);
+        sheet.pressReturn();
+        sheet.expectClosedAfterTheLogin();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(copiesOf(pin), "");
+}
+
+// The same for the master password and the PIN it unlocks: the first sheet takes the master
+// password and then the PIN, which is cached; the second unlocks the cached PIN with the master
+// password alone. Once each sheet has closed, neither secret is anywhere in memory, and
+// neither sheet's view model holds anything typed.
+TEST(LoginSheetScene, NoCopyOfTheMasterPasswordOrTheCachedPinOutlivesTheSheet) {
+    const test_support::MaskedText masterPassword("586031");
+    const test_support::MaskedText pin("kv-Cached-R4t8Y2u6I0o3P7a1S5d9");
+    LoginSheetEndToEnd app(LoginSheetInScene::tokenWithPin(pin));
+    {
+        std::string password = masterPassword.reveal();
+        app.store->send(AppAction::setupMasterPassword{SecretText(std::move(password))});
+    }
+    ASSERT_TRUE(app.waitFor([&] { return app.state().masterPasswordState == MasterPasswordState::enabled; }));
+
+    for (const bool cached : {false, true}) {
+        SCOPED_TRACE(cached ? "with the cached PIN" : "before the PIN is cached");
+        app.store->send(AppAction::startSync{});
+        ASSERT_TRUE(app.waitFor([&] { return app.window.loginSheetShown(); }));
+        {
+            LoginSheetInScene sheet(app);
+            ASSERT_TRUE(sheet.focused("masterPassKeys")) << app.sheet().paneKey().toStdString();
+            ASSERT_TRUE(sheet.settled(
+                [&] { return app.state().loginViewState.storedPinState != StoredPinState::notChecked; }));
+            sheet.type(masterPassword);
+            if (!cached) {
+                ASSERT_TRUE(sheet.focused("pinField")) << app.sheet().paneKey().toStdString();
+                sheet.type(pin);
+                sheet.pressReturn();
+            }
+            sheet.expectClosedAfterTheLogin();
+            ASSERT_TRUE(app.waitFor([&] { return app.state().pinCacheState.hasPins; }));
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(app.sheet().pinLength(), 0);
+        EXPECT_TRUE(app.sheet().masterPassInput()->holdsNothing());
+        EXPECT_EQ(copiesOf(masterPassword), "");
+        EXPECT_EQ(copiesOf(pin), "");
+    }
 }
 
 } // namespace

@@ -180,9 +180,11 @@ TEST_F(OnboardingTest, AMasterPasswordSetInTheSheetMovesOn) {
         typeTwice("135790");
         EXPECT_EQ(fixture->sent(), Strings{"setupMasterPassword(<redacted>)"});
         EXPECT_TRUE(model->masterPasswordSheetShown()) << "open until the state says the password is set";
+        EXPECT_FALSE(model->masterPasswordInput()->holdsNothing()) << "kept until the password is set";
         fixture->drive(AppAction::updateMasterPasswordState{MasterPasswordState::enabled});
         EXPECT_EQ(fixture->sent(), Strings{c.next});
         EXPECT_FALSE(model->masterPasswordSheetShown());
+        EXPECT_TRUE(model->masterPasswordInput()->holdsNothing()) << "the password is set";
     }
 }
 
@@ -199,8 +201,10 @@ TEST_F(OnboardingTest, OnlyAPasswordSetWhileTheSheetIsOpenMovesOn) {
     EXPECT_EQ(fixture->sent(), Strings{});
     EXPECT_TRUE(model->masterPasswordSheetShown());
 
-    // Closed without a password, the step stays with both buttons.
+    // Closed without a password, the step stays with both buttons; what was typed is wiped.
+    model->masterPasswordInput()->type(QStringLiteral("135"));
     model->closeMasterPasswordSheet();
+    EXPECT_TRUE(model->masterPasswordInput()->holdsNothing());
     EXPECT_FALSE(model->masterPasswordSheetShown());
     EXPECT_EQ(model->step(), Step::MasterPassword);
     EXPECT_TRUE(model->primaryEnabled());
@@ -218,6 +222,7 @@ TEST_F(OnboardingTest, AFailedSetUpKeepsTheSheetWithAFreshEntry) {
     fixture->drive(AppAction::handleError{AnyError(TextError("no key"))});
     EXPECT_TRUE(model->masterPasswordSheetShown());
     ASSERT_NE(model->masterPasswordInput(), submitted);
+    EXPECT_TRUE(submitted->holdsNothing()) << "the retired entry is kept for the view, empty";
     EXPECT_EQ(model->masterPasswordInput()->filledCount(), 0);
     fixture->drive(AppAction::hideAlert{});
     typeTwice("246802");

@@ -65,6 +65,20 @@ protected:
         return state;
     }
 
+    // An edit as the PIN field makes it: `removed` characters at `position` replaced by
+    // `inserted`, the cursor after them; then the field tells the sheet.
+    void edit(QObject& field, int position, int removed, const QString& inserted) {
+        QString text = field.property("text").toString();
+        text.replace(position, removed, inserted);
+        field.setProperty("text", text);
+        field.setProperty("cursorPosition", position + static_cast<int>(inserted.size()));
+        sheet->pinEdited(&field);
+    }
+    void typeInto(QObject& field, const QString& typed) {
+        edit(field, static_cast<int>(field.property("text").toString().size()), 0, typed);
+    }
+    static QString placeholders(int count) { return QString(count, QChar(LoginSheetModel::pinPlaceholder)); }
+
     bool withCancelHook = false;
     std::unique_ptr<StoreFixture> fixture;
     std::unique_ptr<LoginSheetModel> sheet; // declared after the fixture: destroyed first
@@ -114,9 +128,11 @@ TEST_F(LoginSheetTest, EnterSendsOneLoginWithTheTypedPinAndEmptiesTheField) {
     ASSERT_EQ(sheet->pane(), Pane::EnterPin);
 
     QObject field;
-    field.setProperty("text", QStringLiteral("12345678"));
+    typeInto(field, QStringLiteral("12345678"));
+    EXPECT_EQ(field.property("text").toString(), placeholders(8));
     EXPECT_TRUE(sheet->submitPin(&field));
     EXPECT_EQ(field.property("text").toString(), QString());
+    EXPECT_EQ(sheet->pinLength(), 0);
     ASSERT_EQ(fixture->recorder->actions.size(), 1U);
     const auto* login = fixture->recorder->actions[0].as<AppAction::performLoginOnToken>();
     ASSERT_NE(login, nullptr);
@@ -127,9 +143,10 @@ TEST_F(LoginSheetTest, EnterSendsOneLoginWithTheTypedPinAndEmptiesTheField) {
     fixture->sent();
 
     // A second press while the first login runs would spend another retry.
-    field.setProperty("text", QStringLiteral("12345678"));
+    typeInto(field, QStringLiteral("12345678"));
     EXPECT_FALSE(sheet->submitPin(&field));
-    EXPECT_EQ(field.property("text").toString(), QStringLiteral("12345678"));
+    EXPECT_EQ(field.property("text").toString(), placeholders(8));
+    EXPECT_EQ(sheet->pinLength(), 8);
     EXPECT_TRUE(fixture->sent().empty());
 
     // The verdict frees the field again and shows the attempts left.
@@ -144,10 +161,92 @@ TEST_F(LoginSheetTest, EnterSendsOneLoginWithTheTypedPinAndEmptiesTheField) {
     EXPECT_FALSE(sheet->loginInProgress());
 }
 
+// The field only ever holds placeholders: every kind of edit it can make reaches the PIN at
+// the field's cursor, and the field is set back to one placeholder per unit of the PIN.
+TEST_F(LoginSheetTest, EveryEditOfTheFieldReachesThePinAndTheFieldKeepsPlaceholders) {
+    struct Case {
+        const char* what;
+        int position;
+        int removed;
+        QString inserted;
+        std::string pin;
+        int cursor;
+    };
+    const std::vector<Case> cases = {
+        {"a key at the end", 4, 0, QStringLiteral("5"), "12345", 5},
+        {"a key inside, the cursor moved back", 1, 0, QStringLiteral("9"), "19234", 2},
+        {"backspace inside", 1, 1, QString(), "134", 1},
+        {"delete at the start", 0, 1, QString(), "234", 0},
+        {"typing over the whole selection", 0, 4, QStringLiteral("7"), "7", 1},
+        {"a paste over part of a selection", 1, 2, QStringLiteral("ab"), "1ab4", 3},
+        {"a character of two units", 4, 0, QStringLiteral("\U0001F511"), "1234\xF0\x9F\x94\x91", 6},
+        {"a paste longer than the room set aside", 2, 0, QString(300, QChar(u'x')),
+         "12" + std::string(300, 'x') + "34", 302},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        open(stateWith(Display::enterPin{A}));
+        QObject field;
+        typeInto(field, QStringLiteral("1234"));
+        edit(field, c.position, c.removed, c.inserted);
+        EXPECT_EQ(field.property("text").toString(), placeholders(sheet->pinLength()));
+        EXPECT_EQ(field.property("cursorPosition").toInt(), c.cursor);
+        ASSERT_TRUE(sheet->submitPin(&field));
+        EXPECT_EQ(fixture->recorder->actions.back().as<AppAction::performLoginOnToken>()->pin->reveal(), c.pin);
+    }
+
+    // A two-unit character is never cut in half: backspace over its second half takes all of
+    // it, and a key typed between its halves goes before it.
+    open(stateWith(Display::enterPin{A}));
+    QObject field;
+    typeInto(field, QStringLiteral("12\U0001F511"));
+    edit(field, 3, 1, QString());
+    EXPECT_EQ(field.property("text").toString(), placeholders(2));
+    typeInto(field, QStringLiteral("\U0001F511"));
+    edit(field, 3, 0, QStringLiteral("3"));
+    ASSERT_TRUE(sheet->submitPin(&field));
+    EXPECT_EQ(fixture->recorder->actions.back().as<AppAction::performLoginOnToken>()->pin->reveal(),
+              "123\xF0\x9F\x94\x91");
+}
+
+// Nothing typed is held once it has done its work, nor once the pane or the sheet goes.
+TEST_F(LoginSheetTest, NothingTypedIsKeptAfterTheLoginOrOnceThePaneOrTheSheetGoes) {
+    QObject field;
+    open(stateWith(Display::enterPin{A}));
+    typeInto(field, QStringLiteral("1234"));
+    fixture->drive(AppAction::switchToPinView{B});
+    EXPECT_EQ(sheet->pinLength(), 0) << "another token's pane";
+
+    typeInto(field, QStringLiteral("1234"));
+    sheet->disappeared();
+    EXPECT_EQ(sheet->pinLength(), 0) << "the sheet closed";
+
+    // The master password: kept while it is checked, wiped once it passed.
+    open(stateWith(Display::enterMasterPassword{A}, MasterPasswordState::enabled));
+    sheet->masterPassInput()->type(QStringLiteral("654321"));
+    EXPECT_FALSE(sheet->masterPassInput()->holdsNothing());
+    fixture->drive(AppAction::setPassAuth{LoginAuthStatus::passedByMasterPassword});
+    EXPECT_TRUE(sheet->masterPassInput()->holdsNothing()) << "the password passed";
+
+    open(stateWith(Display::enterMasterPassword{A}, MasterPasswordState::enabled));
+    sheet->masterPassInput()->type(QStringLiteral("654"));
+    sheet->disappeared();
+    EXPECT_TRUE(sheet->masterPassInput()->holdsNothing()) << "the sheet closed";
+
+    // More typed while a login is in flight: the verified login leaves nothing.
+    open(stateWith(Display::enterPin{A}));
+    typeInto(field, QStringLiteral("1234"));
+    fixture->drive(AppAction::performLoginOnToken{"A", std::nullopt});
+    typeInto(field, QStringLiteral("5"));
+    sheet->masterPassInput()->type(QStringLiteral("12"));
+    fixture->drive(AppAction::updatePinVerificationStatus{PinVerificationStatus::success{}});
+    EXPECT_EQ(sheet->pinLength(), 0) << "the login succeeded";
+    EXPECT_TRUE(sheet->masterPassInput()->holdsNothing());
+}
+
 TEST_F(LoginSheetTest, AnEmptyFieldStillSendsItsEmptyPin) {
     open(stateWith(Display::enterPin{A}));
     QObject field;
-    field.setProperty("text", QString());
     EXPECT_TRUE(sheet->submitPin(&field));
     ASSERT_EQ(fixture->recorder->actions.size(), 1U);
     EXPECT_EQ(fixture->recorder->actions[0].as<AppAction::performLoginOnToken>()->pin->reveal(), "");

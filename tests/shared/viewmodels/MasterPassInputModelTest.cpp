@@ -137,6 +137,35 @@ TEST_F(MasterPassInputTest, RetypingTheSameRepeatAfterAFailedSetUpConfirmsAgain)
     EXPECT_EQ(submitted, (std::vector<std::string>{"112233", "112233"}));
 }
 
+// What was typed is held until the entry is emptied, and each way of emptying it leaves nothing.
+TEST_F(MasterPassInputTest, EveryWayOfEmptyingTheEntryLeavesNothingTyped) {
+    make(MasterPassInputModel::Mode::single);
+    typeEach("111111");
+    EXPECT_FALSE(input->holdsNothing()) << "kept while the host checks it";
+    input->setError(MasterPassAuthError::invalidPass{3});
+    executor.advance(MasterPassInputModel::shakeDuration);
+    EXPECT_TRUE(input->holdsNothing()) << "after the error's shake";
+
+    make(MasterPassInputModel::Mode::twice);
+    typeEach("246810");
+    executor.advance(320ms);
+    typeEach("246811");
+    executor.advance(640ms);
+    EXPECT_TRUE(input->holdsNothing()) << "after a mismatch";
+
+    typeEach("246810");
+    input->clear();
+    EXPECT_TRUE(input->holdsNothing()) << "cleared during the pause";
+    executor.advance(320ms);
+    EXPECT_EQ(input->step(), MasterPassInputModel::First) << "the pending step was dropped";
+    EXPECT_EQ(input->filledCount(), 0);
+    typeEach("246810");
+    executor.advance(320ms);
+    typeEach("24");
+    input->clear();
+    EXPECT_TRUE(input->holdsNothing()) << "cleared during the repeat";
+}
+
 TEST_F(MasterPassInputTest, TypingDuringThePauseIsLost) {
     make(MasterPassInputModel::Mode::twice);
     typeEach("112233");

@@ -92,9 +92,13 @@ TEST_F(SettingsSheetTest, TheTwoStepEntryInstallsOrChangesAndThenCloses) {
     EXPECT_EQ(fixture->recorder->actions[0].as<AppAction::changeMasterPassword>()->password.reveal(), "246801");
     fixture->sent();
 
+    EXPECT_TRUE(sheet->doubleInput()->holdsNothing()) << "the entry closed after handing on the password";
+
     sheet->change();
+    sheet->doubleInput()->type(QStringLiteral("246801"));
     sheet->closeDoubleInput();
     EXPECT_TRUE(fixture->sent().empty());
+    EXPECT_TRUE(sheet->doubleInput()->holdsNothing()) << "a first entry is not kept past the close";
 }
 
 TEST_F(SettingsSheetTest, TurningOffAsksFirstAndBiometryMovesOnlyWithTheState) {
@@ -112,6 +116,25 @@ TEST_F(SettingsSheetTest, TurningOffAsksFirstAndBiometryMovesOnlyWithTheState) {
     EXPECT_FALSE(sheet->biometryEnabled());
     fixture->drive(AppAction::updateMasterPasswordState{MasterPasswordState::enabledWithBio});
     EXPECT_TRUE(sheet->biometryEnabled());
+}
+
+// The prompt keeps the password while it is checked and nothing once it is accepted; closing
+// the sheet wipes whatever was typed into the prompt or the two-step entry.
+TEST_F(SettingsSheetTest, NothingTypedIsKeptOnceAcceptedOrOnceTheSheetCloses) {
+    open(MasterPasswordState::enabled);
+    sheet->prompt()->type(QStringLiteral("111111"));
+    EXPECT_FALSE(sheet->prompt()->holdsNothing());
+    fixture->drive(AppAction::hideMasterPasswordInput{});
+    EXPECT_TRUE(sheet->prompt()->holdsNothing());
+
+    open(MasterPasswordState::enabled);
+    sheet->prompt()->type(QStringLiteral("11"));
+    sheet->close();
+    EXPECT_TRUE(sheet->prompt()->holdsNothing());
+    sheet->change();
+    sheet->doubleInput()->type(QStringLiteral("2468"));
+    sheet->close();
+    EXPECT_TRUE(sheet->doubleInput()->holdsNothing());
 }
 
 TEST_F(SettingsSheetTest, ThePromptSendsThePasswordAndABlockedPasswordsAlertCloses) {

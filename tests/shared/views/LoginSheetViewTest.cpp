@@ -120,13 +120,25 @@ TEST_F(LoginSheetViewTest, TypingAPinAndEnterSendsOneLoginAndEmptiesTheField) {
     EXPECT_TRUE(field->hasActiveFocus()) << "the PIN field takes the keyboard when its pane shows; focus is on "
                                          << (scene->window().activeFocusItem() ? scene->window().activeFocusItem()->metaObject()->className() : "nothing");
 
-    typeText("12345678");
-    EXPECT_EQ(field->property("text").toString(), QStringLiteral("12345678"));
+    // The field shows the PIN's length and never holds the PIN itself; keys edit it at the cursor.
+    typeText("123456789");
+    QTest::keyClick(&scene->window(), Qt::Key_Left);
+    QTest::keyClick(&scene->window(), Qt::Key_Backspace);
+    QTest::keyClick(&scene->window(), Qt::Key_Left);
+    QTest::keyClick(&scene->window(), Qt::Key_Left);
+    typeText("0");
+    EXPECT_EQ(field->property("text").toString(), QString(9, QChar(LoginSheetModel::pinPlaceholder)));
+    QTest::keyClick(&scene->window(), Qt::Key_End);
+    QTest::keyClick(&scene->window(), Qt::Key_Backspace);
+    typeText("8");
+    QTest::keyClick(&scene->window(), Qt::Key_Home);
+    QTest::keyClick(&scene->window(), Qt::Key_Delete);
+    typeText("1");
     QTest::keyClick(&scene->window(), Qt::Key_Return);
     ASSERT_EQ(fixture->recorder->actions.size(), 1U);
     const auto* login = fixture->recorder->actions[0].as<AppAction::performLoginOnToken>();
     ASSERT_NE(login, nullptr);
-    EXPECT_EQ(login->pin->reveal(), "12345678");
+    EXPECT_EQ(login->pin->reveal(), "123450678");
     EXPECT_EQ(field->property("text").toString(), QString());
     fixture->recorder->actions.clear();
 

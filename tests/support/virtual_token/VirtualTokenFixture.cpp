@@ -1,5 +1,7 @@
 #include "VirtualTokenFixture.h"
 
+#include "ProcessMemory.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/syscall.h>
@@ -115,9 +117,26 @@ VirtualTokenFixture::VirtualTokenFixture(std::vector<VirtualTokenSettings> token
     ::setenv("KEYVANE_PKCS11_MODULE", modulePath().c_str(), 1);
 
     nlohmann::json slots = nlohmann::json::array();
-    for (const auto& settings : tokens) {
-        run({KEYVANE_SOFTHSM2_UTIL, "--init-token", "--free", "--label", backingLabel(settings.slot), "--so-pin",
-             settings.soPin, "--pin", settings.userPin});
+    for (auto& settings : tokens) {
+        // The PINs are copied once each, straight into their places (the list never grows), and
+        // wiped after use with the settings' own: a test that searches the process's memory for
+        // a PIN finds only the copies the program made.
+        std::vector<std::string> arguments;
+        arguments.reserve(9);
+        for (const std::string& argument : {std::string(KEYVANE_SOFTHSM2_UTIL), std::string("--init-token"),
+                                            std::string("--free"), std::string("--label"), backingLabel(settings.slot),
+                                            std::string("--so-pin")}) {
+            arguments.push_back(argument);
+        }
+        arguments.push_back(settings.soPin);
+        arguments.emplace_back("--pin");
+        arguments.push_back(settings.userPin);
+        run(arguments);
+        for (auto& argument : arguments) {
+            test_support::wipe(argument);
+        }
+        test_support::wipe(settings.userPin);
+        test_support::wipe(settings.soPin);
         slots.push_back(slotConfig(settings));
         present_[settings.slot] = settings.present;
     }
