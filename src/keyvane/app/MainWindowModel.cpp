@@ -1,5 +1,6 @@
 #include "keyvane/app/MainWindowModel.h"
 
+#include "keyvane/state/LoginFollowUp.h"
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/CredentialsSections.h"
 
@@ -331,15 +332,9 @@ void MainWindowModel::pressAlertButton(int index) {
 }
 
 void MainWindowModel::loggedIn(const QString& serial) {
-    const auto& purpose = store_.state().navigationState.loginPurpose;
-    if (!purpose) {
-        return;
-    }
     // Sent after the verdict's own step, never inside the store's notification.
-    if (purpose->is<LoginPuprose::justSync>()) {
-        executor_.post([this, serial = serial.toStdString()] { store_.send(AppAction::enumerateCredentials{serial}); });
-    } else if (const auto* deleting = purpose->as<LoginPuprose::deleteCredentials>()) {
-        executor_.post([this, request = deleting->request] { store_.send(AppAction::deleteCredentials{request}); });
+    if (auto action = loginFollowUp(store_.state(), serial.toStdString())) {
+        executor_.post([this, action = std::move(*action)] { store_.send(action); });
     }
 }
 

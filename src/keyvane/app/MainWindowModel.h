@@ -128,7 +128,7 @@ private:
     void refilter();
     void showSelection();
     void showCards();
-    // What a verified login leads to, by the purpose it was asked for.
+    // Sends what a verified login leads to (loginFollowUp), by the purpose it was asked for.
     void loggedIn(const QString& serial);
     // The token the selection is bound to: that of the selected passkeys still known.
     std::optional<std::string> selectionSerial() const;
