@@ -11,7 +11,7 @@
 namespace keyvane::app {
 
 MainWindowModel::MainWindowModel(AppStore& store, flowkeep::MainExecutor& executor, QObject* parent)
-    : AlertPresenter(parent), store_(store), executor_(executor), port_(store),
+    : AlertPresenter(parent), store_(store), executor_(executor), port_(store), settingsPort_(store),
       tokenDetails_([this](const std::string& serial) { store_.send(AppAction::deleteToken{serial}); }) {
     subscription_ = store_.observe([this](const AppState& state) { receive(state); });
 }
@@ -37,7 +37,7 @@ void MainWindowModel::receive(const AppState& state) {
     }
     if (state.navigationState.showSettings != settingsShown_) {
         if (state.navigationState.showSettings) {
-            settingsSheet_ = std::make_unique<views::SettingsSheetModel>(port_, executor_);
+            settingsSheet_ = std::make_unique<views::SettingsSheetModel>(port_, settingsPort_, executor_);
             connect(settingsSheet_.get(), &views::SettingsSheetModel::closeRequested, this,
                     [this] { store_.send(AppAction::quitMasterPasswordSettings{}); });
         }

@@ -2,6 +2,7 @@
 
 #include "keyvane/app/KeyvaneApp.h"
 #include "keyvane/app/PasskeyListModel.h"
+#include "keyvane/app/StoreSettingsPort.h"
 #include "keyvane/app/TokenDetailsModel.h"
 #include "shared/redux/FilterTrigger.h"
 #include "shared/viewmodels/AlertButtons.h"
@@ -136,6 +137,7 @@ private:
     AppStore& store_;
     flowkeep::MainExecutor& executor_;
     views::StoreLoginPort<AppState, AppAction> port_;
+    StoreSettingsPort settingsPort_;
     SidebarModel sidebar_;
     PasskeyListModel passkeys_;
     TokenDetailsModel tokenDetails_;

@@ -12,8 +12,7 @@ namespace keyvane::views {
 
 // The login views' port over a deliverable's store. State is a LoginState with
 // `navigationState.alert` and `navigationState.masterPassInputState`; Action holds the shared
-// cases of shared/login, which is what the port sends (and, where it has them, the settings
-// sheet's cases).
+// cases of shared/login, which is what the port sends.
 template <class State, class Action>
     requires std::derived_from<State, LoginState> && CarriesLoginCases<Action>
 class StoreLoginPort final : public LoginStorePort {
@@ -48,39 +47,6 @@ public:
     }
     void switchToPinView(const TokenInfo& token) override { send(login_action::switchToPinView{token}); }
     void hideAlert() override { send(login_action::hideAlert{}); }
-
-    // The master-password settings sheet exists only where the deliverable's actions have its
-    // cases (the main program); elsewhere nothing calls these, and they send nothing.
-    void setBiometry(bool enabled) override {
-        if constexpr (requires { typename Action::setBiometry; }) {
-            send(typename Action::setBiometry{enabled, false});
-        }
-    }
-    void setupMasterPassword(SecretText password) override {
-        if constexpr (requires { typename Action::setupMasterPassword; }) {
-            send(typename Action::setupMasterPassword{std::move(password)});
-        }
-    }
-    void changeMasterPassword(SecretText password) override {
-        if constexpr (requires { typename Action::changeMasterPassword; }) {
-            send(typename Action::changeMasterPassword{std::move(password)});
-        }
-    }
-    void disableMasterPassword() override {
-        if constexpr (requires { typename Action::disableMasterPassword; }) {
-            send(typename Action::disableMasterPassword{});
-        }
-    }
-    void enterMasterPasswordSettings(SecretText password) override {
-        if constexpr (requires { typename Action::enterMasterPasswordSettings; }) {
-            send(typename Action::enterMasterPasswordSettings{std::move(password)});
-        }
-    }
-    void updateMasterPasswordError(std::optional<MasterPassAuthError> error) override {
-        if constexpr (requires { typename Action::updateMasterPasswordError; }) {
-            send(typename Action::updateMasterPasswordError{std::move(error)});
-        }
-    }
 
 private:
     void send(Action action) { bridge_.send(std::move(action)); }
