@@ -1,6 +1,7 @@
 #include "credential_ext/state/AppReducer.h"
 
-#include "shared/redux/LoginPaneMachine.h"
+#include "shared/login/LoginPaneMachine.h"
+#include "shared/login/LoginReduction.h"
 
 #include <variant>
 
@@ -11,37 +12,25 @@ namespace {
 using Pane = LoginDisplayViewState;
 
 // Applies one action to the state. One handler per case: a case without a handler does not
-// compile.
+// compile. The cases shared with the main program go to LoginReduction, after what they mean
+// to the extension alone.
 class Reduction {
 public:
     explicit Reduction(AppState& state) : state_(state) {}
 
-    void operator()(const AppAction::handleError& action) {
-        state_.navigationState.alert = AppAlert(action.error);
-        // A login that failed without a verdict on the PIN ends here.
-        state_.loginViewState.isLoginInProgress = false;
+    template <LoginCase Case>
+    void operator()(const Case& action) {
+        login(action);
     }
-    void operator()(const AppAction::performLoginOnToken&) { state_.loginViewState.isLoginInProgress = true; }
-    void operator()(const AppAction::receiveTokenEvents& action) {
-        // A list of a run that has been stopped or replaced would bring its tokens back.
-        if (action.monitoringRun != state_.loginViewState.tokenMonitoringRun) {
-            return;
-        }
-        const LoginPaneContext context{state_.masterPasswordState, awaitedSerial(), &state_.credentialListState.tokens};
-        LoginPaneMachine::receiveTokenEvents(state_.loginViewState, action.events, context);
+    void operator()(const AppAction::startSync& action) {
+        state_.navigationState.loginPurpose = LoginPuprose::justSync{};
+        login(action);
     }
-    void operator()(const AppAction::selectConnectedToken& action) {
-        state_.loginViewState.loginDisplayViewState =
-            LoginPaneMachine::unlockPane(state_.masterPasswordState, action.token);
+    void operator()(const AppAction::dismissLoginView& action) {
+        state_.navigationState.loginPurpose.reset();
+        login(action);
     }
-    void operator()(const AppAction::updateTokenList& action) { state_.credentialListState.tokens = action.tokens; }
-    void operator()(const AppAction::updateCredentialsList& action) {
-        state_.credentialListState.credentials = action.credentials;
-    }
-    void operator()(const AppAction::updatePinVerificationStatus& action) {
-        state_.loginViewState.verificationStatus = action.status;
-        state_.loginViewState.isLoginInProgress = false;
-    }
+
     void operator()(const AppAction::waitForTouch& action) {
         state_.loginViewState.loginDisplayViewState = Pane::waitForTouch{action.seconds};
     }
@@ -54,27 +43,10 @@ public:
             state_.loginViewState.loginDisplayViewState = Pane::waitForSpecificToken{*token};
         }
     }
-    void operator()(const AppAction::updateMasterPasswordState& action) {
-        LoginPaneMachine::masterPasswordStateChanged(state_.loginViewState, action.state);
-        state_.masterPasswordState = action.state;
-    }
-    void operator()(const AppAction::setPassAuth& action) { state_.loginViewState.authStatus = action.status; }
-    void operator()(const AppAction::setMasterPassAuthError& action) {
-        state_.loginViewState.masterPassAuthError = action.error;
-    }
-    void operator()(const AppAction::setPinExist& action) { state_.loginViewState.storedPinState = action.state; }
-    void operator()(const AppAction::setPinCacheHasPins& action) { state_.pinCacheState.hasPins = action.hasPins; }
-    void operator()(const AppAction::switchToPinView& action) {
-        state_.loginViewState.loginDisplayViewState = Pane::enterPin{action.token};
-    }
-    void operator()(const AppAction::hideAlert&) { state_.navigationState.alert.reset(); }
-    void operator()(const AppAction::startMonitoring&) { LoginPaneMachine::startMonitoring(state_.loginViewState); }
-    void operator()(const AppAction::stopMonitoring&) { LoginPaneMachine::stopMonitoring(state_.loginViewState); }
-    void operator()(const AppAction::dismissLoginView&) { setPurpose(std::nullopt); }
     void operator()(const AppAction::completeRegistrationButtonIsPressed&) {
-        setPurpose(LoginPuprose::completeRegistration{});
+        state_.navigationState.loginPurpose = LoginPuprose::completeRegistration{};
+        state_.loginViewState.loginDisplayViewState = Pane::waitForAnyToken{};
     }
-    void operator()(const AppAction::startSync&) { setPurpose(LoginPuprose::justSync{}); }
 
     // Requests, ceremonies and work that only middlewares carry out.
     void operator()(const AppAction::completeRegistrationRequest&) {}
@@ -82,19 +54,13 @@ public:
     void operator()(const AppAction::startProvidingPasskey&) {}
     void operator()(const AppAction::completeAuthenticationRequest&) {}
     void operator()(const AppAction::finishAuthentication&) {}
-    void operator()(const AppAction::enumerateCredentials&) {}
     void operator()(const AppAction::setMasterPassStateUpdated&) {}
-    void operator()(const AppAction::validateMasterPassword&) {}
-    void operator()(const AppAction::checkHasPinForToken&) {}
-    void operator()(const AppAction::appLaunched&) {}
     void operator()(const AppAction::cancelRequest&) {}
-    void operator()(const AppAction::syncingButtonPressed&) {}
-    void operator()(const AppAction::validateBio&) {}
 
 private:
-    void setPurpose(std::optional<LoginPuprose> purpose) {
-        state_.navigationState.loginPurpose = std::move(purpose);
-        state_.loginViewState.loginDisplayViewState = Pane::waitForAnyToken{};
+    template <LoginCase Case>
+    void login(const Case& action) {
+        LoginReduction(state_, state_.navigationState.alert, LoginContext{awaitedSerial()})(action);
     }
 
     // A sign-in must log in to the chosen passkey's token; registration and refresh take any.

@@ -2,12 +2,9 @@
 
 #include "credential_ext/platform/AuthenticationServices.h"
 #include "credential_ext/state/LoginPuprose.h"
+#include "shared/login/LoginState.h"
 #include "shared/redux/AppAlert.h"
-#include "shared/redux/CredentialListState.h"
-#include "shared/redux/LoginViewState.h"
 #include "shared/redux/MasterPassInputState.h"
-#include "shared/redux/MasterPasswordState.h"
-#include "shared/redux/PinCacheState.h"
 #include "shared/utils/Bytes.h"
 
 #include <optional>
@@ -52,15 +49,13 @@ struct AuthState {
 };
 
 // The state of one request's store; its defaults are the state every request starts from
-// (the entry then fills in the request).
-struct AppState {
+// (the entry then fills in the request). The login's fields (loginViewState,
+// credentialListState, pinCacheState, masterPasswordState) come from LoginState, which the
+// main program's state shares.
+struct AppState : LoginState {
     NavigationState navigationState;
-    CredentialListState credentialListState;
-    LoginViewState loginViewState;
     std::optional<RegistrationState> registrationState;
     AuthState authState;
-    PinCacheState pinCacheState;
-    MasterPasswordState masterPasswordState = MasterPasswordState::disabled;
 
     friend std::ostream& operator<<(std::ostream& out, const AppState& state);
 };

@@ -1,5 +1,6 @@
 #include "keyvane/app/MainWindowModel.h"
 
+#include "keyvane/state/LoginFollowUp.h"
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/CredentialsSections.h"
 #include "shared/viewmodels/OneLineText.h"
@@ -11,7 +12,7 @@
 namespace keyvane::app {
 
 MainWindowModel::MainWindowModel(AppStore& store, flowkeep::MainExecutor& executor, QObject* parent)
-    : AlertPresenter(parent), store_(store), executor_(executor), port_(store),
+    : AlertPresenter(parent), store_(store), executor_(executor), port_(store), settingsPort_(store),
       tokenDetails_([this](const std::string& serial) { store_.send(AppAction::deleteToken{serial}); }) {
     subscription_ = store_.observe([this](const AppState& state) { receive(state); });
 }
@@ -37,7 +38,7 @@ void MainWindowModel::receive(const AppState& state) {
     }
     if (state.navigationState.showSettings != settingsShown_) {
         if (state.navigationState.showSettings) {
-            settingsSheet_ = std::make_unique<views::SettingsSheetModel>(port_, executor_);
+            settingsSheet_ = std::make_unique<views::SettingsSheetModel>(port_, settingsPort_, executor_);
             connect(settingsSheet_.get(), &views::SettingsSheetModel::closeRequested, this,
                     [this] { store_.send(AppAction::quitMasterPasswordSettings{}); });
         }
@@ -332,15 +333,9 @@ void MainWindowModel::pressAlertButton(int index) {
 }
 
 void MainWindowModel::loggedIn(const QString& serial) {
-    const auto& purpose = store_.state().navigationState.loginPurpose;
-    if (!purpose) {
-        return;
-    }
     // Sent after the verdict's own step, never inside the store's notification.
-    if (purpose->is<LoginPuprose::justSync>()) {
-        executor_.post([this, serial = serial.toStdString()] { store_.send(AppAction::enumerateCredentials{serial}); });
-    } else if (const auto* deleting = purpose->as<LoginPuprose::deleteCredentials>()) {
-        executor_.post([this, request = deleting->request] { store_.send(AppAction::deleteCredentials{request}); });
+    if (auto action = loginFollowUp(store_.state(), serial.toStdString())) {
+        executor_.post([this, action = std::move(*action)] { store_.send(action); });
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "keyvane/app/KeyvaneApp.h"
 #include "keyvane/app/PasskeyListModel.h"
+#include "keyvane/app/StoreSettingsPort.h"
 #include "keyvane/app/TokenDetailsModel.h"
 #include "shared/redux/FilterTrigger.h"
 #include "shared/viewmodels/AlertButtons.h"
@@ -128,7 +129,7 @@ private:
     void refilter();
     void showSelection();
     void showCards();
-    // What a verified login leads to, by the purpose it was asked for.
+    // Sends what a verified login leads to (loginFollowUp), by the purpose it was asked for.
     void loggedIn(const QString& serial);
     // The token the selection is bound to: that of the selected passkeys still known.
     std::optional<std::string> selectionSerial() const;
@@ -136,6 +137,7 @@ private:
     AppStore& store_;
     flowkeep::MainExecutor& executor_;
     views::StoreLoginPort<AppState, AppAction> port_;
+    StoreSettingsPort settingsPort_;
     SidebarModel sidebar_;
     PasskeyListModel passkeys_;
     TokenDetailsModel tokenDetails_;

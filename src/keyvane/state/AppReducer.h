@@ -5,9 +5,10 @@
 
 namespace keyvane::app {
 
-// The main program's reducer: pure and synchronous. Besides plain field updates it holds the
-// login window's pane machine, which decides from the token events, the login purpose and
-// the master-password state which pane the login window shows.
+// The main program's reducer: pure and synchronous. It keeps the program's navigation
+// (onboarding, settings sheet, login purpose) and hands the cases it shares with the extension
+// to LoginReduction (shared/login) with its alert, telling it the token a deletion must log in
+// to.
 struct AppReducer {
     AppState reduce(AppState state, const AppAction& action) const;
 };

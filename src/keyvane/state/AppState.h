@@ -2,13 +2,10 @@
 
 #include "keyvane/state/LoginPuprose.h"
 #include "shared/biometrics/BiometryType.h"
+#include "shared/login/LoginState.h"
 #include "shared/redux/AppAlert.h"
-#include "shared/redux/CredentialListState.h"
-#include "shared/redux/LoginViewState.h"
 #include "shared/redux/MasterPassInputState.h"
-#include "shared/redux/MasterPasswordState.h"
 #include "shared/redux/OnboardingStatus.h"
-#include "shared/redux/PinCacheState.h"
 
 #include <optional>
 #include <ostream>
@@ -29,15 +26,13 @@ struct NavigationState {
     MasterPassInputState masterPassInputState; // the prompt that guards the settings sheet
 };
 
-// The main program's whole state; its defaults are the state at start. It holds no PIN or
-// password: those travel only inside the actions that hand them to a service.
-struct AppState {
+// The main program's whole state; its defaults are the state at start. The login's fields
+// (loginViewState, credentialListState, pinCacheState, masterPasswordState) come from
+// LoginState, which the extension's state shares. It holds no PIN or password: those travel
+// only inside the actions that hand them to a service.
+struct AppState : LoginState {
     NavigationState navigationState;
-    LoginViewState loginViewState;
-    CredentialListState credentialListState;
-    PinCacheState pinCacheState;
     BiometryType biometryType = BiometryType::none;
-    MasterPasswordState masterPasswordState = MasterPasswordState::disabled;
 
     friend std::ostream& operator<<(std::ostream& out, const AppState& state);
 };

@@ -27,9 +27,9 @@ struct LoginSlice {
     bool operator==(const LoginSlice&) const = default;
 };
 
-// The view models' side of a store: the slice they read and the actions they send, named as
-// the actions of both deliverables are. StoreLoginPort implements it over either store; tests
-// implement it with a recorder.
+// The view models' side of a store: the slice they read and the shared login actions they
+// send. StoreLoginPort implements it over either store; tests implement it with a recorder.
+// The settings sheet sends its own actions through SettingsStorePort.
 class LoginStorePort {
 public:
     virtual ~LoginStorePort() = default;
@@ -50,14 +50,6 @@ public:
     virtual void setMasterPassAuthError(std::optional<MasterPassAuthError> error) = 0;
     virtual void switchToPinView(const TokenInfo& token) = 0;
     virtual void hideAlert() = 0;
-
-    // The master-password settings sheet.
-    virtual void setBiometry(bool enabled) = 0;
-    virtual void setupMasterPassword(SecretText password) = 0;
-    virtual void changeMasterPassword(SecretText password) = 0;
-    virtual void disableMasterPassword() = 0;
-    virtual void enterMasterPasswordSettings(SecretText password) = 0;
-    virtual void updateMasterPasswordError(std::optional<MasterPassAuthError> error) = 0;
 };
 
 } // namespace keyvane::views

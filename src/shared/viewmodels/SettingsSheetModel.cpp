@@ -6,12 +6,14 @@
 
 namespace keyvane::views {
 
-SettingsSheetModel::SettingsSheetModel(LoginStorePort& port, flowkeep::MainExecutor& executor, QObject* parent)
-    : AlertPresenter(parent), port_(port), executor_(executor), prompt_(MasterPassInputModel::Mode::single, executor) {
-    prompt_.setOnSubmit([this](SecretText password) { port_.enterMasterPasswordSettings(std::move(password)); });
+SettingsSheetModel::SettingsSheetModel(LoginStorePort& port, SettingsStorePort& settings,
+                                       flowkeep::MainExecutor& executor, QObject* parent)
+    : AlertPresenter(parent), port_(port), settings_(settings), executor_(executor),
+      prompt_(MasterPassInputModel::Mode::single, executor) {
+    prompt_.setOnSubmit([this](SecretText password) { settings_.enterMasterPasswordSettings(std::move(password)); });
     prompt_.setOnErrorWritten([this](std::optional<MasterPassAuthError> error) {
         if (error != slice_.masterPassInput.error) {
-            port_.updateMasterPasswordError(std::move(error));
+            settings_.updateMasterPasswordError(std::move(error));
         }
     });
     slice_ = port_.slice();
@@ -49,7 +51,7 @@ QString SettingsSheetModel::protectionText() const {
 }
 
 void SettingsSheetModel::setBiometry(bool enabled) {
-    port_.setBiometry(enabled);
+    settings_.setBiometry(enabled);
     // The switch shows the state, not the click: tell it again.
     emit changed();
 }
@@ -59,9 +61,9 @@ void SettingsSheetModel::openDoubleInput(Purpose purpose) {
     doubleInput_ = std::make_unique<MasterPassInputModel>(MasterPassInputModel::Mode::twice, executor_);
     doubleInput_->setOnSubmit([this](SecretText password) {
         if (purpose_ == Change) {
-            port_.changeMasterPassword(std::move(password));
+            settings_.changeMasterPassword(std::move(password));
         } else if (purpose_ == Install) {
-            port_.setupMasterPassword(std::move(password));
+            settings_.setupMasterPassword(std::move(password));
         }
         // Closing is posted: the entry that calls this must not be destroyed under itself.
         executor_.post([this] { closeDoubleInput(); });
@@ -94,7 +96,7 @@ void SettingsSheetModel::askToTurnOff() {
 
 void SettingsSheetModel::confirmTurnOff() {
     disableConfirmationShown_ = false;
-    port_.disableMasterPassword();
+    settings_.disableMasterPassword();
     emit changed();
 }
 

@@ -3,6 +3,7 @@
 #include "shared/viewmodels/AlertButtons.h"
 #include "shared/viewmodels/LoginStorePort.h"
 #include "shared/viewmodels/MasterPassInputModel.h"
+#include "shared/viewmodels/SettingsStorePort.h"
 
 #include <QObject>
 #include <QVariantList>
@@ -31,7 +32,9 @@ public:
     enum Purpose { None, Install, Change };
     Q_ENUM(Purpose)
 
-    SettingsSheetModel(LoginStorePort& port, flowkeep::MainExecutor& executor, QObject* parent = nullptr);
+    // Reads the state through `port` and sends the sheet's own actions through `settings`.
+    SettingsSheetModel(LoginStorePort& port, SettingsStorePort& settings, flowkeep::MainExecutor& executor,
+                       QObject* parent = nullptr);
 
     bool masterPasswordEnabled() const { return masterPasswordEnabled_; }
     bool biometryEnabled() const { return biometryEnabled_; }
@@ -71,6 +74,7 @@ private:
     void openDoubleInput(Purpose purpose);
 
     LoginStorePort& port_;
+    SettingsStorePort& settings_;
     flowkeep::MainExecutor& executor_;
     LoginSlice slice_;
     bool masterPasswordEnabled_ = false;

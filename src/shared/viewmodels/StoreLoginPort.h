@@ -1,16 +1,20 @@
 #pragma once
 
+#include "shared/login/LoginAction.h"
+#include "shared/login/LoginState.h"
 #include "shared/viewmodels/LoginStorePort.h"
 #include "shared/viewmodels/StoreBridge.h"
 
+#include <concepts>
 #include <utility>
 
 namespace keyvane::views {
 
-// The login views' port over a deliverable's store. State needs `loginViewState`,
-// `navigationState.alert`, `navigationState.masterPassInputState` and `masterPasswordState`;
-// Action needs the cases of the port's operations, under the same names.
+// The login views' port over a deliverable's store. State is a LoginState with
+// `navigationState.alert` and `navigationState.masterPassInputState`; Action holds the shared
+// cases of shared/login, which is what the port sends.
 template <class State, class Action>
+    requires std::derived_from<State, LoginState> && CarriesLoginCases<Action>
 class StoreLoginPort final : public LoginStorePort {
 public:
     explicit StoreLoginPort(flowkeep::Store<State, Action>& store) : bridge_(store) {}
@@ -25,57 +29,24 @@ public:
         return bridge_.template select<LoginSlice>(&StoreLoginPort::select, std::move(onChange));
     }
 
-    void startMonitoring() override { send(typename Action::startMonitoring{}); }
-    void stopMonitoring() override { send(typename Action::stopMonitoring{}); }
-    void setPassAuth(LoginAuthStatus status) override { send(typename Action::setPassAuth{status}); }
-    void setPinExist(StoredPinState state) override { send(typename Action::setPinExist{state}); }
-    void selectConnectedToken(const TokenInfo& token) override { send(typename Action::selectConnectedToken{token}); }
+    void startMonitoring() override { send(login_action::startMonitoring{}); }
+    void stopMonitoring() override { send(login_action::stopMonitoring{}); }
+    void setPassAuth(LoginAuthStatus status) override { send(login_action::setPassAuth{status}); }
+    void setPinExist(StoredPinState state) override { send(login_action::setPinExist{state}); }
+    void selectConnectedToken(const TokenInfo& token) override { send(login_action::selectConnectedToken{token}); }
     void performLoginOnToken(const std::string& serial, std::optional<SecretText> pin) override {
-        send(typename Action::performLoginOnToken{serial, std::move(pin)});
+        send(login_action::performLoginOnToken{serial, std::move(pin)});
     }
-    void checkHasPinForToken(const std::string& serial) override { send(typename Action::checkHasPinForToken{serial}); }
-    void validateBio() override { send(typename Action::validateBio{}); }
+    void checkHasPinForToken(const std::string& serial) override { send(login_action::checkHasPinForToken{serial}); }
+    void validateBio() override { send(login_action::validateBio{}); }
     void validateMasterPassword(SecretText password) override {
-        send(typename Action::validateMasterPassword{std::move(password)});
+        send(login_action::validateMasterPassword{std::move(password)});
     }
     void setMasterPassAuthError(std::optional<MasterPassAuthError> error) override {
-        send(typename Action::setMasterPassAuthError{std::move(error)});
+        send(login_action::setMasterPassAuthError{std::move(error)});
     }
-    void switchToPinView(const TokenInfo& token) override { send(typename Action::switchToPinView{token}); }
-    void hideAlert() override { send(typename Action::hideAlert{}); }
-
-    // The master-password settings sheet exists only where the deliverable's actions have its
-    // cases (the main program); elsewhere nothing calls these, and they send nothing.
-    void setBiometry(bool enabled) override {
-        if constexpr (requires { typename Action::setBiometry; }) {
-            send(typename Action::setBiometry{enabled, false});
-        }
-    }
-    void setupMasterPassword(SecretText password) override {
-        if constexpr (requires { typename Action::setupMasterPassword; }) {
-            send(typename Action::setupMasterPassword{std::move(password)});
-        }
-    }
-    void changeMasterPassword(SecretText password) override {
-        if constexpr (requires { typename Action::changeMasterPassword; }) {
-            send(typename Action::changeMasterPassword{std::move(password)});
-        }
-    }
-    void disableMasterPassword() override {
-        if constexpr (requires { typename Action::disableMasterPassword; }) {
-            send(typename Action::disableMasterPassword{});
-        }
-    }
-    void enterMasterPasswordSettings(SecretText password) override {
-        if constexpr (requires { typename Action::enterMasterPasswordSettings; }) {
-            send(typename Action::enterMasterPasswordSettings{std::move(password)});
-        }
-    }
-    void updateMasterPasswordError(std::optional<MasterPassAuthError> error) override {
-        if constexpr (requires { typename Action::updateMasterPasswordError; }) {
-            send(typename Action::updateMasterPasswordError{std::move(error)});
-        }
-    }
+    void switchToPinView(const TokenInfo& token) override { send(login_action::switchToPinView{token}); }
+    void hideAlert() override { send(login_action::hideAlert{}); }
 
 private:
     void send(Action action) { bridge_.send(std::move(action)); }

@@ -61,12 +61,6 @@ public:
     void setMasterPassAuthError(std::optional<MasterPassAuthError>) override { sent.push_back("setMasterPassAuthError"); }
     void switchToPinView(const TokenInfo&) override { sent.push_back("switchToPinView"); }
     void hideAlert() override { sent.push_back("login hideAlert"); }
-    void setBiometry(bool) override {}
-    void setupMasterPassword(SecretText) override {}
-    void changeMasterPassword(SecretText) override {}
-    void disableMasterPassword() override {}
-    void enterMasterPasswordSettings(SecretText) override {}
-    void updateMasterPasswordError(std::optional<MasterPassAuthError>) override {}
 
     Published<LoginSlice> published;
     std::vector<std::string> sent;

@@ -1,5 +1,6 @@
 #include "keyvane/state/AppReducer.h"
 
+#include "keyvane/state/LoginFollowUp.h"
 #include "shared/pkcs11/TokenLoginManagerError.h"
 
 #include <gtest/gtest.h>
@@ -184,36 +185,6 @@ TEST(AppReducerTest, FreshStateWaitsForAnyTokenWithAutoSelection) {
     EXPECT_EQ(state.biometryType, BiometryType::none);
 }
 
-// Each startMonitoring and stopMonitoring ends the run before it: only lists of the run in
-// progress change the connected tokens.
-TEST(AppReducerTest, TokenListsOfAnEndedMonitoringRunAreDropped) {
-    struct Step {
-        AppAction action;
-        std::size_t expectedConnected;
-    };
-    const auto list = [](TokenMonitoringRun run) { return AppAction::receiveTokenEvents{{add(A)}, run}; };
-    const Step steps[] = {
-        {list(0), 1u}, // before any start: the state's own run
-        {AppAction::startMonitoring{}, 1u},
-        {AppAction::receiveTokenEvents{{Event::removeToken{"A"}}, 0}, 1u},
-        {AppAction::receiveTokenEvents{{Event::removeToken{"A"}}, 1}, 0u},
-        {list(1), 1u},
-        {AppAction::stopMonitoring{}, 0u},
-        {list(1), 0u}, // gathered before the stop, delivered after it
-        {AppAction::startMonitoring{}, 0u},
-        {list(2), 0u},
-        {AppAction::startMonitoring{}, 0u},
-        {list(3), 0u}, // a run replaced by a newer start
-        {list(4), 1u},
-    };
-    AppState state;
-    for (const auto& step : steps) {
-        state = AppReducer{}.reduce(state, step.action);
-        EXPECT_EQ(state.loginViewState.connectedTokens.size(), step.expectedConnected) << step.action;
-    }
-    EXPECT_EQ(state.loginViewState.tokenMonitoringRun, 4u);
-}
-
 TEST(AppReducerTest, AlertsAreSetReplacedAndHidden) {
     AppReducer reducer;
     AppState state = reducer.reduce(AppState{}, AppAction::handleError{
@@ -254,19 +225,6 @@ TEST(AppReducerTest, MasterPasswordSettingsAndPrompt) {
     EXPECT_FALSE(state.navigationState.masterPassInputState.error.has_value());
 }
 
-// The settings show what protects the cache: set with the master-password state when the
-// sender read it, kept when it did not, and gone with the master password.
-TEST(AppReducerTest, TheCachesProtectionFollowsTheMasterPassword) {
-    AppReducer reducer;
-    AppState state = reducer.reduce(
-        AppState{}, AppAction::updateMasterPasswordState{MasterPasswordState::enabled, DeviceKeyBackend::file});
-    EXPECT_EQ(state.pinCacheState.protection, DeviceKeyBackend::file);
-    state = reducer.reduce(state, AppAction::updateMasterPasswordState{MasterPasswordState::enabledWithBio});
-    EXPECT_EQ(state.pinCacheState.protection, DeviceKeyBackend::file);
-    state = reducer.reduce(state, AppAction::updateMasterPasswordState{MasterPasswordState::disabled});
-    EXPECT_EQ(state.pinCacheState.protection, DeviceKeyBackend::none);
-}
-
 TEST(AppReducerTest, OnboardingSteps) {
     AppReducer reducer;
     AppState state = reducer.reduce(AppState{}, AppAction::firstLaunch{});
@@ -276,25 +234,6 @@ TEST(AppReducerTest, OnboardingSteps) {
     state = reducer.reduce(state, AppAction::hideOnboarding{});
     EXPECT_FALSE(state.navigationState.onboardingState.isOnboardingShown);
     EXPECT_EQ(state.navigationState.onboardingState.onboardingStatus, OnboardingStatus::biometry);
-}
-
-// A login in flight is marked until its verdict or a failure arrives, so no view sends a
-// second one that would spend another of the token's retries.
-TEST(AppReducerTest, ALoginIsInProgressUntilItsVerdictOrAFailure) {
-    const AppReducer reducer;
-    AppState state;
-    state.loginViewState.loginDisplayViewState = Pane::enterPin{A};
-    state = reducer.reduce(state, AppAction::performLoginOnToken{"A", SecretText("1234")});
-    EXPECT_TRUE(state.loginViewState.isLoginInProgress);
-    for (const auto& outcome : std::vector<AppAction>{
-             AppAction::updatePinVerificationStatus{Status::incorrect{2}},
-             AppAction::updatePinVerificationStatus{Status::notVerified{}},
-             AppAction::handleError{AnyError(TextError("gone"))},
-         }) {
-        auto after = reducer.reduce(state, outcome);
-        EXPECT_FALSE(after.loginViewState.isLoginInProgress) << outcome;
-        EXPECT_EQ(after.loginViewState.loginDisplayViewState, state.loginViewState.loginDisplayViewState);
-    }
 }
 
 TEST(AppReducerTest, WorkActionsLeaveTheStateAlone) {
@@ -326,6 +265,27 @@ TEST(AppReducerTest, WorkActionsLeaveTheStateAlone) {
     };
     for (const auto& action : actions) {
         EXPECT_EQ(printed(AppReducer{}.reduce(state, action)), before) << action;
+    }
+}
+
+TEST(AppLoginFollowUpTest, TheUnlockedTokenLeadsToThePurposesAction) {
+    struct Case {
+        std::string name;
+        std::optional<LoginPuprose> purpose;
+        std::string unlocked;
+        std::optional<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"no login pending", std::nullopt, "A", std::nullopt},
+        {"a refresh reads the unlocked token", LoginPuprose::justSync{}, "B", "enumerateCredentials(serial: B)"},
+        {"a deletion sends the confirmed request", deleting("A"), "A",
+         "deleteCredentials(request: {token: A, keys: 1})"},
+    };
+    for (const auto& c : cases) {
+        AppState state;
+        state.navigationState.loginPurpose = c.purpose;
+        const auto action = loginFollowUp(state, c.unlocked);
+        EXPECT_EQ(action ? std::optional(action->description()) : std::nullopt, c.expected) << c.name;
     }
 }
 

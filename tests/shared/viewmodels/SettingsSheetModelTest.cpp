@@ -19,7 +19,7 @@ protected:
         state.pinCacheState.protection = protection;
         fixture = std::make_unique<StoreFixture>(std::move(state));
         fixture->drive(AppAction::startEnteringMasterPasswordSettings{});
-        sheet = std::make_unique<SettingsSheetModel>(fixture->port, fixture->executor);
+        sheet = std::make_unique<SettingsSheetModel>(fixture->port, fixture->settingsPort, fixture->executor);
     }
     void typeTwice(const char* password) {
         sheet->doubleInput()->type(QString::fromUtf8(password));

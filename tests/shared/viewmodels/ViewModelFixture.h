@@ -2,6 +2,7 @@
 
 #include "flowkeep/Store.h"
 #include "flowkeep/VirtualClockExecutor.h"
+#include "keyvane/app/StoreSettingsPort.h"
 #include "keyvane/state/AppReducer.h"
 #include "shared/viewmodels/StoreLoginPort.h"
 
@@ -30,12 +31,12 @@ inline TokenInfo token(std::string serial, bool supported = true) {
 }
 
 // A store with the program's reducer and a recorder in place of the middlewares, and the
-// port the view models use over it. drive() changes the state as a middleware would, without
+// ports the view models use over it. drive() changes the state as a middleware would, without
 // counting the driving action as one the views sent.
 class StoreFixture {
 public:
     explicit StoreFixture(AppState initial = {})
-        : store(std::move(initial), app::AppReducer{}, {recorder}, executor), port(store) {}
+        : store(std::move(initial), app::AppReducer{}, {recorder}, executor), port(store), settingsPort(store) {}
 
     void drive(AppAction action) {
         const auto before = recorder->actions.size();
@@ -65,6 +66,7 @@ public:
     std::shared_ptr<ActionRecorder> recorder = std::make_shared<ActionRecorder>();
     AppStore store;
     StoreLoginPort<AppState, AppAction> port;
+    app::StoreSettingsPort settingsPort;
 };
 
 } // namespace keyvane::views::testing

@@ -308,7 +308,7 @@ int render(const QDir& folder) {
                                                          QSize(320, 240), value);
                 model = std::move(prompt);
             } else if (shot.settingsAct) {
-                auto sheet = std::make_unique<SettingsSheetModel>(fixture.port, fixture.executor);
+                auto sheet = std::make_unique<SettingsSheetModel>(fixture.port, fixture.settingsPort, fixture.executor);
                 shot.settingsAct(*sheet);
                 harness = std::make_unique<SceneHarness>(QStringLiteral("MasterPasswordSettingsSheet"),
                                                          QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},

@@ -23,7 +23,7 @@ protected:
         state.masterPasswordState = masterPassword;
         fixture = std::make_unique<StoreFixture>(std::move(state));
         fixture->drive(AppAction::startEnteringMasterPasswordSettings{});
-        sheet = std::make_unique<SettingsSheetModel>(fixture->port, fixture->executor);
+        sheet = std::make_unique<SettingsSheetModel>(fixture->port, fixture->settingsPort, fixture->executor);
         scene = std::make_unique<SceneHarness>(QStringLiteral("MasterPasswordSettingsSheet"),
                                                QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
                                                QSize(464, 512), appearance, /*animated=*/false);

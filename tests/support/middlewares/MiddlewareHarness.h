@@ -2,7 +2,7 @@
 
 // What middleware tests of both deliverables share: forwarding a middleware's stream on the
 // virtual clock, and test values of the services. Generic over the deliverable's action type
-// (whose cases share their names).
+// (both hold the shared cases of shared/login).
 
 #include "flowkeep/Middleware.h"
 #include "flowkeep/VirtualClockExecutor.h"

@@ -1,4 +1,4 @@
-#include "shared/redux/LoginPaneMachine.h"
+#include "shared/login/LoginPaneMachine.h"
 
 #include "shared/errors/CaseEnum.h"
 
