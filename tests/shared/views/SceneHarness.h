@@ -91,24 +91,31 @@ public:
     // made delegates and what the overlay holds all sit below the window's content item.
     QQuickItem* find(const QString& name) const { return find(window_.contentItem(), name); }
 
-    // Tabs through the window several times and answers the first item that took the
-    // keyboard outside the given one (the cover of a sheet), or null when none did.
-    QQuickItem* focusOutside(QQuickItem* cover, int tabs = 8) {
+    // Tabs through the window several times and says where the keyboard went astray: empty
+    // while every Tab left it on a shown item inside the given one (the cover of a sheet);
+    // otherwise "nothing" when keys reached no item at all (or only the harness itself, or a
+    // hidden item), or the name of the first item outside the cover that took them.
+    std::string focusOutside(QQuickItem* cover, int tabs = 8) {
         for (int i = 0; i < tabs; ++i) {
             QTest::keyClick(&window_, Qt::Key_Tab);
             auto* focused = window_.activeFocusItem();
-            if (focused == nullptr || focused == root_.get() || !focused->isVisible()) {
-                continue;
+            if (focused == nullptr || focused == root_.get() || focused == window_.contentItem() ||
+                !focused->isVisible()) {
+                return "nothing";
             }
-            auto* item = focused;
-            while (item != nullptr && item != cover) {
-                item = item->parentItem();
-            }
-            if (item == nullptr && !isAncestor(focused, cover)) {
-                return focused;
+            if (cover == nullptr || !isAncestor(cover, focused)) {
+                return describe(focused).toStdString();
             }
         }
-        return nullptr;
+        return {};
+    }
+
+    // An item as a failure message names it: its object name, else its type.
+    static QString describe(const QQuickItem* item) {
+        if (item == nullptr) {
+            return QStringLiteral("nothing");
+        }
+        return item->objectName().isEmpty() ? QString::fromUtf8(item->metaObject()->className()) : item->objectName();
     }
 
     static QQuickItem* find(QQuickItem* item, const QString& name) {

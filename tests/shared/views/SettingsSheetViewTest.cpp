@@ -148,8 +148,7 @@ TEST_F(SettingsSheetViewTest, KeysNeverReachTheControlsBehindACover) {
     sheet->askToTurnOff();
     settle();
     ASSERT_TRUE(shown("turnOffConfirmation"));
-    const auto* outside = scene->focusOutside(scene->find(QStringLiteral("turnOffConfirmation")));
-    EXPECT_EQ(outside, nullptr) << "focus reached " << outside->objectName().toStdString();
+    EXPECT_EQ(scene->focusOutside(scene->find(QStringLiteral("turnOffConfirmation"))), "");
     QTest::keyClick(&scene->window(), Qt::Key_Escape);
     settle();
     EXPECT_FALSE(shown("turnOffConfirmation"));
@@ -159,8 +158,7 @@ TEST_F(SettingsSheetViewTest, KeysNeverReachTheControlsBehindACover) {
     fixture->drive(AppAction::handleError{TextError("broken")});
     settle();
     ASSERT_TRUE(sheet->alertShown());
-    outside = scene->focusOutside(scene->find(QStringLiteral("alert")));
-    EXPECT_EQ(outside, nullptr) << "focus reached " << outside->objectName().toStdString();
+    EXPECT_EQ(scene->focusOutside(scene->find(QStringLiteral("alert"))), "");
     EXPECT_TRUE(fixture->sent().empty());
 }
 
