@@ -226,6 +226,7 @@ FocusScope {
             Component.onCompleted: opacity = Qt.binding(() => root.model.promptShown ? 1 : 0)
             Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutQuad } }
             MasterPassInputField {
+                objectName: "settingsPromptField"
                 anchors.centerIn: parent
                 focus: true
                 input: root.model.prompt

@@ -1,3 +1,4 @@
+#include "MasterPassFieldFocus.h"
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
@@ -180,6 +181,11 @@ TEST_F(LoginSheetViewTest, TheMasterPasswordIsTypedIntoTheDotsAndNeverKeptInTheF
     typeText("3456");
     ASSERT_EQ(fixture->recorder->actions.size(), 1U);
     EXPECT_EQ(fixture->recorder->actions[0].as<AppAction::validateMasterPassword>()->password.reveal(), "123456");
+}
+
+TEST_F(LoginSheetViewTest, TheMasterPasswordFieldIsReachedByTabAndByAClick) {
+    show(Display::enterMasterPassword{A}, MasterPasswordState::enabled);
+    expectFieldReachable(*scene, "masterPassInput", *sheet->masterPassInput(), [this] { settle(); });
 }
 
 TEST_F(LoginSheetViewTest, TheCountdownRunsOnTheClock) {

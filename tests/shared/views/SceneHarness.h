@@ -110,6 +110,30 @@ public:
         return {};
     }
 
+    // Tabs until the given item holds the keyboard: empty once it does; otherwise where the
+    // keyboard went on each Tab ("nothing" where keys reached no item), for the failure.
+    std::string tabTo(const QQuickItem* target, int tabs = 8) {
+        std::string trail;
+        for (int i = 0; i < tabs; ++i) {
+            QTest::keyClick(&window_, Qt::Key_Tab);
+            auto* focused = window_.activeFocusItem();
+            if (target != nullptr && focused == target) {
+                return {};
+            }
+            const bool nothing = focused == nullptr || focused == root_.get() || focused == window_.contentItem() ||
+                                 !focused->isVisible();
+            trail += (trail.empty() ? "" : " > ") + (nothing ? std::string("nothing") : describe(focused).toStdString());
+        }
+        return trail.empty() ? std::string("no Tab") : trail;
+    }
+
+    // A click in the middle of an item, as a person makes it.
+    void click(const QQuickItem* item) {
+        render();
+        const auto centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+        QTest::mouseClick(&window_, Qt::LeftButton, {}, centre);
+    }
+
     // An item as a failure message names it: its object name, else its type.
     static QString describe(const QQuickItem* item) {
         if (item == nullptr) {

@@ -1,3 +1,4 @@
+#include "MasterPassFieldFocus.h"
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
@@ -85,6 +86,17 @@ TEST_F(SettingsSheetViewTest, APromptCoversTheSheetWhileAPasswordIsSet) {
     settle();
     EXPECT_FALSE(shown("settingsPrompt"));
     EXPECT_TRUE(shown("enabledBody"));
+}
+
+TEST_F(SettingsSheetViewTest, ThePromptAndTheTwoStepEntryAreReachedByTabAndByAClick) {
+    show(MasterPasswordState::enabled);
+    expectFieldReachable(*scene, "settingsPromptField", *sheet->prompt(), [this] { settle(); });
+
+    show(MasterPasswordState::disabled);
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    settle();
+    ASSERT_NE(sheet->doubleInput(), nullptr);
+    expectFieldReachable(*scene, "doubleInputField", *sheet->doubleInput(), [this] { settle(); });
 }
 
 // The switch's track is drawn from the theme: it stands out from the row it sits on in either
