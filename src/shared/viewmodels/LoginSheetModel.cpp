@@ -187,6 +187,8 @@ void LoginSheetModel::paneEntered() {
         updateNotice();
         break;
     case EnterMasterPassword:
+        // Nothing typed for another pane counts here.
+        masterPassInput_.reset();
         executor_.post([this, alive, serial = token->serial] {
             if (!alive.lock() || !*alive.lock()) {
                 return;

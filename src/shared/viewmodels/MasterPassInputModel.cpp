@@ -61,6 +61,16 @@ void MasterPassInputModel::setError(const std::optional<MasterPassAuthError>& er
     emit changed();
 }
 
+void MasterPassInputModel::reset() {
+    errorReset_.stop();
+    stepTimer_.stop();
+    clearInput();
+    firstInput_ = SecretText();
+    step_ = First;
+    isError_ = false;
+    emit changed();
+}
+
 void MasterPassInputModel::type(const QString& text) {
     std::string digits = input_.reveal();
     for (const auto codePoint : text.toUcs4()) {
