@@ -41,6 +41,9 @@ LoginSheetModel::LoginSheetModel(LoginStorePort& port, flowkeep::MainExecutor& e
     });
     slice_ = port_.slice();
     masterPassInput_.setInitialError(slice_.login.masterPassAuthError);
+    if (const auto* touch = slice_.login.loginDisplayViewState.as<Display::waitForTouch>()) {
+        countdown_.setInitialSeconds(touch->seconds);
+    }
     subscription_ = port_.observe([this](const LoginSlice& next) { receive(next); });
 }
 
@@ -149,17 +152,25 @@ void LoginSheetModel::receive(const LoginSlice& next) {
     }
     masterPassInput_.setError(next.login.masterPassAuthError);
     masterPassInput_.setAutoFill(next.login.authStatus == LoginAuthStatus::passedByBiometry);
-    if (const auto* touch = next.login.loginDisplayViewState.as<Display::waitForTouch>()) {
+    // A touch request is new when the touch pane comes or its number of seconds changes; any
+    // other change of the state leaves the count alone (one at 0 stays at 0).
+    const auto* touch = next.login.loginDisplayViewState.as<Display::waitForTouch>();
+    const auto* touchBefore = previous.login.loginDisplayViewState.as<Display::waitForTouch>();
+    const bool newTouchRequest = touch != nullptr && (touchBefore == nullptr || touchBefore->seconds != touch->seconds);
+    if (newTouchRequest) {
         countdown_.setInitialSeconds(touch->seconds);
     }
 
     if (shown_) {
         if (paneKey() != previousKey) {
-            if (previous.login.loginDisplayViewState.is<Display::waitForTouch>()) {
+            if (touchBefore != nullptr) {
                 countdown_.disappeared();
             }
             paneEntered();
         } else {
+            if (newTouchRequest) {
+                countdown_.appeared();
+            }
             if (next.login.verificationStatus != previous.login.verificationStatus) {
                 verificationChanged(false);
             }
