@@ -296,10 +296,15 @@ void LoginSheetModel::updateNotice() {
     if (!connected.empty()) {
         if (!noticeWanted_) {
             noticeWanted_ = true;
-            noticeShown_ = true;
-            noticeTimer_.start(noticeStep, [this] {
-                noticeExpanded_ = true;
+            // The badge waits for the main loop: on a sheet's first opening the pane that draws
+            // it is made first, so the badge pops in and then widens.
+            noticeTimer_.start(std::chrono::milliseconds(0), [this] {
+                noticeShown_ = true;
                 emit changed();
+                noticeTimer_.start(noticeStep, [this] {
+                    noticeExpanded_ = true;
+                    emit changed();
+                });
             });
         }
     } else if (noticeWanted_) {

@@ -342,6 +342,42 @@ TEST_F(LoginSheetViewTest, TheOtherTokenNoticeTakesItsTwoStepsOnTheClock) {
     EXPECT_EQ(capsuleWidth(), 206.0);
 }
 
+// A sheet that opens with another token already connected plays the notice's two steps on
+// screen: the badge first, the capsule half a second later. Neither step is reported before
+// the pane that draws it exists.
+TEST_F(LoginSheetViewTest, ASheetOpeningWithAnotherTokenShowsTheNoticeInTwoSteps) {
+    animated = false;
+    AppState state;
+    state.loginViewState.loginDisplayViewState = Display::waitForSpecificToken{A};
+    state.loginViewState.connectedTokens.insert(B);
+    fixture = std::make_unique<StoreFixture>(std::move(state));
+    sheet = std::make_unique<LoginSheetModel>(fixture->port, fixture->executor, [](const QString&) {});
+    std::vector<std::pair<bool, bool>> reported;
+    QObject listening; // ends the connection with the test
+    QObject::connect(sheet.get(), &LoginSheetModel::changed, &listening,
+                     [this, &reported] { reported.emplace_back(sheet->noticeShown(), sheet->noticeExpanded()); });
+    scene = std::make_unique<SceneHarness>(QStringLiteral("LoginSheet"),
+                                           QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
+                                           QSize(416, 395), appearance, animated);
+    EXPECT_FALSE(sheet->noticeShown()) << "not shown before the pane is drawn";
+    settle();
+    auto* notice = find("otherTokenNotice");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(find("otherTokenNoticeCapsule")->width(), 32.0) << "the badge comes first";
+    fixture->executor.advance(LoginSheetModel::noticeStep);
+    settle();
+    EXPECT_EQ(find("otherTokenNoticeCapsule")->width(), 206.0);
+    const std::vector<std::pair<bool, bool>> steps = {{true, false}, {true, true}};
+    std::vector<std::pair<bool, bool>> seen;
+    for (const auto& step : reported) {
+        if (seen.empty() ? step.first : step != seen.back()) {
+            seen.push_back(step);
+        }
+    }
+    EXPECT_EQ(seen, steps) << "each step is told to the view";
+}
+
 // With biometry on, the pane asks for the finger before anything else; a pass fills the dots
 // and uses the cached PIN a second later; without a pass the password still unlocks.
 TEST_F(LoginSheetViewTest, TheMasterPasswordPaneTakesTheBiometricRoadOrThePassword) {
