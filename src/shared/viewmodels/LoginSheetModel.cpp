@@ -115,6 +115,8 @@ void LoginSheetModel::appeared() {
     shown_ = true;
     port_.startMonitoring();
     paneEntered();
+    // What the pane's entry set (the folded list) reaches the view.
+    emit changed();
 }
 
 void LoginSheetModel::disappeared() {
@@ -216,8 +218,11 @@ void LoginSheetModel::paneEntered() {
     case WaitForTouch:
         countdown_.appeared();
         break;
-    case WaitForAnyToken:
     case TokenList:
+        // Each new list starts with its unsupported section folded.
+        unsupportedExpanded_ = false;
+        break;
+    case WaitForAnyToken:
     case EnterPin:
         break;
     }

@@ -311,6 +311,30 @@ TEST_F(LoginSheetTest, TokenListSplitsTheSectionsAndOnlySupportedTokensAreChosen
     EXPECT_TRUE(sheet->unsupportedExpanded());
 }
 
+// The unsupported section starts folded each time the token list is built: when the list
+// pane comes again and when the sheet opens again. New tokens in the list shown leave it as
+// the user set it.
+TEST_F(LoginSheetTest, TheUnsupportedSectionIsFoldedInEachNewTokenList) {
+    open(stateWith(Display::tokenList{}));
+    fixture->drive(arrive({A, B, U}));
+    sheet->toggleUnsupported();
+    fixture->drive(arrive({token("C")}));
+    EXPECT_TRUE(sheet->unsupportedExpanded());
+
+    sheet->selectToken(QStringLiteral("A"));
+    ASSERT_EQ(sheet->pane(), Pane::EnterPin);
+    fixture->drive(leave("A"));
+    ASSERT_EQ(sheet->pane(), Pane::TokenList);
+    EXPECT_FALSE(sheet->unsupportedExpanded());
+
+    sheet->toggleUnsupported();
+    sheet->disappeared();
+    sheet->appeared();
+    fixture->executor.runUntilIdle();
+    ASSERT_EQ(sheet->pane(), Pane::TokenList);
+    EXPECT_FALSE(sheet->unsupportedExpanded());
+}
+
 TEST_F(LoginSheetTest, AlertButtonsCloseTheAlertAndDoWhatTheirKindSays) {
     struct Case {
         AppAlert alert;
