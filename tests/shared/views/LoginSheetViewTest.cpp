@@ -79,6 +79,14 @@ protected:
     std::vector<QString> submitted;
 };
 
+// A cover's check fails when the keys reach nothing at all: a scene where Tab finds no
+// control is no scene whose keys stay inside its cover.
+TEST(SceneHarnessTest, KeysThatReachNothingFailTheCoversCheck) {
+    SceneHarness scene(QStringLiteral("NoTokenPane"), {}, QSize(416, 200));
+    EXPECT_EQ(scene.focusOutside(&scene.root()), "nothing");
+    EXPECT_EQ(scene.tabTo(scene.find(QStringLiteral("noTokenTitle")), 2), "nothing > nothing");
+}
+
 TEST_F(LoginSheetViewTest, EachDisplayStateShowsItsPane) {
     const std::vector<std::pair<Display, const char*>> cases = {
         {Display::waitForAnyToken{}, "noTokenPane"},
