@@ -23,7 +23,11 @@ ExtensionHost::ExtensionHost(flowkeep::MainExecutor& executor, QQmlEngine* engin
         executor_, context_, [this](CredentialProviderViewController::RootViewKind kind) { present(kind); });
 }
 
-ExtensionHost::~ExtensionHost() = default;
+// The window goes first: its views read the models below until they are gone, and would
+// otherwise see them vanish under their bindings.
+ExtensionHost::~ExtensionHost() {
+    delete window_;
+}
 
 void ExtensionHost::announceWhenSettled(int checksLeft) {
     if (!controller_->isRegistrationInFlight()) {

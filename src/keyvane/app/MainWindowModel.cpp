@@ -292,13 +292,22 @@ void MainWindowModel::clearSelection() {
     emit changed();
 }
 
+// Acts on what the list shows: the first selected passkey must be listed (a search may hide
+// it), and its token is the request's; the request names the whole selection.
 void MainWindowModel::deletePressed() {
-    const auto serial = selectionSerial();
-    if (!serial || deleteRequest_) {
+    if (selection_.empty() || deleteRequest_) {
         return;
     }
-    deleteRequest_ = CredentialsDeleteRequest{selection_, *serial};
-    emit changed();
+    const auto& first = *selection_.begin();
+    for (const auto& section : filteredSections_) {
+        for (const auto& credential : section.credentials) {
+            if (credential.keyId == first) {
+                deleteRequest_ = CredentialsDeleteRequest{selection_, credential.tokenSerial};
+                emit changed();
+                return;
+            }
+        }
+    }
 }
 
 void MainWindowModel::pressDeleteAlertButton(int index) {

@@ -43,6 +43,18 @@ void quitOnTerminationSignals(QGuiApplication& application) {
     QObject::connect(notifier, &QSocketNotifier::activated, &application, [] { QGuiApplication::quit(); });
 }
 
+// The one way out once the services may exist, on failure as at the end: the run's folder
+// goes, and no destructor of a static runs. Those would finish the token library on the token
+// executor's thread while the program's other statics are being torn down under it.
+[[noreturn]] void leaveProgram(std::optional<keyvane::app::UiTestSandbox>& sandbox, int status) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (sandbox) {
+        sandbox->remove();
+    }
+    std::_Exit(status);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -102,13 +114,13 @@ int main(int argc, char** argv) {
         app = std::make_unique<keyvane::app::KeyvaneApp>(arguments, executor);
     } catch (const keyvane::app::TestNotImplemented& error) {
         std::fprintf(stderr, "Keyvane: %s\n", error.what());
-        return EXIT_FAILURE;
+        leaveProgram(sandbox, EXIT_FAILURE);
     } catch (const keyvane::Error& error) {
         std::fprintf(stderr, "Keyvane: initialising the object-store container failed: %s\n", error.description().c_str());
-        return EXIT_FAILURE;
+        leaveProgram(sandbox, EXIT_FAILURE);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Keyvane: initialising the object-store container failed: %s\n", error.what());
-        return EXIT_FAILURE;
+        leaveProgram(sandbox, EXIT_FAILURE);
     }
 
     QObject::connect(&application, &QGuiApplication::applicationStateChanged, &application, [](Qt::ApplicationState state) {
@@ -131,7 +143,7 @@ int main(int argc, char** argv) {
     engine.load(QUrl(QStringLiteral("qrc:/keyvane/qml/Main.qml")));
     if (engine.rootObjects().isEmpty()) {
         std::fprintf(stderr, "Keyvane: the window could not be built\n");
-        return EXIT_FAILURE;
+        leaveProgram(sandbox, EXIT_FAILURE);
     }
     std::unique_ptr<keyvane::app::UiTestProbe> probe;
     if (const char* folder = std::getenv(keyvane::app::UiTestProbe::folderVariable);
@@ -140,12 +152,7 @@ int main(int argc, char** argv) {
             probe = std::make_unique<keyvane::app::UiTestProbe>(*window, QString::fromLocal8Bit(folder));
         }
     }
-    const int status = QGuiApplication::exec();
-    std::fflush(stdout);
-    if (sandbox) {
-        sandbox->remove();
-    }
     // Middleware tasks may still hold services on pool threads; leave without running the
     // destructors of statics under them.
-    std::_Exit(status);
+    leaveProgram(sandbox, QGuiApplication::exec());
 }

@@ -39,6 +39,9 @@ LoginSheetModel::LoginSheetModel(LoginStorePort& port, flowkeep::MainExecutor& e
     });
     slice_ = port_.slice();
     masterPassInput_.setInitialError(slice_.login.masterPassAuthError);
+    if (const auto* touch = slice_.login.loginDisplayViewState.as<Display::waitForTouch>()) {
+        countdown_.setInitialSeconds(touch->seconds);
+    }
     subscription_ = port_.observe([this](const LoginSlice& next) { receive(next); });
 }
 
@@ -110,6 +113,8 @@ void LoginSheetModel::appeared() {
     shown_ = true;
     port_.startMonitoring();
     paneEntered();
+    // What the pane's entry set (the folded list) reaches the view.
+    emit changed();
 }
 
 void LoginSheetModel::disappeared() {
@@ -149,7 +154,12 @@ void LoginSheetModel::receive(const LoginSlice& next) {
     }
     masterPassInput_.setError(next.login.masterPassAuthError);
     masterPassInput_.setAutoFill(next.login.authStatus == LoginAuthStatus::passedByBiometry);
-    if (const auto* touch = next.login.loginDisplayViewState.as<Display::waitForTouch>()) {
+    // A touch request is new when the touch pane comes or its number of seconds changes; any
+    // other change of the state leaves the count alone (one at 0 stays at 0).
+    const auto* touch = next.login.loginDisplayViewState.as<Display::waitForTouch>();
+    const auto* touchBefore = previous.login.loginDisplayViewState.as<Display::waitForTouch>();
+    const bool newTouchRequest = touch != nullptr && (touchBefore == nullptr || touchBefore->seconds != touch->seconds);
+    if (newTouchRequest) {
         countdown_.setInitialSeconds(touch->seconds);
     }
 
@@ -159,11 +169,14 @@ void LoginSheetModel::receive(const LoginSlice& next) {
     }
     if (shown_) {
         if (paneKey() != previousKey) {
-            if (previous.login.loginDisplayViewState.is<Display::waitForTouch>()) {
+            if (touchBefore != nullptr) {
                 countdown_.disappeared();
             }
             paneEntered();
         } else {
+            if (newTouchRequest) {
+                countdown_.appeared();
+            }
             if (next.login.verificationStatus != previous.login.verificationStatus) {
                 verificationChanged(false);
             }
@@ -191,6 +204,8 @@ void LoginSheetModel::paneEntered() {
         updateNotice();
         break;
     case EnterMasterPassword:
+        // Nothing typed for another pane counts here.
+        masterPassInput_.reset();
         executor_.post([this, alive, serial = token->serial] {
             if (!alive.lock() || !*alive.lock()) {
                 return;
@@ -207,8 +222,11 @@ void LoginSheetModel::paneEntered() {
     case WaitForTouch:
         countdown_.appeared();
         break;
-    case WaitForAnyToken:
     case TokenList:
+        // Each new list starts with its unsupported section folded.
+        unsupportedExpanded_ = false;
+        break;
+    case WaitForAnyToken:
     case EnterPin:
         break;
     }
@@ -292,10 +310,15 @@ void LoginSheetModel::updateNotice() {
     if (!connected.empty()) {
         if (!noticeWanted_) {
             noticeWanted_ = true;
-            noticeShown_ = true;
-            noticeTimer_.start(noticeStep, [this] {
-                noticeExpanded_ = true;
+            // The badge waits for the main loop: on a sheet's first opening the pane that draws
+            // it is made first, so the badge pops in and then widens.
+            noticeTimer_.start(std::chrono::milliseconds(0), [this] {
+                noticeShown_ = true;
                 emit changed();
+                noticeTimer_.start(noticeStep, [this] {
+                    noticeExpanded_ = true;
+                    emit changed();
+                });
             });
         }
     } else if (noticeWanted_) {

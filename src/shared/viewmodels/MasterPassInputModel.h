@@ -64,6 +64,10 @@ public:
     // The error found when the entry is made: shown as the title, without a shake.
     void setInitialError(const std::optional<MasterPassAuthError>& error) { error_ = error; }
 
+    // A new entry in a pane that shows anew: no digit typed, no red dots, the first step. The
+    // error stays: it is the host's, shown as the title.
+    void reset();
+
     // Keystrokes from the hidden field: numeric characters are kept, the rest dropped.
     Q_INVOKABLE void type(const QString& text);
     Q_INVOKABLE void erase();

@@ -14,9 +14,7 @@ QString TouchCountdownModel::footnote() const {
 }
 
 void TouchCountdownModel::setInitialSeconds(std::uint64_t seconds) {
-    if (running() || seconds_ == seconds) {
-        return;
-    }
+    timer_.stop();
     seconds_ = seconds;
     initial_ = seconds;
     emit secondsChanged();

@@ -27,7 +27,9 @@ public:
     // The part of the initial count still left, for the ring around the symbol.
     double fraction() const { return initial_ == 0 ? 0.0 : static_cast<double>(seconds_) / static_cast<double>(initial_); }
 
-    // The count given by the state; taken only while the countdown does not run.
+    // The seconds of a new touch request: the count starts again from them, and a count still
+    // running stops (appeared() runs the new one). The host calls it for a new request only,
+    // so a count that reached 0 stays there whatever else changes.
     void setInitialSeconds(std::uint64_t seconds);
 
     Q_INVOKABLE void appeared();

@@ -2,20 +2,39 @@ import QtQuick
 import Keyvane.Views
 
 // Six dots and a title. Keystrokes go to a hidden field that hands each one to the view model
-// and empties itself, so the typed password never stays in a text of the scene.
+// and empties itself, so the typed password never stays in a text of the scene. The field is a
+// stop of the Tab chain and a click on it takes the keyboard, so the keys always find their
+// way back to it; a ring round the dots shows when it has them.
 FocusScope {
     id: field
     required property MasterPassInputModel input
-    implicitWidth: Math.max(dots.implicitWidth, 256)
-    implicitHeight: dots.height + 24 + title.height
+    implicitWidth: Math.max(dots.implicitWidth + 32, 256)
+    // Room above the dots for the ring.
+    implicitHeight: dots.y + dots.height + 24 + title.height
+    activeFocusOnTab: true
     Accessible.role: Accessible.EditableText
     Accessible.passwordEdit: true
     Accessible.name: title.text
 
+    TapHandler {
+        onTapped: field.forceActiveFocus(Qt.MouseFocusReason)
+    }
+    Rectangle {
+        objectName: "masterPassFocusRing"
+        anchors.centerIn: dots
+        width: dots.width + 28
+        height: dots.height + 20
+        radius: height / 2
+        color: "transparent"
+        border.width: 2
+        border.color: Theme.accent
+        visible: keystrokes.activeFocus
+    }
     Row {
         id: dots
         objectName: "masterPassDots"
         anchors.horizontalCenter: parent.horizontalCenter
+        y: 10
         spacing: 16
         transform: Translate { id: shift }
         Repeater {

@@ -207,11 +207,14 @@ FocusScope {
 
     // The password prompt that guards the sheet.
     Loader {
+        id: promptLoader
         objectName: "promptLoader"
         // The prompt fades in and out (0.24 s, easing out); it stays made while it fades out.
-        readonly property bool fadingOut: !root.model.promptShown && item !== null && item.opacity > 0
+        // The prompt itself says when it has faded: a binding on its opacity would make the
+        // loader's state depend on its own item.
+        property bool faded: true
         anchors.fill: parent
-        active: root.model.promptShown || fadingOut
+        active: root.model.promptShown || !faded
         focus: root.model.promptShown
         sourceComponent: Rectangle {
             objectName: "settingsPrompt"
@@ -219,9 +222,11 @@ FocusScope {
             visible: opacity > 0
             enabled: root.model.promptShown
             opacity: 0
+            onOpacityChanged: promptLoader.faded = opacity === 0
             Component.onCompleted: opacity = Qt.binding(() => root.model.promptShown ? 1 : 0)
             Behavior on opacity { enabled: Theme.animated; NumberAnimation { duration: 240; easing.type: Easing.OutQuad } }
             MasterPassInputField {
+                objectName: "settingsPromptField"
                 anchors.centerIn: parent
                 focus: true
                 input: root.model.prompt

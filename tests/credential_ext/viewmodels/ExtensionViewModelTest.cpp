@@ -179,6 +179,44 @@ TEST_F(ChoiceFixture, TheAlertWaitsForTheLoginSheetAndItsOneButtonOnlyClosesIt) 
     EXPECT_EQ(port.take(), (Strings{"hideAlert"}));
 }
 
+// The touch pane counts down a request's seconds; once at 0 nothing moves it any more, and a
+// new request (another number of seconds) in the same pane starts a count of its own.
+TEST(LoginSheetCountdown, ACountAtZeroStaysThereAndANewRequestCountsAfresh) {
+    flowkeep::VirtualClockExecutor executor;
+    LoginPortRecorder port;
+    LoginSlice slice;
+    slice.login.loginDisplayViewState = LoginDisplayViewState::waitForTouch{2};
+    port.published.set(slice);
+    keyvane::views::LoginSheetModel sheet(port, executor, [](const QString&) {});
+    sheet.appeared();
+    auto& countdown = *sheet.countdown();
+    executor.advance(std::chrono::seconds(3));
+    ASSERT_EQ(countdown.seconds(), 0);
+
+    // Other changes of the state while the pane shows.
+    slice.login.connectedTokens.insert(token("A"));
+    port.published.set(slice);
+    slice.login.storedPinState = StoredPinState::exist;
+    port.published.set(slice);
+    executor.advance(std::chrono::seconds(2));
+    EXPECT_EQ(countdown.seconds(), 0);
+    EXPECT_FALSE(countdown.running());
+
+    slice.login.loginDisplayViewState = LoginDisplayViewState::waitForTouch{30};
+    port.published.set(slice);
+    EXPECT_EQ(countdown.seconds(), 30);
+    executor.advance(std::chrono::seconds(1));
+    EXPECT_EQ(countdown.seconds(), 29);
+    EXPECT_TRUE(countdown.running());
+
+    // A new request while the last one still counts.
+    slice.login.loginDisplayViewState = LoginDisplayViewState::waitForTouch{10};
+    port.published.set(slice);
+    executor.advance(std::chrono::seconds(1));
+    EXPECT_EQ(countdown.seconds(), 9);
+    EXPECT_DOUBLE_EQ(countdown.fraction(), 0.9);
+}
+
 TEST(RegistrationViewModel, ContinueOpensTheLoginAndItsSuccessIsReportedOnce) {
     flowkeep::VirtualClockExecutor executor;
     ExtensionPortRecorder port;

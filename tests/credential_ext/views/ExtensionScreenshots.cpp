@@ -6,6 +6,7 @@
 //        keyvane_ext_screenshots --check FOLDER  answer 0 when every expected picture is there
 #include "../viewmodels/ExtensionPortRecorder.h"
 #include "ExtensionScene.h"
+#include "../../shared/views/QmlWarnings.h"
 
 #include "credential_ext/viewmodels/PasskeyChoiceModel.h"
 #include "credential_ext/viewmodels/RegistrationModel.h"
@@ -157,5 +158,12 @@ int main(int argc, char** argv) {
     if (checking) {
         return check(folder);
     }
-    return folder.mkpath(QStringLiteral(".")) ? render(folder) : 1;
+    if (!folder.mkpath(QStringLiteral("."))) {
+        return 1;
+    }
+    // A picture drawn while QML warned may show a broken view: the run fails.
+    int warnings = 0;
+    keyvane::views::testing::failOnQmlWarnings([&warnings](const QString&) { ++warnings; });
+    const int status = render(folder);
+    return status != 0 || warnings > 0 ? 1 : 0;
 }

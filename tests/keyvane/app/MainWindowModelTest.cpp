@@ -210,12 +210,37 @@ TEST(MainWindowModelTest, GonePasskeysLeaveTheSelection) {
     w.window.deletePressed();
     ASSERT_TRUE(w.window.deleteRequest().has_value());
     EXPECT_EQ(w.window.deleteRequest()->credsIds, (std::set<Bytes>{Bytes{3}}));
-    w.window.cancelDelete();
-    // A selected passkey hidden by the search is still the selection's token's.
-    w.window.setSearchText(QStringLiteral("bob"));
-    w.window.deletePressed();
-    ASSERT_TRUE(w.window.deleteRequest().has_value());
-    EXPECT_EQ(w.window.deleteRequest()->tokenSerial, "A");
+}
+
+// Delete acts on what the list shows: when the search hides the first selected passkey, the
+// button and the Delete key do nothing; the request always names the whole selection.
+TEST(MainWindowModelTest, DeleteDoesNothingWhileTheSearchHidesTheFirstSelectedPasskey) {
+    struct Case {
+        const char* search;
+        bool asks;
+    };
+    const std::vector<Case> cases = {
+        {"bob", false},   // only another token's passkey listed
+        {"carol", false}, // the second selected listed, the first (alice) not
+        {"alice", true},
+        {"", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.search);
+        Window w;
+        w.window.chooseRow(w.row("alice"));
+        w.window.toggleRow(w.row("carol"));
+        w.window.setSearchText(QString::fromUtf8(c.search));
+        w.window.deletePressed();
+        EXPECT_EQ(w.window.deleteAlertShown(), c.asks);
+        if (c.asks) {
+            ASSERT_TRUE(w.window.deleteRequest().has_value());
+            EXPECT_EQ(w.window.deleteRequest()->credsIds, (std::set<Bytes>{Bytes{1}, Bytes{3}}));
+            EXPECT_EQ(w.window.deleteRequest()->tokenSerial, "A");
+        }
+        EXPECT_EQ(w.window.selectionCount(), 2) << "the selection stays";
+        EXPECT_TRUE(w.sent().empty());
+    }
 }
 
 TEST(MainWindowModelTest, TheSidebarChoiceStaysValid) {

@@ -326,6 +326,32 @@ TEST_F(LoginSheetTest, TheTypedMasterPasswordIsValidatedAndItsErrorCleared) {
     EXPECT_EQ(actions[1].description(), "setMasterPassAuthError(none)");
 }
 
+// Digits typed in one token's master-password pane never count in the next token's pane.
+TEST_F(LoginSheetTest, EveryMasterPasswordPaneStartsEmpty) {
+    open(stateWith(Display::tokenList{}, MasterPasswordState::enabled));
+    fixture->drive(arrive({A, B}));
+    auto* input = sheet->masterPassInput();
+    sheet->selectToken(QStringLiteral("A"));
+    fixture->executor.runUntilIdle();
+    ASSERT_EQ(sheet->pane(), Pane::EnterMasterPassword);
+    input->type(QStringLiteral("123"));
+    ASSERT_EQ(input->filledCount(), 3);
+
+    // A is pulled out; B is chosen from the list.
+    fixture->drive(leave("A"));
+    ASSERT_EQ(sheet->pane(), Pane::TokenList);
+    sheet->selectToken(QStringLiteral("B"));
+    fixture->executor.runUntilIdle();
+    ASSERT_EQ(sheet->tokenSerial(), QStringLiteral("B"));
+    EXPECT_EQ(input->filledCount(), 0);
+    fixture->sent();
+    input->type(QStringLiteral("456789"));
+    const auto& actions = fixture->recorder->actions;
+    ASSERT_FALSE(actions.empty());
+    ASSERT_TRUE(actions[0].is<AppAction::validateMasterPassword>()) << actions[0].description();
+    EXPECT_EQ(actions[0].as<AppAction::validateMasterPassword>()->password.reveal(), "456789");
+}
+
 TEST_F(LoginSheetTest, TokenWaitPaneChecksTheCachedPinAndShowsTheNoticeInTwoSteps) {
     open(stateWith(Display::waitForSpecificToken{A}));
     EXPECT_EQ(fixture->sent(), std::vector<std::string>{"checkHasPinForToken(A)"});
@@ -382,6 +408,30 @@ TEST_F(LoginSheetTest, TokenListSplitsTheSectionsAndOnlySupportedTokensAreChosen
     EXPECT_FALSE(sheet->unsupportedExpanded());
     sheet->toggleUnsupported();
     EXPECT_TRUE(sheet->unsupportedExpanded());
+}
+
+// The unsupported section starts folded each time the token list is built: when the list
+// pane comes again and when the sheet opens again. New tokens in the list shown leave it as
+// the user set it.
+TEST_F(LoginSheetTest, TheUnsupportedSectionIsFoldedInEachNewTokenList) {
+    open(stateWith(Display::tokenList{}));
+    fixture->drive(arrive({A, B, U}));
+    sheet->toggleUnsupported();
+    fixture->drive(arrive({token("C")}));
+    EXPECT_TRUE(sheet->unsupportedExpanded());
+
+    sheet->selectToken(QStringLiteral("A"));
+    ASSERT_EQ(sheet->pane(), Pane::EnterPin);
+    fixture->drive(leave("A"));
+    ASSERT_EQ(sheet->pane(), Pane::TokenList);
+    EXPECT_FALSE(sheet->unsupportedExpanded());
+
+    sheet->toggleUnsupported();
+    sheet->disappeared();
+    sheet->appeared();
+    fixture->executor.runUntilIdle();
+    ASSERT_EQ(sheet->pane(), Pane::TokenList);
+    EXPECT_FALSE(sheet->unsupportedExpanded());
 }
 
 TEST_F(LoginSheetTest, AlertButtonsCloseTheAlertAndDoWhatTheirKindSays) {

@@ -1,3 +1,4 @@
+#include "MasterPassFieldFocus.h"
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
@@ -77,6 +78,14 @@ protected:
     std::unique_ptr<SceneHarness> scene; // declared last: destroyed first
     std::vector<QString> submitted;
 };
+
+// A cover's check fails when the keys reach nothing at all: a scene where Tab finds no
+// control is no scene whose keys stay inside its cover.
+TEST(SceneHarnessTest, KeysThatReachNothingFailTheCoversCheck) {
+    SceneHarness scene(QStringLiteral("NoTokenPane"), {}, QSize(416, 200));
+    EXPECT_EQ(scene.focusOutside(&scene.root()), "nothing");
+    EXPECT_EQ(scene.tabTo(scene.find(QStringLiteral("noTokenTitle")), 2), "nothing > nothing");
+}
 
 TEST_F(LoginSheetViewTest, EachDisplayStateShowsItsPane) {
     const std::vector<std::pair<Display, const char*>> cases = {
@@ -175,7 +184,7 @@ TEST_F(LoginSheetViewTest, APinTypedForOneTokenIsNotShownForAnother) {
     drive(AppAction::switchToPinView{B});
     auto* field = find("pinField");
     ASSERT_NE(field, nullptr);
-    EXPECT_EQ(field->property("text").toString(), QString());
+    EXPECT_EQ(field->property("text").toString(), "");
     EXPECT_TRUE(field->hasActiveFocus());
 }
 
@@ -185,13 +194,18 @@ TEST_F(LoginSheetViewTest, TheMasterPasswordIsTypedIntoTheDotsAndNeverKeptInTheF
     ASSERT_NE(keys, nullptr);
     EXPECT_TRUE(keys->hasActiveFocus());
     typeText("12ab3");
-    EXPECT_EQ(keys->property("text").toString(), QString());
+    EXPECT_EQ(keys->property("text").toString(), "");
     EXPECT_EQ(sheet->masterPassInput()->filledCount(), 3);
     QTest::keyClick(&scene->window(), Qt::Key_Backspace);
     EXPECT_EQ(sheet->masterPassInput()->filledCount(), 2);
     typeText("3456");
     ASSERT_EQ(fixture->recorder->actions.size(), 1U);
     EXPECT_EQ(fixture->recorder->actions[0].as<AppAction::validateMasterPassword>()->password.reveal(), "123456");
+}
+
+TEST_F(LoginSheetViewTest, TheMasterPasswordFieldIsReachedByTabAndByAClick) {
+    show(Display::enterMasterPassword{A}, MasterPasswordState::enabled);
+    expectFieldReachable(*scene, "masterPassInput", *sheet->masterPassInput(), [this] { settle(); });
 }
 
 TEST_F(LoginSheetViewTest, TheCountdownRunsOnTheClock) {
@@ -248,8 +262,7 @@ TEST_F(LoginSheetViewTest, TheAlertShowsOverThePaneAndEscapeClosesIt) {
     EXPECT_TRUE(shown("alertButton_ok"));
     // Behind the alert neither the pane nor the toolbar takes the keyboard: Tab walks the
     // alert's buttons only.
-    const auto* outside = scene->focusOutside(find("alert"));
-    EXPECT_EQ(outside, nullptr) << "focus reached " << outside->objectName().toStdString();
+    EXPECT_EQ(scene->focusOutside(find("alert")), "");
     QTest::keyClick(&scene->window(), Qt::Key_Escape);
     EXPECT_EQ(sentNames(), std::vector<std::string>{"hideAlert"});
     settle();
@@ -347,6 +360,42 @@ TEST_F(LoginSheetViewTest, TheOtherTokenNoticeTakesItsTwoStepsOnTheClock) {
     settle();
     EXPECT_TRUE(notice()->isVisible());
     EXPECT_EQ(capsuleWidth(), 206.0);
+}
+
+// A sheet that opens with another token already connected plays the notice's two steps on
+// screen: the badge first, the capsule half a second later. Neither step is reported before
+// the pane that draws it exists.
+TEST_F(LoginSheetViewTest, ASheetOpeningWithAnotherTokenShowsTheNoticeInTwoSteps) {
+    animated = false;
+    AppState state;
+    state.loginViewState.loginDisplayViewState = Display::waitForSpecificToken{A};
+    state.loginViewState.connectedTokens.insert(B);
+    fixture = std::make_unique<StoreFixture>(std::move(state));
+    sheet = std::make_unique<LoginSheetModel>(fixture->port, fixture->executor, [](const QString&) {});
+    std::vector<std::pair<bool, bool>> reported;
+    QObject listening; // ends the connection with the test
+    QObject::connect(sheet.get(), &LoginSheetModel::changed, &listening,
+                     [this, &reported] { reported.emplace_back(sheet->noticeShown(), sheet->noticeExpanded()); });
+    scene = std::make_unique<SceneHarness>(QStringLiteral("LoginSheet"),
+                                           QVariantMap{{QStringLiteral("model"), QVariant::fromValue(sheet.get())}},
+                                           QSize(416, 395), appearance, animated);
+    EXPECT_FALSE(sheet->noticeShown()) << "not shown before the pane is drawn";
+    settle();
+    auto* notice = find("otherTokenNotice");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(find("otherTokenNoticeCapsule")->width(), 32.0) << "the badge comes first";
+    fixture->executor.advance(LoginSheetModel::noticeStep);
+    settle();
+    EXPECT_EQ(find("otherTokenNoticeCapsule")->width(), 206.0);
+    const std::vector<std::pair<bool, bool>> steps = {{true, false}, {true, true}};
+    std::vector<std::pair<bool, bool>> seen;
+    for (const auto& step : reported) {
+        if (seen.empty() ? step.first : step != seen.back()) {
+            seen.push_back(step);
+        }
+    }
+    EXPECT_EQ(seen, steps) << "each step is told to the view";
 }
 
 // With biometry on, the pane asks for the finger before anything else; a pass fills the dots

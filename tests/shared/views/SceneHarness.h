@@ -54,7 +54,7 @@ public:
                                          " property alias active: loader.active\n"
                                          " Binding { target: Theme; property: \"appearance\"; value: %4 }\n"
                                          " Binding { target: Theme; property: \"animated\"; value: %5 }\n"
-                                         " Loader { id: loader; anchors.fill: parent; focus: true; active: false;"
+                                         " Loader { id: loader; objectName: \"harnessLoader\"; anchors.fill: parent; focus: true; active: false;"
                                          " sourceComponent: Component { %2 { %3 } } } }"))
                               .arg(propertyList, viewType, assignments, QString::number(appearance),
                                    animated ? QStringLiteral("true") : QStringLiteral("false"))
@@ -91,24 +91,53 @@ public:
     // made delegates and what the overlay holds all sit below the window's content item.
     QQuickItem* find(const QString& name) const { return find(window_.contentItem(), name); }
 
-    // Tabs through the window several times and answers the first item that took the
-    // keyboard outside the given one (the cover of a sheet), or null when none did.
-    QQuickItem* focusOutside(QQuickItem* cover, int tabs = 8) {
+    // Tabs through the window several times and says where the keyboard went astray: empty
+    // while every Tab left it on a shown item inside the given one (the cover of a sheet);
+    // otherwise "nothing" when keys reached no item at all (or only the harness itself, or a
+    // hidden item), or the name of the first item outside the cover that took them.
+    std::string focusOutside(QQuickItem* cover, int tabs = 8) {
         for (int i = 0; i < tabs; ++i) {
             QTest::keyClick(&window_, Qt::Key_Tab);
             auto* focused = window_.activeFocusItem();
-            if (focused == nullptr || focused == root_.get() || !focused->isVisible()) {
-                continue;
+            if (reachesNothing(focused)) {
+                return "nothing";
             }
-            auto* item = focused;
-            while (item != nullptr && item != cover) {
-                item = item->parentItem();
-            }
-            if (item == nullptr && !isAncestor(focused, cover)) {
-                return focused;
+            if (cover == nullptr || !isAncestor(cover, focused)) {
+                return describe(focused).toStdString();
             }
         }
-        return nullptr;
+        return {};
+    }
+
+    // Tabs until the given item holds the keyboard: empty once it does; otherwise where the
+    // keyboard went on each Tab ("nothing" where keys reached no item), for the failure.
+    std::string tabTo(const QQuickItem* target, int tabs = 8) {
+        std::string trail;
+        for (int i = 0; i < tabs; ++i) {
+            QTest::keyClick(&window_, Qt::Key_Tab);
+            auto* focused = window_.activeFocusItem();
+            if (target != nullptr && focused == target) {
+                return {};
+            }
+            trail += (trail.empty() ? "" : " > ") +
+                     (reachesNothing(focused) ? std::string("nothing") : describe(focused).toStdString());
+        }
+        return trail.empty() ? std::string("no Tab") : trail;
+    }
+
+    // A click in the middle of an item, as a person makes it.
+    void click(const QQuickItem* item) {
+        render();
+        const auto centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+        QTest::mouseClick(&window_, Qt::LeftButton, {}, centre);
+    }
+
+    // An item as a failure message names it: its object name, else its type.
+    static QString describe(const QQuickItem* item) {
+        if (item == nullptr) {
+            return QStringLiteral("nothing");
+        }
+        return item->objectName().isEmpty() ? QString::fromUtf8(item->metaObject()->className()) : item->objectName();
     }
 
     static QQuickItem* find(QQuickItem* item, const QString& name) {
@@ -124,6 +153,13 @@ public:
     }
 
 private:
+    // Keys held by no item, by the harness's own frame around the view, or by a hidden item
+    // go nowhere a person could see.
+    bool reachesNothing(const QQuickItem* focused) const {
+        return focused == nullptr || focused == root_.get() || focused == window_.contentItem() ||
+               focused->objectName() == QStringLiteral("harnessLoader") || !focused->isVisible();
+    }
+
     static bool isAncestor(const QQuickItem* item, const QQuickItem* of) {
         for (auto* parent = of; parent != nullptr; parent = parent->parentItem()) {
             if (parent == item) {

@@ -4,6 +4,7 @@
 //
 // Usage: keyvane_screenshots FOLDER         render into FOLDER
 //        keyvane_screenshots --check FOLDER  answer 0 when every expected picture is there
+#include "QmlWarnings.h"
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
@@ -373,5 +374,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot make %s\n", qPrintable(arguments[1]));
         return 1;
     }
-    return render(folder);
+    // A picture drawn while QML warned may show a broken view: the run fails.
+    int warnings = 0;
+    failOnQmlWarnings([&warnings](const QString&) { ++warnings; });
+    const int status = render(folder);
+    return status != 0 || warnings > 0 ? 1 : 0;
 }
