@@ -205,7 +205,7 @@ void LoginSheetModel::paneEntered() {
         break;
     case EnterMasterPassword:
         // Nothing typed for another pane counts here.
-        masterPassInput_.reset();
+        masterPassInput_.clear();
         executor_.post([this, alive, serial = token->serial] {
             if (!alive.lock() || !*alive.lock()) {
                 return;

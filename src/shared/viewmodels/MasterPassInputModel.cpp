@@ -50,16 +50,6 @@ void MasterPassInputModel::setError(const std::optional<MasterPassAuthError>& er
     emit changed();
 }
 
-void MasterPassInputModel::reset() {
-    errorReset_.stop();
-    stepTimer_.stop();
-    clearInput();
-    firstInput_ = SecretText();
-    step_ = First;
-    isError_ = false;
-    emit changed();
-}
-
 void MasterPassInputModel::type(const QString& text) {
     const int before = input_.size();
     // Code point by code point, straight into the entry: a digit outside the BMP is two units.

@@ -64,15 +64,12 @@ public:
     // The error found when the entry is made: shown as the title, without a shake.
     void setInitialError(const std::optional<MasterPassAuthError>& error) { error_ = error; }
 
-    // A new entry in a pane that shows anew: no digit typed, no red dots, the first step. The
-    // error stays: it is the host's, shown as the title.
-    void reset();
-
-    // Keystrokes from the hidden field: numeric characters are kept, the rest dropped.
+    // Keystrokes from the field: numeric characters are kept, the rest dropped.
     Q_INVOKABLE void type(const QString& text);
     Q_INVOKABLE void erase();
     // Wipes what was typed (both entries of a double one), back to the first step with no
-    // shake or step pending.
+    // shake or step pending: a new entry, as in a pane that shows anew. The error stays: it is
+    // the host's, shown as the title.
     void clear();
     // Whether anything typed is still held.
     bool holdsNothing() const { return input_.empty() && firstInput_.empty(); }
