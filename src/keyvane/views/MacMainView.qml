@@ -186,8 +186,8 @@ FocusScope {
                             radius: 8
                             color: Theme.fill
                             border.width: searchField.activeFocus ? 2 : 0
-                            border.color: Theme.accent
-                            Image {
+                            border.color: Theme.focusRing
+                            Symbol {
                                 x: 9
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: 14
@@ -195,7 +195,7 @@ FocusScope {
                                 source: "images/search.svg"
                                 sourceSize.width: 28
                                 sourceSize.height: 28
-                                opacity: 0.55
+                                color: Theme.secondaryText
                             }
                         }
                     }

@@ -143,7 +143,7 @@ FocusScope {
                 radius: height / 2
                 color: detailsButton.down ? Theme.fill : Theme.card
                 border.width: detailsButton.visualFocus ? 2 : 1
-                border.color: detailsButton.visualFocus ? Theme.accent : Theme.separator
+                border.color: detailsButton.visualFocus ? Theme.focusRing : Theme.separator
             }
         }
     }

@@ -69,6 +69,6 @@ ItemDelegate {
         color: card.selected ? Theme.accent : (card.down ? Theme.fill : "transparent")
         // The keyboard's place, where the fill does not already show it.
         border.width: card.current && !card.selected && card.ListView.view && card.ListView.view.activeFocus ? 2 : 0
-        border.color: Theme.accent
+        border.color: Theme.focusRing
     }
 }
