@@ -12,6 +12,9 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
+
 namespace keyvane::app {
 namespace {
 
@@ -281,6 +284,87 @@ TEST_F(MainWindowLargeList, RowsAreMadeOnDemandAndTheKeyboardSelects) {
     scene.render();
     EXPECT_EQ(window.passkeys()->count(), 11 + 2 * 4);
     EXPECT_TRUE(scene.find(QStringLiteral("passkey_site499.example_user499")) != nullptr);
+}
+
+// A small list over a store without services: what the selection and a changing list do to
+// a row's look and to the keyboard's place.
+struct MainWindowSmallList : ::testing::Test {
+    static PasskeyCredentials passkey(std::uint8_t id, const char* site, const char* user) {
+        return PasskeyCredentials{Bytes{id}, site, user, Bytes{id}, "T1"};
+    }
+    MainWindowSmallList() {
+        fixture.drive(AppAction::updateTokenList{{TokenInfo{std::nullopt, "Model", "T1", "1.0", 64000, 1000, true}}});
+        fixture.drive(AppAction::updateCredentialsList{
+            {passkey(1, "mail.example", "alice"), passkey(2, "shop.example", "bob"), passkey(3, "bank.example", "carol")}});
+        scene.render();
+    }
+    QQuickItem* list() { return scene.find(QStringLiteral("passkeyList")); }
+    void key(int key) {
+        QTest::keyClick(&scene.window(), Qt::Key(key));
+        scene.render();
+    }
+    // The list's current row, as the model knows it.
+    const PasskeyListModel::Row* currentRow() { return window.passkeys()->row(list()->property("currentIndex").toInt()); }
+
+    views::testing::StoreFixture fixture;
+    MainWindowModel window{fixture.store, fixture.executor};
+    views::testing::SceneHarness scene{QStringLiteral("Keyvane.MainWindow"),
+                                       [](QQmlEngine& engine) { installMainWindowViews(engine); },
+                                       QStringLiteral("MacMainView"),
+                                       QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&window)}},
+                                       QSize(1000, 620), 2, false};
+};
+
+// The globe of a selected passkey is drawn in the colour of the texts on the selection, not
+// in the accent it sits on; unselected, it stands out from the list's background.
+TEST_F(MainWindowSmallList, TheGlobeStandsOutOnTheSelectionAndOffIt) {
+    window.chooseRow(1);
+    scene.render();
+    for (const char* name : {"passkey_mail.example_alice", "passkey_shop.example_bob"}) {
+        SCOPED_TRACE(name);
+        auto* row = scene.find(QString::fromUtf8(name));
+        ASSERT_NE(row, nullptr);
+        auto* globe = views::testing::SceneHarness::find(row, QStringLiteral("passkeyGlobe"));
+        ASSERT_NE(globe, nullptr);
+        const QColor drawn = globe->property("color").value<QColor>();
+        ASSERT_TRUE(drawn.isValid());
+        const QImage picture = scene.render();
+        // What lies under the globe: the row's fill where it has one, the list's background.
+        const QPoint beside = row->mapToScene(QPointF(4, row->height() / 2)).toPoint();
+        const QColor under = picture.pixelColor(beside);
+        const auto contrast = [](const QColor& a, const QColor& b) {
+            const auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            const auto luminance = [&](const QColor& c) {
+                return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+            };
+            const double first = luminance(a);
+            const double second = luminance(b);
+            return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+        };
+        EXPECT_GE(contrast(drawn, under), 3.0) << drawn.name().toStdString() << " on " << under.name().toStdString();
+    }
+}
+
+// When the list changes under the keyboard's place (passkeys deleted after the confirmation),
+// the place moves to a passkey: never to a token's header or the space after a section.
+TEST_F(MainWindowSmallList, TheKeyboardsPlaceStaysOnAPasskeyWhenTheListChanges) {
+    list()->forceActiveFocus();
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    ASSERT_NE(currentRow(), nullptr);
+    ASSERT_EQ(currentRow()->credential->username, "carol");
+    for (const auto& remaining : std::vector<std::vector<PasskeyCredentials>>{
+             {passkey(1, "mail.example", "alice"), passkey(3, "bank.example", "carol")},
+             {passkey(1, "mail.example", "alice")},
+             {passkey(1, "mail.example", "alice"), passkey(2, "shop.example", "bob"), passkey(3, "bank.example", "carol")}}) {
+        SCOPED_TRACE(remaining.size());
+        fixture.drive(AppAction::updateCredentialsList{remaining});
+        scene.render();
+        const auto* current = currentRow();
+        ASSERT_NE(current, nullptr);
+        EXPECT_EQ(current->kind, PasskeyListModel::Passkey);
+    }
 }
 
 } // namespace
