@@ -41,7 +41,7 @@ FocusScope {
         function keepOnPasskey() { currentIndex = root.model.passkeys.passkeyRowNear(currentIndex) }
         onCountChanged: keepOnPasskey()
         Connections {
-            target: root.model.passkeys
+            target: passkeyList.model
             function onModelReset() { passkeyList.keepOnPasskey() }
         }
         onActiveFocusChanged: if (activeFocus && currentIndex < 0) currentIndex = step(-1, 1)
