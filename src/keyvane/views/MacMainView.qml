@@ -138,26 +138,35 @@ FocusScope {
                             menu.open()
                         }
                         onClicked: openMenu()
-                        Keys.onDownPressed: openMenu()
+                        // Opened by the keyboard, the first entry has it.
+                        Keys.onDownPressed: { openMenu(); menu.currentIndex = 0 }
                         Component {
                             id: moreMenuComponent
+                            // Drawn in the window's colours, below the button and ending at
+                            // its right edge, so it leaves the search field uncovered.
                             Menu {
                                 objectName: "moreMenu"
+                                x: menuButton.width - width
                                 y: menuButton.height + 4
-                                MenuItem {
+                                padding: 5
+                                background: Rectangle {
+                                    objectName: "moreMenuBackground"
+                                    implicitWidth: 240
+                                    radius: 8
+                                    color: Theme.card
+                                    border.width: 1
+                                    border.color: Theme.separator
+                                }
+                                ToolbarMenuItem {
                                     objectName: "masterPasswordMenuItem"
                                     text: Texts.text("PasskeysScreen_MoreButton_Menu_GrandPass_Label")
-                                    icon.source: "images/password.svg"
-                                    icon.color: Theme.primaryText
-                                    Accessible.name: text
+                                    symbol: "images/password.svg"
                                     onTriggered: root.model.openMasterPasswordSettings()
                                 }
-                                MenuItem {
+                                ToolbarMenuItem {
                                     objectName: "aboutButton"
                                     text: Texts.text("PasskeysScreen_MoreButton_Menu_AboutApp_Label")
-                                    icon.source: "images/info.svg"
-                                    icon.color: Theme.primaryText
-                                    Accessible.name: text
+                                    symbol: "images/info.svg"
                                     onTriggered: root.model.openAbout()
                                 }
                             }

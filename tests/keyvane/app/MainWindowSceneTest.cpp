@@ -367,5 +367,54 @@ TEST_F(MainWindowSmallList, TheKeyboardsPlaceStaysOnAPasskeyWhenTheListChanges) 
     }
 }
 
+// The toolbar's "…" menu in either appearance: drawn in the window's own colours (its card and
+// its separator lines, not the style's white box with a black frame), below its button and
+// clear of the search field beside it.
+TEST(MainWindowMenu, IsDrawnInTheWindowsColoursBesideTheSearchField) {
+    for (const int appearance : {1, 2}) {
+        SCOPED_TRACE(appearance == 1 ? "light" : "dark");
+        views::testing::StoreFixture fixture;
+        MainWindowModel window{fixture.store, fixture.executor};
+        views::testing::SceneHarness scene{QStringLiteral("Keyvane.MainWindow"),
+                                           [](QQmlEngine& engine) { installMainWindowViews(engine); },
+                                           QStringLiteral("MacMainView"),
+                                           QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&window)}},
+                                           QSize(1000, 620), appearance, false};
+        const QImage closed = scene.render();
+        auto* button = scene.find(QStringLiteral("menuButton"));
+        auto* search = scene.find(QStringLiteral("searchField"));
+        ASSERT_TRUE(button != nullptr && search != nullptr);
+        // The toolbar is the window's card, with a separator line along its bottom.
+        const QColor card = closed.pixelColor(button->mapToScene(QPointF(button->width() / 2, -4)).toPoint());
+        const QColor separator = closed.pixelColor(QPoint(500, 51));
+
+        button->forceActiveFocus();
+        QTest::keyClick(&scene.window(), Qt::Key_Down);
+        QTest::qWait(300); // the menu's opening transition
+        const QImage open = scene.render();
+        auto* entry = scene.find(QStringLiteral("masterPasswordMenuItem"));
+        ASSERT_NE(entry, nullptr);
+        ASSERT_TRUE(entry->isVisible());
+        // The menu's frame: the first entry with the menu's padding around it.
+        const QRectF menu = entry->mapRectToScene(QRectF(0, 0, entry->width(), entry->height())).adjusted(-5, -5, 5, 5);
+        const auto near = [](const QColor& a, const QColor& b) {
+            return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 24;
+        };
+        const QColor inside = open.pixelColor(QPointF(menu.center().x(), menu.top() + 2).toPoint());
+        EXPECT_TRUE(near(inside, card)) << inside.name().toStdString() << " is not the card " << card.name().toStdString();
+        const QColor edge = open.pixelColor(QPointF(menu.center().x(), menu.top()).toPoint());
+        EXPECT_TRUE(near(edge, separator)) << "frame " << edge.name().toStdString() << ", separator "
+                                           << separator.name().toStdString();
+        const QRectF field = search->mapRectToScene(QRectF(0, 0, search->width(), search->height()));
+        EXPECT_LE(menu.right(), field.left() + 1) << "the menu covers the search field";
+        EXPECT_GT(menu.top(), button->mapToScene(QPointF(0, button->height())).y());
+
+        // The keyboard walks the entries; Escape closes the menu.
+        QTest::keyClick(&scene.window(), Qt::Key_Escape);
+        scene.render();
+        EXPECT_FALSE(entry->isVisible());
+    }
+}
+
 } // namespace
 } // namespace keyvane::app
