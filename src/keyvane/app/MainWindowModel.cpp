@@ -212,13 +212,9 @@ QString MainWindowModel::deleteAlertMessage() const {
 
 QVariantList MainWindowModel::deleteAlertButtons() const {
     const auto count = deleteRequest_ ? deleteRequest_->credsIds.size() : selection_.size();
-    return {QVariantMap{{QStringLiteral("label"), LocalizedStrings::format("KeysChoose_DeleteButton", {QString::number(count)})},
-                        {QStringLiteral("identifier"), QStringLiteral("delete")},
-                        {QStringLiteral("isDefault"), false},
-                        {QStringLiteral("isDestructive"), true}},
-            QVariantMap{{QStringLiteral("label"), LocalizedStrings::alertCancelButtonLabel()},
-                        {QStringLiteral("identifier"), QStringLiteral("cancel")},
-                        {QStringLiteral("isDefault"), false}}};
+    return views::confirmationButtons(LocalizedStrings::alertCancelButtonLabel(),
+                                      LocalizedStrings::format("KeysChoose_DeleteButton", {QString::number(count)}),
+                                      QStringLiteral("delete"));
 }
 
 void MainWindowModel::synchronise() {
@@ -300,12 +296,12 @@ void MainWindowModel::deletePressed() {
 }
 
 void MainWindowModel::pressDeleteAlertButton(int index) {
-    if (!deleteRequest_ || (index != 0 && index != 1)) {
+    if (!deleteRequest_ || (index != views::confirmationCancel && index != views::confirmationDestroy)) {
         return;
     }
     auto request = std::move(*deleteRequest_);
     deleteRequest_.reset();
-    if (index == 0) {
+    if (index == views::confirmationDestroy) {
         // The login sheet opens for the token; the selection is spent at once.
         selection_.clear();
         showSelection();

@@ -288,7 +288,8 @@ FocusScope {
     }
 
     // The confirmations and the core's alert, each made only while it shows: a window that
-    // shows none of them starts without their items.
+    // shows none of them starts without their items. A confirmation's keyboard starts on its
+    // safe button; Return presses the button that has it, Escape cancels.
     component Cover: Loader {
         anchors.fill: parent
         focus: active
@@ -305,8 +306,6 @@ FocusScope {
             buttons: root.model.deleteAlertButtons
             onPressed: index => root.model.pressDeleteAlertButton(index)
             Keys.onEscapePressed: root.model.cancelDelete()
-            Keys.onReturnPressed: root.model.confirmDelete()
-            Keys.onEnterPressed: root.model.confirmDelete()
         }
     }
     Cover {
@@ -320,8 +319,6 @@ FocusScope {
             buttons: root.model.tokenDetails.deleteAlertButtons
             onPressed: index => root.model.tokenDetails.pressDeleteAlertButton(index)
             Keys.onEscapePressed: root.model.tokenDetails.cancelDelete()
-            Keys.onReturnPressed: root.model.tokenDetails.confirmDelete()
-            Keys.onEnterPressed: root.model.tokenDetails.confirmDelete()
         }
     }
     // The core's alert (a failed deletion, for one), while no sheet shows it itself; above

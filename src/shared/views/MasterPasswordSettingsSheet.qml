@@ -260,6 +260,8 @@ FocusScope {
     AlertOverlay {
         objectName: "turnOffConfirmation"
         anchors.fill: parent
+        // Shown, it takes the keyboard (onto its safe button).
+        focus: shown
         shown: root.model.disableConfirmationShown
         title: Texts.text("GrandPassView_Alert_DisableGrandPass_Title")
         message: Texts.text("GrandPassView_Alert_DisableGrandPass_Description")

@@ -38,6 +38,8 @@ QtObject {
     readonly property color blue: dark ? "#0a84ff" : "#007aff"
     // Destructive actions (their labels and symbols) and the dots of a refused password.
     readonly property color red: dark ? "#ff7b72" : "#c4001a"
+    // Text on a destructive button drawn as the default (filled with red).
+    readonly property color textOnDestructive: dark ? "#1f2024" : "#ffffff"
     // Error text on the background and on cards.
     readonly property color error: dark ? "#ff7b72" : "#c4001a"
     // Text and knobs drawn on the accent colour.

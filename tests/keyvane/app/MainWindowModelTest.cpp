@@ -181,7 +181,7 @@ TEST(MainWindowModelTest, DeletingTheSelectionAsksFirstThenOpensTheLogin) {
     w.window.toggleRow(w.row("carol"));
     w.window.deletePressed();
     EXPECT_EQ(w.window.deleteAlertTitle(), LocalizedStrings::format("Alert_KeysDelete_Title", {"2"}));
-    EXPECT_EQ(w.window.deleteAlertButtons().at(0).toMap().value("label").toString(),
+    EXPECT_EQ(w.window.deleteAlertButtons().at(views::confirmationDestroy).toMap().value("label").toString(),
               LocalizedStrings::format("KeysChoose_DeleteButton", {"2"}));
     w.window.confirmDelete();
     EXPECT_EQ(w.sent(), (Rows{"deleteButtonPressed(request: {token: A, keys: 2})"}));
@@ -267,6 +267,34 @@ TEST(MainWindowModelTest, TokenDetailsDeleteTheTokensRecordsAfterAsking) {
     details.confirmDelete();
     EXPECT_EQ(w.sent(), (Rows{"deleteToken(B)"}));
     EXPECT_FALSE(details.deleteAlertShown());
+}
+
+// Every confirmation before a destruction has the same buttons in the same order: the safe
+// one first and default, the destructive one second; the labels are each confirmation's own.
+TEST(MainWindowModelTest, ConfirmationsKeepOneOrderWithTheSafeChoiceAsDefault) {
+    Window w;
+    w.window.chooseRow(w.row("alice"));
+    w.window.deletePressed();
+    w.window.chooseCard(2);
+    w.window.tokenDetails()->deletePressed();
+    w.drive(AppAction::startEnteringMasterPasswordSettings{});
+    ASSERT_NE(w.window.settingsSheet(), nullptr);
+    const std::vector<std::pair<const char*, QVariantList>> confirmations = {
+        {"delete passkeys", w.window.deleteAlertButtons()},
+        {"remove the token", w.window.tokenDetails()->deleteAlertButtons()},
+        {"turn off the master password", w.window.settingsSheet()->turnOffButtons()},
+    };
+    for (const auto& [what, buttons] : confirmations) {
+        SCOPED_TRACE(what);
+        ASSERT_EQ(buttons.size(), 2);
+        const auto safe = buttons.at(views::confirmationCancel).toMap();
+        const auto destroy = buttons.at(views::confirmationDestroy).toMap();
+        EXPECT_EQ(safe.value("identifier").toString(), QStringLiteral("cancel"));
+        EXPECT_TRUE(safe.value("isDefault").toBool());
+        EXPECT_FALSE(safe.value("isDestructive").toBool());
+        EXPECT_FALSE(destroy.value("isDefault").toBool());
+        EXPECT_TRUE(destroy.value("isDestructive").toBool());
+    }
 }
 
 TEST(MainWindowModelTest, TokenDetailsShowWhatTheTokenReports) {

@@ -12,6 +12,8 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include <functional>
+
 #include <algorithm>
 #include <cmath>
 
@@ -171,9 +173,11 @@ TEST_F(MainWindowScene, TokenDetailsByKeyboardAndTheirDeletion) {
     ASSERT_TRUE(settled([&] { return !shown(QStringLiteral("tokenDeleteConfirmation")); }));
     EXPECT_EQ(state().credentialListState.tokens.size(), 1U);
 
-    // Confirming forgets the token on this computer: the choice returns to all passkeys.
+    // Confirming (Tab to the remove button, Return) forgets the token on this computer: the
+    // choice returns to all passkeys.
     click(QStringLiteral("deleteTokenButton"));
     ASSERT_TRUE(settled([&] { return shown(QStringLiteral("tokenDeleteConfirmation")); }));
+    key(Qt::Key_Tab);
     key(Qt::Key_Return);
     // The core publishes the token list, then the passkey list, each a step of its own.
     ASSERT_TRUE(settled([&] {
@@ -364,6 +368,63 @@ TEST_F(MainWindowSmallList, TheKeyboardsPlaceStaysOnAPasskeyWhenTheListChanges) 
         const auto* current = currentRow();
         ASSERT_NE(current, nullptr);
         EXPECT_EQ(current->kind, PasskeyListModel::Passkey);
+    }
+}
+
+// Both confirmations of the window start with the keyboard on their safe button, drawn as the
+// default: Return there closes the confirmation and destroys nothing. Tab moves the keyboard,
+// and the default's look, to the destructive button, which Return then presses.
+TEST_F(MainWindowSmallList, ReturnInAConfirmationRunsOnlyTheButtonShownAsDefault) {
+    struct Confirmation {
+        const char* overlay;
+        std::function<void()> ask;
+        const char* destroyed;
+    };
+    const std::vector<Confirmation> confirmations = {
+        {"deleteConfirmation",
+         [&] {
+             window.chooseRow(1);
+             window.deletePressed();
+         },
+         "deleteButtonPressed(request: {token: T1, keys: 1})"},
+        {"tokenDeleteConfirmation",
+         [&] {
+             window.chooseCard(1);
+             window.tokenDetails()->deletePressed();
+         },
+         "deleteToken(T1)"},
+    };
+    const auto drawnAsDefault = [&](const char* overlay, const char* identifier) {
+        auto* button = views::testing::SceneHarness::find(scene.find(QString::fromUtf8(overlay)),
+                                                          QStringLiteral("alertButton_") + QString::fromUtf8(identifier));
+        return button != nullptr && button->property("prominent").toBool();
+    };
+    // Whether the window asked for the destruction (the login sheet it opens sends its own).
+    const auto destroyed = [&](const char* action) {
+        const auto sent = fixture.sent();
+        return std::find(sent.begin(), sent.end(), action) != sent.end();
+    };
+    for (const auto& confirmation : confirmations) {
+        SCOPED_TRACE(confirmation.overlay);
+        confirmation.ask();
+        scene.render();
+        ASSERT_NE(scene.find(QString::fromUtf8(confirmation.overlay)), nullptr);
+        EXPECT_TRUE(drawnAsDefault(confirmation.overlay, "cancel"));
+        EXPECT_FALSE(drawnAsDefault(confirmation.overlay, "delete"));
+        key(Qt::Key_Return);
+        EXPECT_EQ(scene.find(QString::fromUtf8(confirmation.overlay)), nullptr);
+        EXPECT_FALSE(destroyed(confirmation.destroyed));
+
+        confirmation.ask();
+        scene.render();
+        key(Qt::Key_Tab);
+        EXPECT_TRUE(drawnAsDefault(confirmation.overlay, "delete"));
+        EXPECT_FALSE(drawnAsDefault(confirmation.overlay, "cancel"));
+        key(Qt::Key_Return);
+        EXPECT_TRUE(destroyed(confirmation.destroyed));
+        fixture.drive(AppAction::dismissLoginView{});
+        window.chooseCard(0);
+        scene.render();
     }
 }
 

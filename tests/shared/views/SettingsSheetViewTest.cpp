@@ -139,6 +139,38 @@ TEST_F(SettingsSheetViewTest, TheCloseButtonAndTheButtonsReadInEitherAppearance)
     }
 }
 
+// The turn-off confirmation starts with the keyboard on its safe button, drawn as the default:
+// Return there keeps the master password. Tab takes the keyboard, and the default's look, to
+// the turn-off button, which Return then presses.
+TEST_F(SettingsSheetViewTest, ReturnInTheTurnOffConfirmationKeepsTheMasterPassword) {
+    show(MasterPasswordState::enabled);
+    fixture->drive(AppAction::hideMasterPasswordInput{});
+    settle();
+    const auto drawnAsDefault = [&](const char* identifier) {
+        auto* button = SceneHarness::find(scene->find(QStringLiteral("turnOffConfirmation")),
+                                          QStringLiteral("alertButton_") + QString::fromUtf8(identifier));
+        return button != nullptr && button->property("prominent").toBool();
+    };
+    sheet->askToTurnOff();
+    settle();
+    EXPECT_TRUE(drawnAsDefault("cancel"));
+    EXPECT_FALSE(drawnAsDefault("disable"));
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    settle();
+    EXPECT_FALSE(shown("turnOffConfirmation"));
+    EXPECT_TRUE(fixture->sent().empty());
+    EXPECT_TRUE(shown("enabledBody"));
+
+    sheet->askToTurnOff();
+    settle();
+    QTest::keyClick(&scene->window(), Qt::Key_Tab);
+    settle();
+    EXPECT_TRUE(drawnAsDefault("disable"));
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(fixture->sent(), std::vector<std::string>{"disableMasterPassword"});
+}
+
 // While the turn-off confirmation or the state's alert covers the sheet, no key reaches the
 // controls behind it: Tab walks the cover's own buttons only.
 TEST_F(SettingsSheetViewTest, KeysNeverReachTheControlsBehindACover) {

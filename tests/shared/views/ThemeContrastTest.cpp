@@ -58,6 +58,7 @@ const std::vector<Pair> pairs = {
     {"error", "background", text, "error text"},
     {"error", "card", text, "error text on cards"},
     {"red", "fill", text, "destructive button labels"},
+    {"textOnDestructive", "red", text, "a destructive button drawn as the default"},
     {"red", "card", text, "destructive labels and symbols on cards"},
     {"tertiaryLabel", "background", part, "empty master-password dots"},
     {"tertiaryLabel", "card", part, "empty master-password dots on cards"},
