@@ -171,9 +171,9 @@ QString MainWindowModel::subtitle() const {
     if (listed == 0) {
         return {};
     }
-    auto text = LocalizedStrings::format("PasskeysView_AllCount", {QString::number(listed)});
+    auto text = LocalizedStrings::counted("PasskeysView_AllCount", static_cast<int>(listed));
     if (!selection_.empty()) {
-        text += LocalizedStrings::format("PasskeysView_SelectedCount", {QString::number(selection_.size())});
+        text += LocalizedStrings::counted("PasskeysView_SelectedCount", static_cast<int>(selection_.size()));
     }
     return text;
 }
@@ -203,7 +203,7 @@ QString MainWindowModel::deleteAlertTitle() const {
     }
     const auto count = deleteRequest_->credsIds.size();
     return count == 1 ? LocalizedStrings::alertKeyDeleteTitle()
-                      : LocalizedStrings::format("Alert_KeysDelete_Title", {QString::number(count)});
+                      : LocalizedStrings::counted("Alert_KeysDelete_Title", static_cast<int>(count));
 }
 
 QString MainWindowModel::deleteAlertMessage() const {
@@ -213,7 +213,7 @@ QString MainWindowModel::deleteAlertMessage() const {
 QVariantList MainWindowModel::deleteAlertButtons() const {
     const auto count = deleteRequest_ ? deleteRequest_->credsIds.size() : selection_.size();
     return views::confirmationButtons(LocalizedStrings::alertCancelButtonLabel(),
-                                      LocalizedStrings::format("KeysChoose_DeleteButton", {QString::number(count)}),
+                                      LocalizedStrings::counted("KeysChoose_DeleteButton", static_cast<int>(count)),
                                       QStringLiteral("delete"));
 }
 

@@ -107,7 +107,7 @@ FocusScope {
                         objectName: "deleteSelectionButton"
                         visible: root.model.selectionCount > 0
                         symbol: "images/trash.svg"
-                        spokenName: Texts.format("KeysChoose_DeleteButton", [String(root.model.selectionCount)])
+                        spokenName: Texts.counted("KeysChoose_DeleteButton", root.model.selectionCount)
                         icon.color: Theme.red
                         onClicked: root.model.deletePressed()
                     }

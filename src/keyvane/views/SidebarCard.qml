@@ -28,7 +28,7 @@ ItemDelegate {
     focusPolicy: Qt.NoFocus
     Accessible.role: Accessible.ListItem
     Accessible.name: (all ? Texts.text("Passkeys_AllPasskeys_Name") : tokenModel + " " + serial) + ", "
-        + Texts.format("%lld", [String(passkeyCount)])
+        + Texts.counted("PasskeysView_AllCount", passkeyCount)
     Accessible.selected: selected
     onClicked: card.chosen(index)
 

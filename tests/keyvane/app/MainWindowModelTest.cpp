@@ -85,7 +85,7 @@ TEST(MainWindowModelTest, SectionsForAllTokensAndForTheChosenOne) {
     // has a card with 0.
     EXPECT_EQ(w.cards(), (Rows{"all 4*", "A 2", "B 1", "C 0"}));
     EXPECT_EQ(w.window.title(), LocalizedStrings::passkeysAllPasskeysName());
-    EXPECT_EQ(w.window.subtitle(), LocalizedStrings::format("PasskeysView_AllCount", {"3"}));
+    EXPECT_EQ(w.window.subtitle(), LocalizedStrings::counted("PasskeysView_AllCount", 3));
     EXPECT_FALSE(w.window.tokenChosen());
 
     w.window.chooseCard(1);
@@ -142,8 +142,8 @@ TEST(MainWindowModelTest, SelectionStaysOnOneToken) {
     w.window.chooseRow(0);
     w.window.toggleRow(w.row("carol"));
     EXPECT_EQ(w.rows(), (Rows{"[A]", "alice*", "carol*", "_", "[B]", "bob-", "_"}));
-    EXPECT_EQ(w.window.subtitle(), LocalizedStrings::format("PasskeysView_AllCount", {"3"}) +
-                                       LocalizedStrings::format("PasskeysView_SelectedCount", {"2"}));
+    EXPECT_EQ(w.window.subtitle(), LocalizedStrings::counted("PasskeysView_AllCount", 3) +
+                                       LocalizedStrings::counted("PasskeysView_SelectedCount", 2));
     // A search that hides a selected passkey keeps it selected.
     w.window.setSearchText(QStringLiteral("carol"));
     EXPECT_EQ(w.window.selectionCount(), 2);
@@ -180,9 +180,9 @@ TEST(MainWindowModelTest, DeletingTheSelectionAsksFirstThenOpensTheLogin) {
 
     w.window.toggleRow(w.row("carol"));
     w.window.deletePressed();
-    EXPECT_EQ(w.window.deleteAlertTitle(), LocalizedStrings::format("Alert_KeysDelete_Title", {"2"}));
+    EXPECT_EQ(w.window.deleteAlertTitle(), LocalizedStrings::counted("Alert_KeysDelete_Title", 2));
     EXPECT_EQ(w.window.deleteAlertButtons().at(views::confirmationDestroy).toMap().value("label").toString(),
-              LocalizedStrings::format("KeysChoose_DeleteButton", {"2"}));
+              LocalizedStrings::counted("KeysChoose_DeleteButton", 2));
     w.window.confirmDelete();
     EXPECT_EQ(w.sent(), (Rows{"deleteButtonPressed(request: {token: A, keys: 2})"}));
     EXPECT_EQ(w.window.selectionCount(), 0);
@@ -267,6 +267,21 @@ TEST(MainWindowModelTest, TokenDetailsDeleteTheTokensRecordsAfterAsking) {
     details.confirmDelete();
     EXPECT_EQ(w.sent(), (Rows{"deleteToken(B)"}));
     EXPECT_FALSE(details.deleteAlertShown());
+}
+
+// Counts in the window's texts take their plural form: one passkey is "1 passkey".
+TEST(MainWindowModelTest, CountsReadAsTheirNumberNeeds) {
+    Window w;
+    w.window.chooseCard(2);
+    EXPECT_EQ(w.window.subtitle(), QStringLiteral("1 passkey"));
+    w.window.chooseRow(w.row("bob"));
+    EXPECT_EQ(w.window.subtitle(), QStringLiteral("1 passkey, 1 selected"));
+    w.window.chooseCard(0);
+    w.window.chooseRow(w.row("alice"));
+    w.window.toggleRow(w.row("carol"));
+    EXPECT_EQ(w.window.subtitle(), QStringLiteral("3 passkeys, 2 selected"));
+    w.window.deletePressed();
+    EXPECT_EQ(w.window.deleteAlertTitle(), QStringLiteral("Delete 2 passkeys?"));
 }
 
 // Every confirmation before a destruction has the same buttons in the same order: the safe
