@@ -21,7 +21,7 @@ public:
     explicit Reduction(AppState& state) : state_(state) {}
 
     void operator()(const AppAction::handleError& action) {
-        state_.navigationState.alert = AppAlert(action.error);
+        state_.navigationState.alert = AppAlert::reported(action.error);
         // A login that failed without a verdict on the PIN ends here.
         state_.loginViewState.isLoginInProgress = false;
     }

@@ -326,6 +326,11 @@ TEST(MainWindowModelTest, TokenDetailsShowWhatTheTokenReports) {
     details.setToken(empty);
     EXPECT_EQ(details.name(), QString());
     EXPECT_EQ(details.freeMemory(), LocalizedStrings::aboutDeviceInfoFreeMemoryValue("0 bytes", "62.5 KB"));
+    // The row reads as one phrase: its value repeats no word of its key ("Free memory … free").
+    const QString value = details.freeMemory();
+    for (const auto& word : LocalizedStrings::aboutDeviceInfoFreeMemoryKey().split(u' ', Qt::SkipEmptyParts)) {
+        EXPECT_FALSE(value.contains(word, Qt::CaseInsensitive)) << value.toStdString() << " repeats " << word.toStdString();
+    }
 
     // A confirmation asked for one token never carries over to another.
     details.deletePressed();

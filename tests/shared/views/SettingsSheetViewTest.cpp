@@ -1,6 +1,7 @@
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
+#include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
 
 #include <QColor>
@@ -85,6 +86,28 @@ TEST_F(SettingsSheetViewTest, APromptCoversTheSheetWhileAPasswordIsSet) {
     settle();
     EXPECT_FALSE(shown("settingsPrompt"));
     EXPECT_TRUE(shown("enabledBody"));
+}
+
+// Every text the prompt's field shows for a refused or failed check is read whole within the
+// field's two lines: a failed check shows a sentence, never a technical text cut off.
+TEST_F(SettingsSheetViewTest, TheFieldShowsEveryErrorWhole) {
+    const std::vector<MasterPassAuthError> errors = {
+        MasterPassAuthError::invalidPass{1},
+        MasterPassAuthError::invalidPass{4},
+        MasterPassAuthError::text{LocalizedStrings::text("EnterGrandPass_OperationFailed_Error").toStdString()},
+    };
+    for (const int appearance : {1, 2}) {
+        show(MasterPasswordState::enabled, appearance);
+        for (const auto& error : errors) {
+            SCOPED_TRACE(::testing::PrintToString(error));
+            fixture->drive(AppAction::updateMasterPasswordError{error});
+            settle();
+            auto* title = scene->find(QStringLiteral("masterPassTitle"));
+            ASSERT_NE(title, nullptr);
+            EXPECT_EQ(title->property("text").toString(), *error.localizedMessage());
+            EXPECT_FALSE(title->property("truncated").toBool()) << title->property("text").toString().toStdString();
+        }
+    }
 }
 
 // The switch's track is drawn from the theme: it stands out from the row it sits on in either

@@ -389,11 +389,11 @@
     </message>
     <message id="AboutDeviceInfo_FreeMemory_Value">
         <source>AboutDeviceInfo_FreeMemory_Value</source>
-        <translation>%1 of %2 free</translation>
+        <translation>%1 of %2</translation>
     </message>
     <message id="EnterGrandPass_OperationFailed_Error">
         <source>EnterGrandPass_OperationFailed_Error</source>
-        <translation>The operation couldn’t be completed. (%1 error 0.)</translation>
+        <translation>The master password could not be checked. Try again.</translation>
     </message>
     <message id="EnterGrandPass_Title_Error" numerus="yes">
         <source>EnterGrandPass_Title_Error</source>
