@@ -103,9 +103,9 @@ TEST(LocalizedStringsTest, CountedTextsTakeThePluralFormOfTheirCount) {
         {"PasskeysView_AllCount", 2, "2 passkeys"},
         {"PasskeysView_AllCount", 21, "21 passkeys"},
         {"Alert_KeysDelete_Title", 3, "Delete 3 passkeys?"},
-        {"EnterPinCode_InvalidPinMessage", 1, "Wrong PIN. 1 attempt left."},
-        {"EnterPinCode_InvalidPinMessage", 2, "Wrong PIN. 2 attempts left."},
-        {"EnterGrandPass_Title_Error", 1, "Wrong master password. 1 attempt left."},
+        {"EnterPinCode_InvalidPinMessage", 1, "Wrong PIN. 1\u00a0attempt left."},
+        {"EnterPinCode_InvalidPinMessage", 2, "Wrong PIN. 2\u00a0attempts left."},
+        {"EnterGrandPass_Title_Error", 1, "Wrong master password. 1\u00a0attempt left."},
         {"VarnelTouchAuthorizationView_Footnote", 1, "1 second left"},
         {"VarnelTouchAuthorizationView_Footnote", 30, "30 seconds left"},
     };

@@ -398,15 +398,15 @@
     <message id="EnterGrandPass_Title_Error" numerus="yes">
         <source>EnterGrandPass_Title_Error</source>
         <translation>
-            <numerusform>Wrong master password. %n attempt left.</numerusform>
-            <numerusform>Wrong master password. %n attempts left.</numerusform>
+            <numerusform>Wrong master password. %n attempt left.</numerusform>
+            <numerusform>Wrong master password. %n attempts left.</numerusform>
         </translation>
     </message>
     <message id="EnterPinCode_InvalidPinMessage" numerus="yes">
         <source>EnterPinCode_InvalidPinMessage</source>
         <translation>
-            <numerusform>Wrong PIN. %n attempt left.</numerusform>
-            <numerusform>Wrong PIN. %n attempts left.</numerusform>
+            <numerusform>Wrong PIN. %n attempt left.</numerusform>
+            <numerusform>Wrong PIN. %n attempts left.</numerusform>
         </translation>
     </message>
     <message id="EnterPinCode_InvalidPinMessage_Unknown">
