@@ -212,8 +212,25 @@ TEST_F(MainWindowScene, TheCoresAlertAndTheMenu) {
 
 // The window over a store with 500 passkeys of 4 tokens and no services: the list makes rows
 // only for what is on screen, and the keyboard walks and selects them.
-struct MainWindowLargeList : ::testing::Test {
-    MainWindowLargeList() {
+// The window over a store with no services, offscreen in one appearance (1 light, 2 dark).
+struct WindowOverStore {
+    explicit WindowOverStore(int appearance)
+        : scene{QStringLiteral("Keyvane.MainWindow"), [](QQmlEngine& engine) { installMainWindowViews(engine); },
+                QStringLiteral("MacMainView"), QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&window)}},
+                QSize(1000, 620), appearance, false} {}
+    QQuickItem* list() { return scene.find(QStringLiteral("passkeyList")); }
+    void key(int key) {
+        QTest::keyClick(&scene.window(), Qt::Key(key));
+        scene.render();
+    }
+
+    views::testing::StoreFixture fixture;
+    MainWindowModel window{fixture.store, fixture.executor};
+    views::testing::SceneHarness scene;
+};
+
+struct MainWindowLargeList : ::testing::Test, WindowOverStore {
+    MainWindowLargeList() : WindowOverStore(1) {
         std::vector<TokenInfo> tokens;
         std::vector<PasskeyCredentials> passkeys;
         for (int t = 0; t < 4; ++t) {
@@ -227,7 +244,6 @@ struct MainWindowLargeList : ::testing::Test {
         fixture.drive(AppAction::updateTokenList{tokens});
         fixture.drive(AppAction::updateCredentialsList{passkeys});
     }
-    QQuickItem* list() { return scene.find(QStringLiteral("passkeyList")); }
     // The passkey rows the list has made.
     int madeRows() {
         int made = 0;
@@ -237,18 +253,6 @@ struct MainWindowLargeList : ::testing::Test {
         }
         return made;
     }
-    void key(int key) {
-        QTest::keyClick(&scene.window(), Qt::Key(key));
-        scene.render();
-    }
-
-    views::testing::StoreFixture fixture;
-    MainWindowModel window{fixture.store, fixture.executor};
-    views::testing::SceneHarness scene{QStringLiteral("Keyvane.MainWindow"),
-                                       [](QQmlEngine& engine) { installMainWindowViews(engine); },
-                                       QStringLiteral("MacMainView"),
-                                       QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&window)}},
-                                       QSize(1000, 620), 1, false};
 };
 
 TEST_F(MainWindowLargeList, RowsAreMadeOnDemandAndTheKeyboardSelects) {
@@ -292,31 +296,18 @@ TEST_F(MainWindowLargeList, RowsAreMadeOnDemandAndTheKeyboardSelects) {
 
 // A small list over a store without services: what the selection and a changing list do to
 // a row's look and to the keyboard's place.
-struct MainWindowSmallList : ::testing::Test {
+struct MainWindowSmallList : ::testing::Test, WindowOverStore {
     static PasskeyCredentials passkey(std::uint8_t id, const char* site, const char* user) {
         return PasskeyCredentials{Bytes{id}, site, user, Bytes{id}, "T1"};
     }
-    MainWindowSmallList() {
+    MainWindowSmallList() : WindowOverStore(2) {
         fixture.drive(AppAction::updateTokenList{{TokenInfo{std::nullopt, "Model", "T1", "1.0", 64000, 1000, true}}});
         fixture.drive(AppAction::updateCredentialsList{
             {passkey(1, "mail.example", "alice"), passkey(2, "shop.example", "bob"), passkey(3, "bank.example", "carol")}});
         scene.render();
     }
-    QQuickItem* list() { return scene.find(QStringLiteral("passkeyList")); }
-    void key(int key) {
-        QTest::keyClick(&scene.window(), Qt::Key(key));
-        scene.render();
-    }
     // The list's current row, as the model knows it.
     const PasskeyListModel::Row* currentRow() { return window.passkeys()->row(list()->property("currentIndex").toInt()); }
-
-    views::testing::StoreFixture fixture;
-    MainWindowModel window{fixture.store, fixture.executor};
-    views::testing::SceneHarness scene{QStringLiteral("Keyvane.MainWindow"),
-                                       [](QQmlEngine& engine) { installMainWindowViews(engine); },
-                                       QStringLiteral("MacMainView"),
-                                       QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&window)}},
-                                       QSize(1000, 620), 2, false};
 };
 
 // The globe of a selected passkey is drawn in the colour of the texts on the selection, not
@@ -434,13 +425,8 @@ TEST_F(MainWindowSmallList, ReturnInAConfirmationRunsOnlyTheButtonShownAsDefault
 TEST(MainWindowMenu, IsDrawnInTheWindowsColoursBesideTheSearchField) {
     for (const int appearance : {1, 2}) {
         SCOPED_TRACE(appearance == 1 ? "light" : "dark");
-        views::testing::StoreFixture fixture;
-        MainWindowModel window{fixture.store, fixture.executor};
-        views::testing::SceneHarness scene{QStringLiteral("Keyvane.MainWindow"),
-                                           [](QQmlEngine& engine) { installMainWindowViews(engine); },
-                                           QStringLiteral("MacMainView"),
-                                           QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&window)}},
-                                           QSize(1000, 620), appearance, false};
+        WindowOverStore shown(appearance);
+        auto& scene = shown.scene;
         const QImage closed = scene.render();
         auto* button = scene.find(QStringLiteral("menuButton"));
         auto* search = scene.find(QStringLiteral("searchField"));
