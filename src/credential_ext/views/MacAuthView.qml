@@ -66,7 +66,7 @@ FocusScope {
                     radius: height / 2
                     color: Theme.card
                     border.width: searchField.activeFocus ? 1.5 : 1
-                    border.color: searchField.activeFocus ? Theme.accent : Qt.rgba(Theme.primaryText.r, Theme.primaryText.g, Theme.primaryText.b, 0.08)
+                    border.color: searchField.activeFocus ? Theme.focusRing : Qt.rgba(Theme.primaryText.r, Theme.primaryText.g, Theme.primaryText.b, 0.08)
                     PlainLabel {
                         x: 10
                         anchors.verticalCenter: parent.verticalCenter
@@ -155,14 +155,14 @@ FocusScope {
                     }
                     contentItem: RowLayout {
                         spacing: 12
-                        Image {
+                        Symbol {
                             Layout.preferredWidth: 20
                             Layout.preferredHeight: 22
                             Layout.leftMargin: 6
                             source: "images/globe.svg"
                             sourceSize.width: 40
                             sourceSize.height: 44
-                            fillMode: Image.PreserveAspectFit
+                            color: Theme.accentText
                         }
                         ColumnLayout {
                             spacing: 4

@@ -44,6 +44,6 @@ Button {
         color: control.prominent ? Theme.accent : Theme.fill
         opacity: control.pressed ? 0.75 : 1
         border.width: control.visualFocus ? 2 : 0
-        border.color: control.prominent ? Theme.primaryText : Theme.accent
+        border.color: control.prominent ? Theme.primaryText : Theme.focusRing
     }
 }

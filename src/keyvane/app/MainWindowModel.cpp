@@ -173,9 +173,9 @@ QString MainWindowModel::subtitle() const {
     if (listed == 0) {
         return {};
     }
-    auto text = LocalizedStrings::format("PasskeysView_AllCount", {QString::number(listed)});
+    auto text = LocalizedStrings::counted("PasskeysView_AllCount", static_cast<int>(listed));
     if (!selection_.empty()) {
-        text += LocalizedStrings::format("PasskeysView_SelectedCount", {QString::number(selection_.size())});
+        text += LocalizedStrings::counted("PasskeysView_SelectedCount", static_cast<int>(selection_.size()));
     }
     return text;
 }
@@ -205,7 +205,7 @@ QString MainWindowModel::deleteAlertTitle() const {
     }
     const auto count = deleteRequest_->credsIds.size();
     return count == 1 ? LocalizedStrings::alertKeyDeleteTitle()
-                      : LocalizedStrings::format("Alert_KeysDelete_Title", {QString::number(count)});
+                      : LocalizedStrings::counted("Alert_KeysDelete_Title", static_cast<int>(count));
 }
 
 QString MainWindowModel::deleteAlertMessage() const {
@@ -214,13 +214,9 @@ QString MainWindowModel::deleteAlertMessage() const {
 
 QVariantList MainWindowModel::deleteAlertButtons() const {
     const auto count = deleteRequest_ ? deleteRequest_->credsIds.size() : selection_.size();
-    return {QVariantMap{{QStringLiteral("label"), LocalizedStrings::format("KeysChoose_DeleteButton", {QString::number(count)})},
-                        {QStringLiteral("identifier"), QStringLiteral("delete")},
-                        {QStringLiteral("isDefault"), false},
-                        {QStringLiteral("isDestructive"), true}},
-            QVariantMap{{QStringLiteral("label"), LocalizedStrings::alertCancelButtonLabel()},
-                        {QStringLiteral("identifier"), QStringLiteral("cancel")},
-                        {QStringLiteral("isDefault"), false}}};
+    return views::confirmationButtons(LocalizedStrings::alertCancelButtonLabel(),
+                                      LocalizedStrings::counted("KeysChoose_DeleteButton", static_cast<int>(count)),
+                                      QStringLiteral("delete"));
 }
 
 void MainWindowModel::synchronise() {
@@ -311,12 +307,12 @@ void MainWindowModel::deletePressed() {
 }
 
 void MainWindowModel::pressDeleteAlertButton(int index) {
-    if (!deleteRequest_ || (index != 0 && index != 1)) {
+    if (!deleteRequest_ || (index != views::confirmationCancel && index != views::confirmationDestroy)) {
         return;
     }
     auto request = std::move(*deleteRequest_);
     deleteRequest_.reset();
-    if (index == 0) {
+    if (index == views::confirmationDestroy) {
         // The login sheet opens for the token; the selection is spent at once.
         selection_.clear();
         showSelection();

@@ -107,10 +107,10 @@ public:
     Q_INVOKABLE void clearSelection();
     // The toolbar's trash button and the Delete key: asks to confirm deleting the selection.
     Q_INVOKABLE void deletePressed();
-    // The confirmation's buttons by their place: the deleting one, then cancel.
+    // The confirmation's buttons by their place: cancel, then the deleting one.
     Q_INVOKABLE void pressDeleteAlertButton(int index);
-    Q_INVOKABLE void confirmDelete() { pressDeleteAlertButton(0); }
-    Q_INVOKABLE void cancelDelete() { pressDeleteAlertButton(1); }
+    Q_INVOKABLE void confirmDelete() { pressDeleteAlertButton(views::confirmationDestroy); }
+    Q_INVOKABLE void cancelDelete() { pressDeleteAlertButton(views::confirmationCancel); }
 
     // The core's alert: every button closes it.
     void pressAlertButton(int index) override;

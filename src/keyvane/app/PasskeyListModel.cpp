@@ -60,6 +60,23 @@ int PasskeyListModel::nextPasskeyRow(int from, int direction) const {
     return from;
 }
 
+int PasskeyListModel::passkeyRowNear(int place) const {
+    if (place < 0) {
+        return -1;
+    }
+    const int from = std::min(place, count() - 1);
+    if (from >= 0 && rows_[static_cast<std::size_t>(from)].kind == Passkey) {
+        return from;
+    }
+    for (const int direction : {-1, 1}) {
+        const int found = nextPasskeyRow(from, direction);
+        if (found != from) {
+            return found;
+        }
+    }
+    return -1;
+}
+
 void PasskeyListModel::setSections(const std::vector<CredentialsSection>& sections, bool withHeaders) {
     std::vector<Row> rows;
     for (const auto& section : sections) {

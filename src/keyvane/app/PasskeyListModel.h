@@ -52,6 +52,10 @@ public:
     // The keyboard's next passkey row from a place, upwards (-1) or downwards (1), over
     // headers and spacers; the place itself when there is none that way.
     Q_INVOKABLE int nextPasskeyRow(int from, int direction) const;
+    // The keyboard's place once the rows changed under it: the place itself on a passkey row,
+    // else the nearest passkey above it, else below; -1 (no place) stays -1, and so does a
+    // list without passkeys.
+    Q_INVOKABLE int passkeyRowNear(int place) const;
 
 signals:
     void countChanged();

@@ -1,6 +1,8 @@
 #include "keyvane/app/ProgramInfo.h"
 
-// Generated at configure time; included here only, so a new commit rebuilds this file alone.
+// Generated at configure time and, for the commit, at build time; included here only, so a
+// new commit recompiles this file alone.
+#include "keyvane/app/BuildCommit.h"
 #include "keyvane/app/BuildInfo.h"
 
 #include <optional>

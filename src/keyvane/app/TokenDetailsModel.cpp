@@ -1,6 +1,7 @@
 #include "keyvane/app/TokenDetailsModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
+#include "shared/viewmodels/AlertButtons.h"
 #include "shared/viewmodels/OneLineText.h"
 
 #include <QVariantMap>
@@ -69,13 +70,8 @@ QString TokenDetailsModel::freeMemory() const {
 }
 
 QVariantList TokenDetailsModel::deleteAlertButtons() const {
-    return {QVariantMap{{QStringLiteral("label"), LocalizedStrings::alertCancelButtonLabel()},
-                        {QStringLiteral("identifier"), QStringLiteral("cancel")},
-                        {QStringLiteral("isDefault"), false}},
-            QVariantMap{{QStringLiteral("label"), LocalizedStrings::alertDeleteDeviceInfoDeleteButtonLabel()},
-                        {QStringLiteral("identifier"), QStringLiteral("delete")},
-                        {QStringLiteral("isDefault"), false},
-                        {QStringLiteral("isDestructive"), true}}};
+    return views::confirmationButtons(LocalizedStrings::alertCancelButtonLabel(),
+                                      LocalizedStrings::alertDeleteDeviceInfoDeleteButtonLabel(), QStringLiteral("delete"));
 }
 
 void TokenDetailsModel::deletePressed() {
@@ -87,12 +83,12 @@ void TokenDetailsModel::deletePressed() {
 }
 
 void TokenDetailsModel::pressDeleteAlertButton(int index) {
-    if (!deleteAlertShown_ || (index != 0 && index != 1)) {
+    if (!deleteAlertShown_ || (index != views::confirmationCancel && index != views::confirmationDestroy)) {
         return;
     }
     deleteAlertShown_ = false;
     emit changed();
-    if (index == 1 && token_) {
+    if (index == views::confirmationDestroy && token_) {
         deleteToken_(token_->serial);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shared/model/TokenInfo.h"
+#include "shared/viewmodels/AlertButtons.h"
 
 #include <QObject>
 #include <QString>
@@ -49,8 +50,8 @@ public:
     Q_INVOKABLE void deletePressed();
     // The confirmation's buttons by their place: the cancel button, then the deleting one.
     Q_INVOKABLE void pressDeleteAlertButton(int index);
-    Q_INVOKABLE void cancelDelete() { pressDeleteAlertButton(0); }
-    Q_INVOKABLE void confirmDelete() { pressDeleteAlertButton(1); }
+    Q_INVOKABLE void cancelDelete() { pressDeleteAlertButton(views::confirmationCancel); }
+    Q_INVOKABLE void confirmDelete() { pressDeleteAlertButton(views::confirmationDestroy); }
 
 signals:
     void changed();

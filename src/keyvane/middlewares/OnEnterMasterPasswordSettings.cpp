@@ -25,8 +25,8 @@ MaybeStream OnEnterMasterPasswordSettings::process(const AppAction& action) {
                 sink.yield(AppAction::hideMasterPasswordInput{});
                 sink.yield(AppAction::handleError{AnyError(result)});
             }
-        } catch (const PinCodeCacheError&) {
-            sink.yield(AppAction::updateMasterPasswordError{MasterPassAuthError::text{genericFailureText("PinCodeCacheError")}});
+        } catch (const PinCodeCacheError& error) {
+            sink.yield(AppAction::updateMasterPasswordError{masterPasswordCheckFailed(error)});
         } catch (...) {
             yieldCurrentError<AppAction>(sink);
         }

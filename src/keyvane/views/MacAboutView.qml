@@ -77,17 +77,18 @@ FocusScope {
             onClicked: root.model.call()
             contentItem: RowLayout {
                 spacing: 8
-                Image {
+                Symbol {
                     Layout.preferredWidth: 15
                     Layout.preferredHeight: 16
                     source: "images/phone.svg"
                     sourceSize.width: 30
                     sourceSize.height: 32
+                    color: Theme.accentText
                 }
                 PlainLabel {
                     text: callButton.text
                     font: callButton.font
-                    color: Theme.accent
+                    color: Theme.accentText
                 }
             }
             background: Rectangle {
@@ -95,7 +96,7 @@ FocusScope {
                 radius: height / 2
                 color: callButton.down ? Theme.fill : "transparent"
                 border.width: callButton.visualFocus ? 2 : 1
-                border.color: callButton.visualFocus ? Theme.accent : Theme.separator
+                border.color: callButton.visualFocus ? Theme.focusRing : Theme.separator
             }
         }
 
@@ -129,7 +130,7 @@ FocusScope {
                         font.pixelSize: 13
                         font.weight: Font.Medium
                         font.underline: link.hovered || link.visualFocus
-                        color: link.down ? Theme.blue : Theme.accent
+                        color: link.down ? Theme.blue : Theme.accentText
                     }
                 }
             }

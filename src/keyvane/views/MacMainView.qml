@@ -107,7 +107,7 @@ FocusScope {
                         objectName: "deleteSelectionButton"
                         visible: root.model.selectionCount > 0
                         symbol: "images/trash.svg"
-                        spokenName: Texts.format("KeysChoose_DeleteButton", [String(root.model.selectionCount)])
+                        spokenName: Texts.counted("KeysChoose_DeleteButton", root.model.selectionCount)
                         icon.color: Theme.red
                         onClicked: root.model.deletePressed()
                     }
@@ -138,26 +138,35 @@ FocusScope {
                             menu.open()
                         }
                         onClicked: openMenu()
-                        Keys.onDownPressed: openMenu()
+                        // Opened by the keyboard, the first entry has it.
+                        Keys.onDownPressed: { openMenu(); menu.currentIndex = 0 }
                         Component {
                             id: moreMenuComponent
+                            // Drawn in the window's colours, below the button and ending at
+                            // its right edge, so it leaves the search field uncovered.
                             Menu {
                                 objectName: "moreMenu"
+                                x: menuButton.width - width
                                 y: menuButton.height + 4
-                                MenuItem {
+                                padding: 5
+                                background: Rectangle {
+                                    objectName: "moreMenuBackground"
+                                    implicitWidth: 240
+                                    radius: 8
+                                    color: Theme.card
+                                    border.width: 1
+                                    border.color: Theme.separator
+                                }
+                                ToolbarMenuItem {
                                     objectName: "masterPasswordMenuItem"
                                     text: Texts.text("PasskeysScreen_MoreButton_Menu_GrandPass_Label")
-                                    icon.source: "images/password.svg"
-                                    icon.color: Theme.primaryText
-                                    Accessible.name: text
+                                    symbol: "images/password.svg"
                                     onTriggered: root.model.openMasterPasswordSettings()
                                 }
-                                MenuItem {
+                                ToolbarMenuItem {
                                     objectName: "aboutButton"
                                     text: Texts.text("PasskeysScreen_MoreButton_Menu_AboutApp_Label")
-                                    icon.source: "images/info.svg"
-                                    icon.color: Theme.primaryText
-                                    Accessible.name: text
+                                    symbol: "images/info.svg"
                                     onTriggered: root.model.openAbout()
                                 }
                             }
@@ -186,8 +195,8 @@ FocusScope {
                             radius: 8
                             color: Theme.fill
                             border.width: searchField.activeFocus ? 2 : 0
-                            border.color: Theme.accent
-                            Image {
+                            border.color: Theme.focusRing
+                            Symbol {
                                 x: 9
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: 14
@@ -195,7 +204,7 @@ FocusScope {
                                 source: "images/search.svg"
                                 sourceSize.width: 28
                                 sourceSize.height: 28
-                                opacity: 0.55
+                                color: Theme.secondaryText
                             }
                         }
                     }
@@ -279,7 +288,8 @@ FocusScope {
     }
 
     // The confirmations and the core's alert, each made only while it shows: a window that
-    // shows none of them starts without their items.
+    // shows none of them starts without their items. A confirmation's keyboard starts on its
+    // safe button; Return presses the button that has it, Escape cancels.
     component Cover: Loader {
         anchors.fill: parent
         focus: active
@@ -296,8 +306,6 @@ FocusScope {
             buttons: root.model.deleteAlertButtons
             onPressed: index => root.model.pressDeleteAlertButton(index)
             Keys.onEscapePressed: root.model.cancelDelete()
-            Keys.onReturnPressed: root.model.confirmDelete()
-            Keys.onEnterPressed: root.model.confirmDelete()
         }
     }
     Cover {
@@ -311,8 +319,6 @@ FocusScope {
             buttons: root.model.tokenDetails.deleteAlertButtons
             onPressed: index => root.model.tokenDetails.pressDeleteAlertButton(index)
             Keys.onEscapePressed: root.model.tokenDetails.cancelDelete()
-            Keys.onReturnPressed: root.model.tokenDetails.confirmDelete()
-            Keys.onEnterPressed: root.model.tokenDetails.confirmDelete()
         }
     }
     // The core's alert (a failed deletion, for one), while no sheet shows it itself; above

@@ -36,7 +36,14 @@ FocusScope {
         function step(from, direction) { return root.model.passkeys.nextPasskeyRow(from, direction) }
         // The keyboard's place stays in view.
         onCurrentIndexChanged: if (currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
-        onCountChanged: if (currentIndex >= count) currentIndex = step(-1, 1)
+        // New rows (passkeys deleted after the confirmation, a search) may leave the place on
+        // a header or the space after a section: it moves to the nearest passkey.
+        function keepOnPasskey() { currentIndex = root.model.passkeys.passkeyRowNear(currentIndex) }
+        onCountChanged: keepOnPasskey()
+        Connections {
+            target: passkeyList.model
+            function onModelReset() { passkeyList.keepOnPasskey() }
+        }
         onActiveFocusChanged: if (activeFocus && currentIndex < 0) currentIndex = step(-1, 1)
         Keys.onUpPressed: currentIndex = step(currentIndex, -1)
         Keys.onDownPressed: currentIndex = step(currentIndex, 1)
@@ -143,7 +150,7 @@ FocusScope {
                 radius: height / 2
                 color: detailsButton.down ? Theme.fill : Theme.card
                 border.width: detailsButton.visualFocus ? 2 : 1
-                border.color: detailsButton.visualFocus ? Theme.accent : Theme.separator
+                border.color: detailsButton.visualFocus ? Theme.focusRing : Theme.separator
             }
         }
     }

@@ -62,13 +62,15 @@ Control {
             visible: row.isPasskey
             anchors.fill: parent
             spacing: 12
-            Image {
+            // The site's globe, white on the selection's accent like the texts beside it.
+            Symbol {
+                objectName: "passkeyGlobe"
                 Layout.preferredWidth: 20
                 Layout.preferredHeight: 22
                 source: "images/globe.svg"
                 sourceSize.width: 40
                 sourceSize.height: 44
-                fillMode: Image.PreserveAspectFit
+                color: row.selected ? Theme.textOnAccent : Theme.accentText
             }
             ColumnLayout {
                 spacing: 4
@@ -98,7 +100,7 @@ Control {
     background: Rectangle {
         color: row.selected ? Theme.accent : "transparent"
         border.width: row.current && row.ListView.view && row.ListView.view.activeFocus ? 2 : 0
-        border.color: row.selected ? Theme.textOnAccent : Theme.accent
+        border.color: row.selected ? Theme.textOnAccent : Theme.focusRing
         // The separator under a passkey.
         Rectangle {
             visible: row.isPasskey && !row.selected

@@ -28,7 +28,7 @@ ItemDelegate {
     focusPolicy: Qt.NoFocus
     Accessible.role: Accessible.ListItem
     Accessible.name: (all ? Texts.text("Passkeys_AllPasskeys_Name") : tokenModel + " " + serial) + ", "
-        + Texts.format("%lld", [String(passkeyCount)])
+        + Texts.counted("PasskeysView_AllCount", passkeyCount)
     Accessible.selected: selected
     onClicked: card.chosen(index)
 
@@ -69,6 +69,6 @@ ItemDelegate {
         color: card.selected ? Theme.accent : (card.down ? Theme.fill : "transparent")
         // The keyboard's place, where the fill does not already show it.
         border.width: card.current && !card.selected && card.ListView.view && card.ListView.view.activeFocus ? 2 : 0
-        border.color: Theme.accent
+        border.color: Theme.focusRing
     }
 }

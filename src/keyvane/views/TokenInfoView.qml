@@ -115,7 +115,7 @@ ColumnLayout {
                     radius: height / 2
                     color: deleteButton.down ? Theme.separator : Theme.card
                     border.width: deleteButton.visualFocus ? 2 : 1
-                    border.color: deleteButton.visualFocus ? Theme.accent : Theme.separator
+                    border.color: deleteButton.visualFocus ? Theme.focusRing : Theme.separator
                 }
             }
         }

@@ -24,6 +24,6 @@ Button {
         radius: 7
         color: control.down ? Theme.fill : (control.hovered ? Theme.fill : "transparent")
         border.width: control.visualFocus ? 2 : 0
-        border.color: Theme.accent
+        border.color: Theme.focusRing
     }
 }

@@ -42,7 +42,7 @@ public:
     // (the double-entry view shows its own wording).
     std::optional<QString> localizedMessage() const {
         if (const auto* invalid = as<invalidPass>()) {
-            return LocalizedStrings::format("EnterGrandPass_Title_Error", {QString::number(invalid->remainingAttempts)});
+            return LocalizedStrings::counted("EnterGrandPass_Title_Error", invalid->remainingAttempts);
         }
         if (const auto* shown = as<text>()) {
             return QString::fromStdString(shown->message);

@@ -35,7 +35,8 @@ void loadShipped(QTranslator& translator) {
     (void)translator.load(QString::fromUtf8(translationsFolder) + QStringLiteral("/keyvane_en.qm"));
 }
 
-QString lookup(const char* key) {
+// A count of -1 asks for no plural form.
+QString lookup(const char* key, int count = -1) {
     LocalizedStrings::installTranslations();
     auto& shared = translations();
     QString text;
@@ -45,9 +46,9 @@ QString lookup(const char* key) {
         throughApplication = shared.installedIn != nullptr && shared.installedIn == QCoreApplication::instance();
     }
     if (throughApplication) {
-        text = qtTrId(key);
+        text = qtTrId(key, count);
     } else {
-        text = shared.translator.translate(nullptr, key);
+        text = shared.translator.translate(nullptr, key, nullptr, count);
     }
     // qtTrId answers the key itself when no translator has it; translate() answers nothing.
     return text.isEmpty() ? QString::fromUtf8(key) : text;
@@ -89,6 +90,12 @@ QString LocalizedStrings::format(const char* key, const QStringList& arguments) 
     return substitute(lookup(key), arguments);
 }
 
+QString LocalizedStrings::counted(const char* key, int count) {
+    // qtTrId puts the count in for %n itself; the translator alone does not, and a text that
+    // already holds the number has no %n left.
+    return lookup(key, count).replace(QStringLiteral("%n"), QString::number(count));
+}
+
 QString LocalizedStrings::substitute(const QString& format, const QStringList& arguments) {
     QString result;
     result.reserve(format.size());
@@ -127,18 +134,11 @@ const std::vector<const char*>& LocalizedStrings::constantKeys() {
 const std::vector<const char*>& LocalizedStrings::inPlaceKeys() {
     static const std::vector<const char*> keys{
         "AboutDeviceInfo_FreeMemory_Value",
-        "EnterGrandPass_Title_Error",
         "EnterGrandPass_OperationFailed_Error",
-        "EnterPinCode_InvalidPinMessage",
         "EnterPinCode_InvalidPinMessage_Unknown",
         "EnterPinCode_ConnectionMessage",
         "VarnelAwait_Description",
-        "VarnelTouchAuthorizationView_Footnote",
         "%lld",
-        "Alert_KeysDelete_Title",
-        "KeysChoose_DeleteButton",
-        "PasskeysView_AllCount",
-        "PasskeysView_SelectedCount",
         "AboutAppView_Version",
         "ExtensionTurnOn_Confirmation_Title",
         "ExtensionTurnOn_Confirmation_Description",
@@ -146,6 +146,15 @@ const std::vector<const char*>& LocalizedStrings::inPlaceKeys() {
         "GrandPassView_Protection_Tpm",
         "GrandPassView_Protection_File",
         "BiometricPrompt_Title",
+    };
+    return keys;
+}
+
+const std::vector<const char*>& LocalizedStrings::countedKeys() {
+    static const std::vector<const char*> keys{
+        "EnterGrandPass_Title_Error", "EnterPinCode_InvalidPinMessage", "VarnelTouchAuthorizationView_Footnote",
+        "Alert_KeysDelete_Title",     "KeysChoose_DeleteButton",        "PasskeysView_AllCount",
+        "PasskeysView_SelectedCount",
     };
     return keys;
 }

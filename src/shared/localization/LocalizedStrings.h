@@ -126,6 +126,10 @@ public:
     static QString text(const char* key);
     // A key whose text holds %1, %2, ... placeholders, filled with the arguments in order.
     static QString format(const char* key, const QStringList& arguments);
+    // A key whose text counts something: the translation's plural form for the count, as the
+    // language's grammar chooses it ("1 passkey", "2 passkeys"), with %n replaced by the count.
+    // Looked up anew at each call.
+    static QString counted(const char* key, int count);
 
     // Fills %1 to %99 with the arguments in one pass. Placeholder-like text inside an argument
     // (a token label may well contain "%1") is copied as it is, never substituted again; a
@@ -141,6 +145,8 @@ public:
     static const std::vector<const char*>& constantKeys();
     // The keys that are formatted or looked up in place by the views, besides the fixed texts.
     static const std::vector<const char*>& inPlaceKeys();
+    // The keys of counted(): each is a plural message (numerus forms) in every translation.
+    static const std::vector<const char*>& countedKeys();
 };
 
 } // namespace keyvane

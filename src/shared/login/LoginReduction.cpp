@@ -7,7 +7,7 @@ namespace keyvane {
 using Pane = LoginDisplayViewState;
 
 void LoginReduction::operator()(const login_action::handleError& action) {
-    alert_ = AppAlert(action.error);
+    alert_ = AppAlert::reported(action.error);
     // A login that failed without a verdict on the PIN ends here.
     state_.loginViewState.isLoginInProgress = false;
 }

@@ -9,7 +9,10 @@
 #include "shared/pkcs11/TokenLoginManagerError.h"
 #include "shared/redux/ExtensionError.h"
 
+#include <sstream>
 #include <variant>
+
+Q_LOGGING_CATEGORY(userErrorLog, "keyvane.errors")
 
 namespace keyvane {
 
@@ -64,6 +67,15 @@ AppAlert::Kind alertFor(const AnyError& error) {
 } // namespace
 
 AppAlert::AppAlert(const AnyError& error) : kind_(alertFor(error)) {}
+
+AppAlert AppAlert::reported(const AnyError& error) {
+    const AppAlert alert(error);
+    std::ostringstream kind;
+    kind << alert;
+    qCWarning(userErrorLog).noquote() << QStringLiteral("Alert %1 for: %2")
+                                .arg(QString::fromStdString(kind.str()), QString::fromStdString(error.description()));
+    return alert;
+}
 
 const char* AppAlert::titleKey() const {
     switch (kind_) {

@@ -2,6 +2,7 @@
 
 #include "shared/errors/Error.h"
 
+#include <QLoggingCategory>
 #include <QString>
 
 #include <cstddef>
@@ -9,6 +10,10 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+// The log of the errors that reach the user ("keyvane.errors"): what went wrong, whole, where
+// the screen shows only a localised sentence.
+Q_DECLARE_LOGGING_CATEGORY(userErrorLog)
 
 namespace keyvane {
 
@@ -60,6 +65,10 @@ public:
     constexpr AppAlert(Kind kind) : kind_(kind) {} // NOLINT: a case converts to the alert
     // The alert for an error; one that no rule recognises gives unknownError. Never fails.
     explicit AppAlert(const AnyError& error);
+    // The alert for an error that reaches the user: the alert shows only its localised
+    // sentences, so what went wrong (the error's description, which never holds a secret) is
+    // written to the log here, whole.
+    static AppAlert reported(const AnyError& error);
 
     Kind kind() const { return kind_; }
     const char* titleKey() const;

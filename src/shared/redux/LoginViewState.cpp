@@ -4,12 +4,18 @@
 #include "shared/redux/StateDescription.h"
 #include "shared/redux/TokenMonitoringEvent.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 namespace keyvane {
 
 QString PinVerificationStatus::message() const {
     if (const auto* wrong = as<incorrect>()) {
         if (wrong->attemptsLeft) {
-            return LocalizedStrings::format("EnterPinCode_InvalidPinMessage", {QString::number(*wrong->attemptsLeft)});
+            return LocalizedStrings::counted(
+                "EnterPinCode_InvalidPinMessage",
+                static_cast<int>(std::min<std::uint64_t>(*wrong->attemptsLeft, std::numeric_limits<int>::max())));
         }
         return LocalizedStrings::text("EnterPinCode_InvalidPinMessage_Unknown");
     }

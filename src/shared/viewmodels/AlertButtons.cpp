@@ -38,6 +38,16 @@ int alertButtonFor(const std::optional<AppAlert>& alert, bool returnKey) {
     return -1;
 }
 
+QVariantList confirmationButtons(const QString& cancelLabel, const QString& destroyLabel, const QString& destroyIdentifier) {
+    return {QVariantMap{{QStringLiteral("label"), cancelLabel},
+                        {QStringLiteral("identifier"), QStringLiteral("cancel")},
+                        {QStringLiteral("isDefault"), true}},
+            QVariantMap{{QStringLiteral("label"), destroyLabel},
+                        {QStringLiteral("identifier"), destroyIdentifier},
+                        {QStringLiteral("isDefault"), false},
+                        {QStringLiteral("isDestructive"), true}}};
+}
+
 QString AlertPresenter::alertTitle() const {
     return alert() ? alert()->title() : QString();
 }

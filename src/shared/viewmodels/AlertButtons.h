@@ -53,4 +53,11 @@ QVariantList alertButtons(const std::optional<AppAlert>& alert);
 // The place of the button that answers Return (or Escape), or -1 when there is none.
 int alertButtonFor(const std::optional<AppAlert>& alert, bool returnKey);
 
+// A confirmation before something is destroyed (passkeys deleted, a token forgotten, the
+// master password turned off). Every one has the same two buttons in the same order: the safe
+// choice first, as the default that the keyboard starts on (Return presses it), then the
+// destructive one, which Tab reaches and which shows as the default once it has the keyboard.
+enum ConfirmationButton { confirmationCancel = 0, confirmationDestroy = 1 };
+QVariantList confirmationButtons(const QString& cancelLabel, const QString& destroyLabel, const QString& destroyIdentifier);
+
 } // namespace keyvane::views

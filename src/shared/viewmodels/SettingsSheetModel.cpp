@@ -106,13 +106,8 @@ void SettingsSheetModel::cancelTurnOff() {
 }
 
 QVariantList SettingsSheetModel::turnOffButtons() const {
-    return {QVariantMap{{QStringLiteral("label"), LocalizedStrings::grandPassViewDisableButtonLabel()},
-                        {QStringLiteral("identifier"), QStringLiteral("disable")},
-                        {QStringLiteral("isDefault"), false},
-                        {QStringLiteral("isDestructive"), true}},
-            QVariantMap{{QStringLiteral("label"), LocalizedStrings::grandPassViewAlertDisableGrandPassCancel()},
-                        {QStringLiteral("identifier"), QStringLiteral("cancel")},
-                        {QStringLiteral("isDefault"), false}}};
+    return confirmationButtons(LocalizedStrings::grandPassViewAlertDisableGrandPassCancel(),
+                               LocalizedStrings::grandPassViewDisableButtonLabel(), QStringLiteral("disable"));
 }
 
 void SettingsSheetModel::pressAlertButton(int index) {

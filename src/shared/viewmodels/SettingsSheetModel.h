@@ -54,9 +54,11 @@ public:
     Q_INVOKABLE void askToTurnOff();
     Q_INVOKABLE void confirmTurnOff();
     Q_INVOKABLE void cancelTurnOff();
-    // The confirmation's buttons in order: turn off (destructive), then cancel (Escape).
+    // The confirmation's buttons in order: cancel (the default; Escape too), then turn off.
     QVariantList turnOffButtons() const;
-    Q_INVOKABLE void pressTurnOffButton(int index) { index == 0 ? confirmTurnOff() : cancelTurnOff(); }
+    Q_INVOKABLE void pressTurnOffButton(int index) {
+        index == confirmationDestroy ? confirmTurnOff() : cancelTurnOff();
+    }
     // No button of the state alert here does more than close it.
     void pressAlertButton(int index) override;
     // The close button; the host closes the sheet and sends the end of the visit. Whatever

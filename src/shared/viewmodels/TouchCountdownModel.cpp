@@ -10,7 +10,7 @@ TouchCountdownModel::TouchCountdownModel(flowkeep::MainExecutor& executor, QObje
     : QObject(parent), timer_(executor) {}
 
 QString TouchCountdownModel::footnote() const {
-    return LocalizedStrings::format("VarnelTouchAuthorizationView_Footnote", {QString::number(seconds())});
+    return LocalizedStrings::counted("VarnelTouchAuthorizationView_Footnote", static_cast<int>(seconds()));
 }
 
 void TouchCountdownModel::setInitialSeconds(std::uint64_t seconds) {

@@ -5,6 +5,9 @@ import QtQuick.Layouts
 
 // The state's alert over the sheet, with its buttons in order. Return presses the default
 // button and Escape the cancelling one (the sheet routes both keys here while it shows).
+// Given the keyboard, the overlay hands it to its default button; Tab walks the buttons, and
+// Return or Space presses the one that has the keyboard, which is drawn as the default: a
+// destructive button runs on Return only when it shows so.
 Rectangle {
     id: overlay
     property bool shown
@@ -12,11 +15,21 @@ Rectangle {
     property string message
     property var buttons: []
     signal pressed(int index)
+    // The button drawn as the default: the one with the keyboard, else the default one.
+    property int focusedIndex: -1
+    readonly property int prominentIndex: focusedIndex >= 0 ? focusedIndex : defaultIndex
+    readonly property int defaultIndex: {
+        for (let i = 0; i < buttons.length; ++i) {
+            if (buttons[i].isDefault) return i;
+        }
+        return -1;
+    }
     objectName: "alert"
     visible: shown
     color: Theme.scrim
     Accessible.role: Accessible.AlertMessage
     Accessible.name: title
+    onActiveFocusChanged: if (activeFocus && defaultIndex >= 0) buttonRepeater.itemAt(defaultIndex).forceActiveFocus()
 
     // Clicks never reach the pane behind.
     MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
@@ -55,11 +68,13 @@ Rectangle {
                 color: Theme.primaryText
             }
             Repeater {
+                id: buttonRepeater
                 model: overlay.buttons
                 Button {
                     id: alertButton
                     required property var modelData
                     required property int index
+                    readonly property bool prominent: overlay.prominentIndex === index
                     objectName: "alertButton_" + modelData.identifier
                     Layout.fillWidth: true
                     Layout.topMargin: index === 0 ? 6 : 0
@@ -68,17 +83,25 @@ Rectangle {
                     font.family: Theme.fontFamily
                     font.pixelSize: 13
                     onClicked: overlay.pressed(index)
+                    Keys.onReturnPressed: clicked()
+                    Keys.onEnterPressed: clicked()
+                    onActiveFocusChanged: {
+                        if (activeFocus) overlay.focusedIndex = index;
+                        else if (overlay.focusedIndex === index) overlay.focusedIndex = -1;
+                    }
                     contentItem: PlainLabel {
                         text: alertButton.text
                         font: alertButton.font
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
-                        color: alertButton.modelData.isDefault ? Theme.textOnAccent : (alertButton.modelData.isDestructive ? Theme.red : Theme.primaryText)
+                        color: alertButton.prominent
+                            ? (alertButton.modelData.isDestructive ? Theme.textOnDestructive : Theme.textOnAccent)
+                            : (alertButton.modelData.isDestructive ? Theme.red : Theme.primaryText)
                     }
                     background: Rectangle {
                         radius: 8
                         implicitHeight: 32
-                        color: alertButton.modelData.isDefault ? Theme.accent : Theme.fill
+                        color: alertButton.prominent ? (alertButton.modelData.isDestructive ? Theme.red : Theme.accent) : Theme.fill
                         border.width: alertButton.visualFocus ? 2 : 0
                         border.color: Theme.primaryText
                     }

@@ -85,7 +85,7 @@ FocusScope {
                 implicitHeight: 32
                 color: Theme.fill
                 border.width: cancelButton.visualFocus ? 2 : 0
-                border.color: Theme.accent
+                border.color: Theme.focusRing
             }
             contentItem: PlainLabel {
                 text: cancelButton.text

@@ -32,6 +32,6 @@ AbstractButton {
         radius: width / 2
         color: Theme.fill
         border.width: control.visualFocus ? 2 : 0
-        border.color: Theme.accent
+        border.color: Theme.focusRing
     }
 }

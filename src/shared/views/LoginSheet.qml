@@ -98,7 +98,7 @@ FocusScope {
                 implicitHeight: 32
                 color: Theme.fill
                 border.width: switchButton.visualFocus ? 2 : 0
-                border.color: Theme.accent
+                border.color: Theme.focusRing
             }
             contentItem: PlainLabel { text: switchButton.text; font: switchButton.font; color: Theme.primaryText; horizontalAlignment: Text.AlignHCenter; verticalAlignment: Text.AlignVCenter }
         }
@@ -118,7 +118,7 @@ FocusScope {
                 implicitHeight: 32
                 color: Theme.fill
                 border.width: cancelButton.visualFocus ? 2 : 0
-                border.color: Theme.accent
+                border.color: Theme.focusRing
             }
             contentItem: PlainLabel { text: cancelButton.text; font: cancelButton.font; color: Theme.primaryText; horizontalAlignment: Text.AlignHCenter; verticalAlignment: Text.AlignVCenter }
         }

@@ -124,14 +124,14 @@ FocusScope {
                             Accessible.name: Texts.text("GrandPassView_UseBiometry_Label")
                             checked: root.model.biometryEnabled
                             // Drawn here: the style's own track takes the system palette and
-                            // vanishes on the dark card; on is the accent colour.
+                            // vanishes on the dark card; on is the accent hue.
                             indicator: Rectangle {
                                 implicitWidth: 40
                                 implicitHeight: 24
                                 x: biometrySwitch.leftPadding
                                 y: (biometrySwitch.height - height) / 2
                                 radius: height / 2
-                                color: biometrySwitch.checked ? Theme.accent : Theme.switchTrackOff
+                                color: biometrySwitch.checked ? Theme.switchTrackOn : Theme.switchTrackOff
                                 border.width: biometrySwitch.visualFocus ? 2 : 0
                                 border.color: Theme.primaryText
                                 Rectangle {
@@ -265,6 +265,8 @@ FocusScope {
     AlertOverlay {
         objectName: "turnOffConfirmation"
         anchors.fill: parent
+        // Shown, it takes the keyboard (onto its safe button).
+        focus: shown
         shown: root.model.disableConfirmationShown
         title: Texts.text("GrandPassView_Alert_DisableGrandPass_Title")
         message: Texts.text("GrandPassView_Alert_DisableGrandPass_Description")

@@ -51,7 +51,7 @@ ColumnLayout {
                 radius: 10
                 color: Theme.card
                 border.width: pinField.activeFocus ? 1.5 : 0.6
-                border.color: pinField.activeFocus ? Theme.accent : Qt.rgba(Theme.primaryText.r, Theme.primaryText.g, Theme.primaryText.b, 0.08)
+                border.color: pinField.activeFocus ? Theme.focusRing : Qt.rgba(Theme.primaryText.r, Theme.primaryText.g, Theme.primaryText.b, 0.08)
             }
         }
         PlainLabel {

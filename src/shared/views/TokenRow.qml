@@ -26,7 +26,8 @@ ItemDelegate {
             Layout.preferredHeight: 24
             Layout.rightMargin: 12
             // The grey picture is drawn as such: the software renderer has no colour effects.
-            source: row.supported ? "images/token.svg" : "images/token-grey.svg"
+            // Each has a drawing for the dark background, where the light one would vanish.
+            source: "images/" + (row.supported ? Theme.tokenPicture : Theme.unsupportedTokenPicture)
             sourceSize.width: 48
             sourceSize.height: 48
             fillMode: Image.PreserveAspectFit
@@ -52,7 +53,7 @@ ItemDelegate {
     background: Rectangle {
         color: row.down ? Theme.fill : "transparent"
         border.width: row.visualFocus ? 2 : 0
-        border.color: Theme.accent
+        border.color: Theme.focusRing
         radius: 8
         // The list's separator under each row, from where the text starts; a folded row
         // takes its separator with it.

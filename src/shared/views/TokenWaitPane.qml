@@ -53,7 +53,7 @@ Item {
                 anchors.centerIn: parent
                 width: 56
                 height: 56
-                source: "images/token.svg"
+                source: "images/" + Theme.tokenPicture
                 sourceSize.width: 112
                 sourceSize.height: 112
                 fillMode: Image.PreserveAspectFit

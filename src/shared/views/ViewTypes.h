@@ -77,6 +77,9 @@ public:
     Q_INVOKABLE QString format(const QString& key, const QStringList& arguments) const {
         return LocalizedStrings::format(key.toUtf8().constData(), arguments);
     }
+    Q_INVOKABLE QString counted(const QString& key, int count) const {
+        return LocalizedStrings::counted(key.toUtf8().constData(), count);
+    }
 };
 
 } // namespace keyvane::views::qml

@@ -85,7 +85,7 @@ TEST(MainWindowModelTest, SectionsForAllTokensAndForTheChosenOne) {
     // has a card with 0.
     EXPECT_EQ(w.cards(), (Rows{"all 4*", "A 2", "B 1", "C 0"}));
     EXPECT_EQ(w.window.title(), LocalizedStrings::passkeysAllPasskeysName());
-    EXPECT_EQ(w.window.subtitle(), LocalizedStrings::format("PasskeysView_AllCount", {"3"}));
+    EXPECT_EQ(w.window.subtitle(), LocalizedStrings::counted("PasskeysView_AllCount", 3));
     EXPECT_FALSE(w.window.tokenChosen());
 
     w.window.chooseCard(1);
@@ -142,8 +142,8 @@ TEST(MainWindowModelTest, SelectionStaysOnOneToken) {
     w.window.chooseRow(0);
     w.window.toggleRow(w.row("carol"));
     EXPECT_EQ(w.rows(), (Rows{"[A]", "alice*", "carol*", "_", "[B]", "bob-", "_"}));
-    EXPECT_EQ(w.window.subtitle(), LocalizedStrings::format("PasskeysView_AllCount", {"3"}) +
-                                       LocalizedStrings::format("PasskeysView_SelectedCount", {"2"}));
+    EXPECT_EQ(w.window.subtitle(), LocalizedStrings::counted("PasskeysView_AllCount", 3) +
+                                       LocalizedStrings::counted("PasskeysView_SelectedCount", 2));
     // A search that hides a selected passkey keeps it selected.
     w.window.setSearchText(QStringLiteral("carol"));
     EXPECT_EQ(w.window.selectionCount(), 2);
@@ -180,9 +180,9 @@ TEST(MainWindowModelTest, DeletingTheSelectionAsksFirstThenOpensTheLogin) {
 
     w.window.toggleRow(w.row("carol"));
     w.window.deletePressed();
-    EXPECT_EQ(w.window.deleteAlertTitle(), LocalizedStrings::format("Alert_KeysDelete_Title", {"2"}));
-    EXPECT_EQ(w.window.deleteAlertButtons().at(0).toMap().value("label").toString(),
-              LocalizedStrings::format("KeysChoose_DeleteButton", {"2"}));
+    EXPECT_EQ(w.window.deleteAlertTitle(), LocalizedStrings::counted("Alert_KeysDelete_Title", 2));
+    EXPECT_EQ(w.window.deleteAlertButtons().at(views::confirmationDestroy).toMap().value("label").toString(),
+              LocalizedStrings::counted("KeysChoose_DeleteButton", 2));
     w.window.confirmDelete();
     EXPECT_EQ(w.sent(), (Rows{"deleteButtonPressed(request: {token: A, keys: 2})"}));
     EXPECT_EQ(w.window.selectionCount(), 0);
@@ -294,6 +294,49 @@ TEST(MainWindowModelTest, TokenDetailsDeleteTheTokensRecordsAfterAsking) {
     EXPECT_FALSE(details.deleteAlertShown());
 }
 
+// Counts in the window's texts take their plural form: one passkey is "1 passkey".
+TEST(MainWindowModelTest, CountsReadAsTheirNumberNeeds) {
+    Window w;
+    w.window.chooseCard(2);
+    EXPECT_EQ(w.window.subtitle(), QStringLiteral("1 passkey"));
+    w.window.chooseRow(w.row("bob"));
+    EXPECT_EQ(w.window.subtitle(), QStringLiteral("1 passkey, 1 selected"));
+    w.window.chooseCard(0);
+    w.window.chooseRow(w.row("alice"));
+    w.window.toggleRow(w.row("carol"));
+    EXPECT_EQ(w.window.subtitle(), QStringLiteral("3 passkeys, 2 selected"));
+    w.window.deletePressed();
+    EXPECT_EQ(w.window.deleteAlertTitle(), QStringLiteral("Delete 2 passkeys?"));
+}
+
+// Every confirmation before a destruction has the same buttons in the same order: the safe
+// one first and default, the destructive one second; the labels are each confirmation's own.
+TEST(MainWindowModelTest, ConfirmationsKeepOneOrderWithTheSafeChoiceAsDefault) {
+    Window w;
+    w.window.chooseRow(w.row("alice"));
+    w.window.deletePressed();
+    w.window.chooseCard(2);
+    w.window.tokenDetails()->deletePressed();
+    w.drive(AppAction::startEnteringMasterPasswordSettings{});
+    ASSERT_NE(w.window.settingsSheet(), nullptr);
+    const std::vector<std::pair<const char*, QVariantList>> confirmations = {
+        {"delete passkeys", w.window.deleteAlertButtons()},
+        {"remove the token", w.window.tokenDetails()->deleteAlertButtons()},
+        {"turn off the master password", w.window.settingsSheet()->turnOffButtons()},
+    };
+    for (const auto& [what, buttons] : confirmations) {
+        SCOPED_TRACE(what);
+        ASSERT_EQ(buttons.size(), 2);
+        const auto safe = buttons.at(views::confirmationCancel).toMap();
+        const auto destroy = buttons.at(views::confirmationDestroy).toMap();
+        EXPECT_EQ(safe.value("identifier").toString(), QStringLiteral("cancel"));
+        EXPECT_TRUE(safe.value("isDefault").toBool());
+        EXPECT_FALSE(safe.value("isDestructive").toBool());
+        EXPECT_FALSE(destroy.value("isDefault").toBool());
+        EXPECT_TRUE(destroy.value("isDestructive").toBool());
+    }
+}
+
 TEST(MainWindowModelTest, TokenDetailsShowWhatTheTokenReports) {
     TokenDetailsModel details([](const std::string&) {});
     auto unlabelled = token("A", std::nullopt);
@@ -308,6 +351,11 @@ TEST(MainWindowModelTest, TokenDetailsShowWhatTheTokenReports) {
     details.setToken(empty);
     EXPECT_EQ(details.name(), QString());
     EXPECT_EQ(details.freeMemory(), LocalizedStrings::aboutDeviceInfoFreeMemoryValue("0 bytes", "62.5 KB"));
+    // The row reads as one phrase: its value repeats no word of its key ("Free memory … free").
+    const QString value = details.freeMemory();
+    for (const auto& word : LocalizedStrings::aboutDeviceInfoFreeMemoryKey().split(u' ', Qt::SkipEmptyParts)) {
+        EXPECT_FALSE(value.contains(word, Qt::CaseInsensitive)) << value.toStdString() << " repeats " << word.toStdString();
+    }
 
     // A confirmation asked for one token never carries over to another.
     details.deletePressed();

@@ -17,7 +17,11 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <functional>
 #include <memory>
+
+#include <algorithm>
+#include <cmath>
 
 namespace keyvane::app {
 namespace {
@@ -177,9 +181,11 @@ TEST_F(MainWindowScene, TokenDetailsByKeyboardAndTheirDeletion) {
     ASSERT_TRUE(settled([&] { return !shown(QStringLiteral("tokenDeleteConfirmation")); }));
     EXPECT_EQ(state().credentialListState.tokens.size(), 1U);
 
-    // Confirming forgets the token on this computer: the choice returns to all passkeys.
+    // Confirming (Tab to the remove button, Return) forgets the token on this computer: the
+    // choice returns to all passkeys.
     click(QStringLiteral("deleteTokenButton"));
     ASSERT_TRUE(settled([&] { return shown(QStringLiteral("tokenDeleteConfirmation")); }));
+    key(Qt::Key_Tab);
     key(Qt::Key_Return);
     // The core publishes the token list, then the passkey list, each a step of its own.
     ASSERT_TRUE(settled([&] {
@@ -325,8 +331,25 @@ TEST_F(MainWindowOverOutsideTexts, AreShownAsTextNeverAsMarkup) {
 
 // The window over a store with 500 passkeys of 4 tokens and no services: the list makes rows
 // only for what is on screen, and the keyboard walks and selects them.
-struct MainWindowLargeList : ::testing::Test {
-    MainWindowLargeList() {
+// The window over a store with no services, offscreen in one appearance (1 light, 2 dark).
+struct WindowOverStore {
+    explicit WindowOverStore(int appearance)
+        : scene{QStringLiteral("Keyvane.MainWindow"), [](QQmlEngine& engine) { installMainWindowViews(engine); },
+                QStringLiteral("MacMainView"), QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&window)}},
+                QSize(1000, 620), appearance, false} {}
+    QQuickItem* list() { return scene.find(QStringLiteral("passkeyList")); }
+    void key(int key) {
+        QTest::keyClick(&scene.window(), Qt::Key(key));
+        scene.render();
+    }
+
+    views::testing::StoreFixture fixture;
+    MainWindowModel window{fixture.store, fixture.executor};
+    views::testing::SceneHarness scene;
+};
+
+struct MainWindowLargeList : ::testing::Test, WindowOverStore {
+    MainWindowLargeList() : WindowOverStore(1) {
         std::vector<TokenInfo> tokens;
         std::vector<PasskeyCredentials> passkeys;
         for (int t = 0; t < 4; ++t) {
@@ -340,7 +363,6 @@ struct MainWindowLargeList : ::testing::Test {
         fixture.drive(AppAction::updateTokenList{tokens});
         fixture.drive(AppAction::updateCredentialsList{passkeys});
     }
-    QQuickItem* list() { return scene.find(QStringLiteral("passkeyList")); }
     // The passkey rows the list has made.
     int madeRows() {
         int made = 0;
@@ -350,18 +372,6 @@ struct MainWindowLargeList : ::testing::Test {
         }
         return made;
     }
-    void key(int key) {
-        QTest::keyClick(&scene.window(), Qt::Key(key));
-        scene.render();
-    }
-
-    views::testing::StoreFixture fixture;
-    MainWindowModel window{fixture.store, fixture.executor};
-    views::testing::SceneHarness scene{QStringLiteral("Keyvane.MainWindow"),
-                                       [](QQmlEngine& engine) { installMainWindowViews(engine); },
-                                       QStringLiteral("MacMainView"),
-                                       QVariantMap{{QStringLiteral("model"), QVariant::fromValue(&window)}},
-                                       QSize(1000, 620), 1, false};
 };
 
 TEST_F(MainWindowLargeList, RowsAreMadeOnDemandAndTheKeyboardSelects) {
@@ -401,6 +411,175 @@ TEST_F(MainWindowLargeList, RowsAreMadeOnDemandAndTheKeyboardSelects) {
     scene.render();
     EXPECT_EQ(window.passkeys()->count(), 11 + 2 * 4);
     EXPECT_TRUE(scene.find(QStringLiteral("passkey_site499.example_user499")) != nullptr);
+}
+
+// A small list over a store without services: what the selection and a changing list do to
+// a row's look and to the keyboard's place.
+struct MainWindowSmallList : ::testing::Test, WindowOverStore {
+    static PasskeyCredentials passkey(std::uint8_t id, const char* site, const char* user) {
+        return PasskeyCredentials{Bytes{id}, site, user, Bytes{id}, "T1"};
+    }
+    MainWindowSmallList() : WindowOverStore(2) {
+        fixture.drive(AppAction::updateTokenList{{TokenInfo{std::nullopt, "Model", "T1", "1.0", 64000, 1000, true}}});
+        fixture.drive(AppAction::updateCredentialsList{
+            {passkey(1, "mail.example", "alice"), passkey(2, "shop.example", "bob"), passkey(3, "bank.example", "carol")}});
+        scene.render();
+    }
+    // The list's current row, as the model knows it.
+    const PasskeyListModel::Row* currentRow() { return window.passkeys()->row(list()->property("currentIndex").toInt()); }
+};
+
+// The globe of a selected passkey is drawn in the colour of the texts on the selection, not
+// in the accent it sits on; unselected, it stands out from the list's background.
+TEST_F(MainWindowSmallList, TheGlobeStandsOutOnTheSelectionAndOffIt) {
+    window.chooseRow(1);
+    scene.render();
+    for (const char* name : {"passkey_mail.example_alice", "passkey_shop.example_bob"}) {
+        SCOPED_TRACE(name);
+        auto* row = scene.find(QString::fromUtf8(name));
+        ASSERT_NE(row, nullptr);
+        auto* globe = views::testing::SceneHarness::find(row, QStringLiteral("passkeyGlobe"));
+        ASSERT_NE(globe, nullptr);
+        const QColor drawn = globe->property("color").value<QColor>();
+        ASSERT_TRUE(drawn.isValid());
+        const QImage picture = scene.render();
+        // What lies under the globe: the row's fill where it has one, the list's background.
+        const QPoint beside = row->mapToScene(QPointF(4, row->height() / 2)).toPoint();
+        const QColor under = picture.pixelColor(beside);
+        const auto contrast = [](const QColor& a, const QColor& b) {
+            const auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            const auto luminance = [&](const QColor& c) {
+                return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+            };
+            const double first = luminance(a);
+            const double second = luminance(b);
+            return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+        };
+        EXPECT_GE(contrast(drawn, under), 3.0) << drawn.name().toStdString() << " on " << under.name().toStdString();
+    }
+}
+
+// When the list changes under the keyboard's place (passkeys deleted after the confirmation),
+// the place moves to a passkey: never to a token's header or the space after a section.
+TEST_F(MainWindowSmallList, TheKeyboardsPlaceStaysOnAPasskeyWhenTheListChanges) {
+    list()->forceActiveFocus();
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    ASSERT_NE(currentRow(), nullptr);
+    ASSERT_EQ(currentRow()->credential->username, "carol");
+    for (const auto& remaining : std::vector<std::vector<PasskeyCredentials>>{
+             {passkey(1, "mail.example", "alice"), passkey(3, "bank.example", "carol")},
+             {passkey(1, "mail.example", "alice")},
+             {passkey(1, "mail.example", "alice"), passkey(2, "shop.example", "bob"), passkey(3, "bank.example", "carol")}}) {
+        SCOPED_TRACE(remaining.size());
+        fixture.drive(AppAction::updateCredentialsList{remaining});
+        scene.render();
+        const auto* current = currentRow();
+        ASSERT_NE(current, nullptr);
+        EXPECT_EQ(current->kind, PasskeyListModel::Passkey);
+    }
+}
+
+// Both confirmations of the window start with the keyboard on their safe button, drawn as the
+// default: Return there closes the confirmation and destroys nothing. Tab moves the keyboard,
+// and the default's look, to the destructive button, which Return then presses.
+TEST_F(MainWindowSmallList, ReturnInAConfirmationRunsOnlyTheButtonShownAsDefault) {
+    struct Confirmation {
+        const char* overlay;
+        std::function<void()> ask;
+        const char* destroyed;
+    };
+    const std::vector<Confirmation> confirmations = {
+        {"deleteConfirmation",
+         [&] {
+             window.chooseRow(1);
+             window.deletePressed();
+         },
+         "deleteButtonPressed(request: {token: T1, keys: 1})"},
+        {"tokenDeleteConfirmation",
+         [&] {
+             window.chooseCard(1);
+             window.tokenDetails()->deletePressed();
+         },
+         "deleteToken(T1)"},
+    };
+    const auto drawnAsDefault = [&](const char* overlay, const char* identifier) {
+        auto* button = views::testing::SceneHarness::find(scene.find(QString::fromUtf8(overlay)),
+                                                          QStringLiteral("alertButton_") + QString::fromUtf8(identifier));
+        return button != nullptr && button->property("prominent").toBool();
+    };
+    // Whether the window asked for the destruction (the login sheet it opens sends its own).
+    const auto destroyed = [&](const char* action) {
+        const auto sent = fixture.sent();
+        return std::find(sent.begin(), sent.end(), action) != sent.end();
+    };
+    for (const auto& confirmation : confirmations) {
+        SCOPED_TRACE(confirmation.overlay);
+        confirmation.ask();
+        scene.render();
+        ASSERT_NE(scene.find(QString::fromUtf8(confirmation.overlay)), nullptr);
+        EXPECT_TRUE(drawnAsDefault(confirmation.overlay, "cancel"));
+        EXPECT_FALSE(drawnAsDefault(confirmation.overlay, "delete"));
+        key(Qt::Key_Return);
+        EXPECT_EQ(scene.find(QString::fromUtf8(confirmation.overlay)), nullptr);
+        EXPECT_FALSE(destroyed(confirmation.destroyed));
+
+        confirmation.ask();
+        scene.render();
+        key(Qt::Key_Tab);
+        EXPECT_TRUE(drawnAsDefault(confirmation.overlay, "delete"));
+        EXPECT_FALSE(drawnAsDefault(confirmation.overlay, "cancel"));
+        key(Qt::Key_Return);
+        EXPECT_TRUE(destroyed(confirmation.destroyed));
+        fixture.drive(AppAction::dismissLoginView{});
+        window.chooseCard(0);
+        scene.render();
+    }
+}
+
+// The toolbar's "…" menu in either appearance: drawn in the window's own colours (its card and
+// its separator lines, not the style's white box with a black frame), below its button and
+// clear of the search field beside it.
+TEST(MainWindowMenu, IsDrawnInTheWindowsColoursBesideTheSearchField) {
+    for (const int appearance : {1, 2}) {
+        SCOPED_TRACE(appearance == 1 ? "light" : "dark");
+        WindowOverStore shown(appearance);
+        auto& scene = shown.scene;
+        const QImage closed = scene.render();
+        auto* button = scene.find(QStringLiteral("menuButton"));
+        auto* search = scene.find(QStringLiteral("searchField"));
+        ASSERT_TRUE(button != nullptr && search != nullptr);
+        // The toolbar is the window's card, with a separator line along its bottom.
+        const QColor card = closed.pixelColor(button->mapToScene(QPointF(button->width() / 2, -4)).toPoint());
+        const QColor separator = closed.pixelColor(QPoint(500, 51));
+
+        button->forceActiveFocus();
+        QTest::keyClick(&scene.window(), Qt::Key_Down);
+        QTest::qWait(300); // the menu's opening transition
+        const QImage open = scene.render();
+        auto* entry = scene.find(QStringLiteral("masterPasswordMenuItem"));
+        ASSERT_NE(entry, nullptr);
+        ASSERT_TRUE(entry->isVisible());
+        // The menu's frame: the first entry with the menu's padding around it.
+        const QRectF menu = entry->mapRectToScene(QRectF(0, 0, entry->width(), entry->height())).adjusted(-5, -5, 5, 5);
+        const auto near = [](const QColor& a, const QColor& b) {
+            return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 24;
+        };
+        const QColor inside = open.pixelColor(QPointF(menu.center().x(), menu.top() + 2).toPoint());
+        EXPECT_TRUE(near(inside, card)) << inside.name().toStdString() << " is not the card " << card.name().toStdString();
+        const QColor edge = open.pixelColor(QPointF(menu.center().x(), menu.top()).toPoint());
+        EXPECT_TRUE(near(edge, separator)) << "frame " << edge.name().toStdString() << ", separator "
+                                           << separator.name().toStdString();
+        const QRectF field = search->mapRectToScene(QRectF(0, 0, search->width(), search->height()));
+        EXPECT_LE(menu.right(), field.left() + 1) << "the menu covers the search field";
+        EXPECT_GT(menu.top(), button->mapToScene(QPointF(0, button->height())).y());
+
+        // The keyboard walks the entries; Escape closes the menu.
+        QTest::keyClick(&scene.window(), Qt::Key_Escape);
+        scene.render();
+        EXPECT_FALSE(entry->isVisible());
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "shared/redux/middlewares/OnValidateBio.h"
 #include "shared/redux/middlewares/OnValidateMasterPassword.h"
 #include "shared/storage/PinCodeStorageError.h"
+#include "LogCapture.h"
 #include "MiddlewareHarness.h"
 #include "TokenFakes.h"
 
@@ -27,7 +28,7 @@ const SecretText password("correct horse");
 class FailureTranslator : public QTranslator {
 public:
     QString translate(const char*, const char* key, const char* = nullptr, int = -1) const override {
-        return QByteArray(key) == "EnterGrandPass_OperationFailed_Error" ? QStringLiteral("Fehlgeschlagen: %1") : QString();
+        return QByteArray(key) == "EnterGrandPass_OperationFailed_Error" ? QStringLiteral("Nicht geprüft.") : QString();
     }
     bool isEmpty() const override { return false; }
 };
@@ -35,7 +36,7 @@ public:
 struct CacheFixture : ::testing::Test {
     flowkeep::VirtualClockExecutor clock;
     FailureTranslator otherLanguage;
-    const std::string failureText = "Fehlgeschlagen: PinCodeCacheError";
+    const std::string failureText = "Nicht geprüft.";
 
     void SetUp() override {
         LocalizedStrings::installTranslations(); // the shipped texts first, as the program does
@@ -80,8 +81,14 @@ TEST_F(CacheFixture, BothMasterPasswordChecksAnswerEachOutcomeInOrder) {
         EXPECT_CALL(*services.cache, eraseCache()).Times(0);
         auto settings = services.make<app::OnEnterMasterPasswordSettings>();
         auto login = services.make<OnValidateMasterPassword<AppAction>>();
+        LogCapture log;
         EXPECT_EQ(runToEnd<AppAction>(clock, *settings, AppAction::enterMasterPasswordSettings{password}), c.settings);
         EXPECT_EQ(runToEnd<AppAction>(clock, *login, AppAction::validateMasterPassword{password}), c.login);
+        // A failed check shows only the sentence; what failed is in the log, whole.
+        if (!c.result) {
+            EXPECT_NE(log.text().find("auth(with:)"), std::string::npos) << log.text();
+            EXPECT_EQ(log.text().find(password.reveal()), std::string::npos);
+        }
     }
 }
 

@@ -33,15 +33,17 @@ int countWithin(const Screen& screen, const QString& prefix, const QString& ance
     return count;
 }
 
-// The token cards shown in the sidebar, each with the passkey count its accessible name ends
-// with ("model serial, count").
-std::map<QString, int> tokenCards(const Screen& screen) {
-    std::map<QString, int> cards;
+// The token cards shown in the sidebar, each with the counted passkeys its accessible name
+// ends with ("model serial, 3 passkeys").
+std::map<QString, QString> tokenCards(const Screen& screen) {
+    std::map<QString, QString> cards;
     for (const auto& item : screen.shownWithPrefix("token_card_")) {
-        cards[item.objectName.mid(QString("token_card_").size())] = item.accessibleName.section(", ", -1).toInt();
+        cards[item.objectName.mid(QString("token_card_").size())] = item.accessibleName.section(", ", -1);
     }
     return cards;
 }
+
+QString passkeys(int count) { return LocalizedStrings::counted("PasskeysView_AllCount", count); }
 
 bool showsTheMainWindowOnly(const Screen& screen) {
     return screen.shows("macMainView") && screen.shows("sidebarCards") && !screen.shows("loginSheet") &&
@@ -108,7 +110,8 @@ const Scenario scenarios[] = {
     {"tokens-list", "the main window with three tokens and two passkeys",
      [](const Screen& s) {
          return showsTheMainWindowOnly(s) &&
-                tokenCards(s) == std::map<QString, int>{{"880055535", 1}, {"1152279501", 0}, {"845234789", 1}} &&
+                tokenCards(s) == std::map<QString, QString>{{"880055535", passkeys(1)}, {"1152279501", passkeys(0)},
+                                                            {"845234789", passkeys(1)}} &&
                 s.shownWithPrefix("passkey_").size() == 2 && s.shows("sectionHeader_880055535") &&
                 s.shows("sectionHeader_845234789");
      }},
@@ -120,8 +123,9 @@ const Scenario scenarios[] = {
     {"mac-credentials-list", "the main window with four tokens and eight passkeys",
      [](const Screen& s) {
          const auto* all = s.find("allPasskeysCard");
-         return showsTheMainWindowOnly(s) && all != nullptr && all->accessibleName.endsWith(", 8") &&
-                tokenCards(s) == std::map<QString, int>{{"1152279501", 3}, {"1152279502", 2}, {"1152279503", 0}, {"1152279504", 3}} &&
+         return showsTheMainWindowOnly(s) && all != nullptr && all->accessibleName.endsWith(", " + passkeys(8)) &&
+                tokenCards(s) == std::map<QString, QString>{{"1152279501", passkeys(3)}, {"1152279502", passkeys(2)},
+                                                            {"1152279503", passkeys(0)}, {"1152279504", passkeys(3)}} &&
                 !s.shows("sectionHeader_1152279503");
      }},
     {"mac-about-view", "the empty main window, where the About sheet opens from",

@@ -1,3 +1,4 @@
+#include "LogCapture.h"
 #include "files/TemporaryGroupDirectory.h"
 
 #include "shared/files/GroupDirectory.h"
@@ -19,6 +20,7 @@
 namespace {
 
 using namespace keyvane;
+using keyvane::testing::LogCapture;
 
 class UserDefaultsManagerTest : public ::testing::Test {
 protected:
@@ -69,46 +71,6 @@ TEST_F(UserDefaultsManagerTest, OnlyExactJsonTypesAreRead) {
     EXPECT_EQ(std::get<std::string>(parsePreferencesFile(*readSecureFile(file))->at("someoneElse")), "kept");
     EXPECT_EQ(defaults.value<bool>(UserDefaultsKey::isBioEnabled), true);
 }
-
-// Every warning logged while it lives.
-class LogCapture {
-public:
-    LogCapture() {
-        clear();
-        previous_ = qInstallMessageHandler(&LogCapture::handle);
-    }
-    ~LogCapture() { qInstallMessageHandler(previous_); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    std::string text() const {
-        std::lock_guard guard(mutex());
-        std::string all;
-        for (const auto& line : lines()) {
-            all += line + "\n";
-        }
-        return all;
-    }
-    void clear() {
-        std::lock_guard guard(mutex());
-        lines().clear();
-    }
-
-private:
-    static std::mutex& mutex() {
-        static std::mutex instance;
-        return instance;
-    }
-    static std::vector<std::string>& lines() {
-        static std::vector<std::string> instance;
-        return instance;
-    }
-    static void handle(QtMsgType, const QMessageLogContext&, const QString& message) {
-        std::lock_guard guard(mutex());
-        lines().push_back(message.toStdString());
-    }
-    QtMessageHandler previous_ = nullptr;
-};
 
 mode_t modeOf(const std::filesystem::path& path) {
     struct stat info {};

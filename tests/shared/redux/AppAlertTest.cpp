@@ -1,5 +1,7 @@
 #include "shared/redux/AppAlert.h"
 
+#include "LogCapture.h"
+
 #include "shared/biometrics/LaContextError.h"
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/passkeys/PasskeyManagerError.h"
@@ -116,6 +118,8 @@ TEST(AppAlertTest, TextsAndButtonsOfEachAlert) {
         EXPECT_EQ(c.alert.title(), LocalizedStrings::text(c.titleKey));
         EXPECT_EQ(c.alert.message(), LocalizedStrings::text(c.messageKey));
         EXPECT_NE(c.alert.title(), QString::fromUtf8(c.titleKey)) << "title not translated";
+        // The message is a sentence of its own, never a cut-off technical text.
+        EXPECT_TRUE(c.alert.message().endsWith(u'.')) << c.alert.message().toStdString();
         EXPECT_EQ(c.alert.actions(), c.actions);
     }
 }
@@ -142,6 +146,17 @@ TEST(AppAlertTest, ButtonIdentifiersAndLabels) {
         EXPECT_EQ(c.action.label(), LocalizedStrings::text(c.labelKey));
     }
     EXPECT_NE(Action::makeCancelRequest(true), Action::makeCancelRequest(false));
+}
+
+// The alert shows its localised sentences only; what went wrong reaches the log, whole.
+TEST(AppAlertTest, AReportedErrorIsLoggedWholeAndShownAsASentence) {
+    const ForeignError error("std::runtime_error", "disk full writing /home/someone/.local/share/records.sqlite-wal");
+    testing::LogCapture log;
+    const AppAlert alert = AppAlert::reported(AnyError(error));
+    EXPECT_EQ(alert, AppAlert::unknownError);
+    EXPECT_NE(log.text().find(error.description()), std::string::npos) << log.text();
+    EXPECT_NE(log.text().find("unknownError"), std::string::npos) << log.text();
+    EXPECT_FALSE(alert.message().contains(QStringLiteral("disk full")));
 }
 
 } // namespace

@@ -39,7 +39,7 @@ TEST(TokenInfoSetTest, OneMemberPerSerial) {
 TEST(PinVerificationStatusTest, MessageUnderThePinField) {
     using Status = PinVerificationStatus;
     EXPECT_EQ(Status(Status::incorrect{3}).message(),
-              LocalizedStrings::format("EnterPinCode_InvalidPinMessage", {QStringLiteral("3")}));
+              LocalizedStrings::counted("EnterPinCode_InvalidPinMessage", 3));
     EXPECT_TRUE(Status(Status::incorrect{3}).message().contains(QStringLiteral("3")));
     // Tokens that do not tell the attempts left get a message without a number.
     const QString unknown = Status(Status::incorrect{std::nullopt}).message();
@@ -56,7 +56,7 @@ TEST(PinVerificationStatusTest, MessageUnderThePinField) {
 TEST(MasterPassAuthErrorTest, MessagesAndEquality) {
     using Error = MasterPassAuthError;
     EXPECT_EQ(Error(Error::invalidPass{3}).localizedMessage(),
-              LocalizedStrings::format("EnterGrandPass_Title_Error", {QStringLiteral("3")}));
+              LocalizedStrings::counted("EnterGrandPass_Title_Error", 3));
     EXPECT_EQ(Error(Error::text{"abc"}).localizedMessage(), QStringLiteral("abc"));
     EXPECT_EQ(Error(Error::mismatch{}).localizedMessage(), std::nullopt);
     EXPECT_EQ(Error(Error::invalidPass{2}), Error(Error::invalidPass{2}));

@@ -73,7 +73,7 @@ TEST_F(MasterPassInputTest, AFirstErrorShakesAndEmptiesTheEntryLater) {
     input->setError(MasterPassAuthError::invalidPass{3});
     EXPECT_EQ(shakes.count(), 1);
     EXPECT_TRUE(input->isError());
-    EXPECT_EQ(input->title(), LocalizedStrings::format("EnterGrandPass_Title_Error", {"3"}));
+    EXPECT_EQ(input->title(), LocalizedStrings::counted("EnterGrandPass_Title_Error", 3));
     executor.advance(639ms);
     EXPECT_EQ(input->filledCount(), 6);
     executor.advance(1ms);
@@ -83,7 +83,7 @@ TEST_F(MasterPassInputTest, AFirstErrorShakesAndEmptiesTheEntryLater) {
     // One error replacing another does not shake again.
     input->setError(MasterPassAuthError::invalidPass{2});
     EXPECT_EQ(shakes.count(), 1);
-    EXPECT_EQ(input->title(), LocalizedStrings::format("EnterGrandPass_Title_Error", {"2"}));
+    EXPECT_EQ(input->title(), LocalizedStrings::counted("EnterGrandPass_Title_Error", 2));
 }
 
 TEST_F(MasterPassInputTest, TwiceConfirmsTheSamePassword) {

@@ -172,6 +172,14 @@ std::vector<Shot> shots() {
              window.chooseRow(1);
              window.toggleRow(3);
          }},
+        {"window_menu", withPasskeys,
+         [](StoreFixture&, SceneHarness& scene) {
+             if (auto* button = scene.find(QStringLiteral("menuButton"))) {
+                 button->forceActiveFocus();
+                 QTest::keyClick(&scene.window(), Qt::Key_Down);
+             }
+         },
+         {}, {}, [](app::MainWindowModel&) {}},
         {"window_search-not-found", withPasskeys, {}, {}, {},
          [](app::MainWindowModel& window) { window.setSearchText(QStringLiteral("nowhere")); }},
         {"window_token-details", withPasskeys, {}, {}, {}, [](app::MainWindowModel& window) { window.chooseCard(1); }},

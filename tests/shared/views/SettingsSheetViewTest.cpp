@@ -2,6 +2,7 @@
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
+#include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
 
 #include <QColor>
@@ -99,6 +100,28 @@ TEST_F(SettingsSheetViewTest, ThePromptAndTheTwoStepEntryAreReachedByTabAndByACl
     expectFieldReachable(*scene, "doubleInputField", *sheet->doubleInput(), [this] { settle(); });
 }
 
+// Every text the prompt's field shows for a refused or failed check is read whole within the
+// field's two lines: a failed check shows a sentence, never a technical text cut off.
+TEST_F(SettingsSheetViewTest, TheFieldShowsEveryErrorWhole) {
+    const std::vector<MasterPassAuthError> errors = {
+        MasterPassAuthError::invalidPass{1},
+        MasterPassAuthError::invalidPass{4},
+        MasterPassAuthError::text{LocalizedStrings::text("EnterGrandPass_OperationFailed_Error").toStdString()},
+    };
+    for (const int appearance : {1, 2}) {
+        show(MasterPasswordState::enabled, appearance);
+        for (const auto& error : errors) {
+            SCOPED_TRACE(::testing::PrintToString(error));
+            fixture->drive(AppAction::updateMasterPasswordError{error});
+            settle();
+            auto* title = scene->find(QStringLiteral("masterPassTitle"));
+            ASSERT_NE(title, nullptr);
+            EXPECT_EQ(title->property("text").toString(), *error.localizedMessage());
+            EXPECT_FALSE(title->property("truncated").toBool()) << title->property("text").toString().toStdString();
+        }
+    }
+}
+
 // The switch's track is drawn from the theme: it stands out from the row it sits on in either
 // appearance, and is the accent colour when on.
 TEST_F(SettingsSheetViewTest, TheBiometrySwitchIsVisibleAndShowsWhenItIsOn) {
@@ -149,6 +172,38 @@ TEST_F(SettingsSheetViewTest, TheCloseButtonAndTheButtonsReadInEitherAppearance)
         const auto label = change->property("contentItem").value<QQuickItem*>()->property("color").value<QColor>();
         EXPECT_LT(std::abs(label.blueF() - label.redF()), 0.1) << "a neutral label, not the accent: " << label.name().toStdString();
     }
+}
+
+// The turn-off confirmation starts with the keyboard on its safe button, drawn as the default:
+// Return there keeps the master password. Tab takes the keyboard, and the default's look, to
+// the turn-off button, which Return then presses.
+TEST_F(SettingsSheetViewTest, ReturnInTheTurnOffConfirmationKeepsTheMasterPassword) {
+    show(MasterPasswordState::enabled);
+    fixture->drive(AppAction::hideMasterPasswordInput{});
+    settle();
+    const auto drawnAsDefault = [&](const char* identifier) {
+        auto* button = SceneHarness::find(scene->find(QStringLiteral("turnOffConfirmation")),
+                                          QStringLiteral("alertButton_") + QString::fromUtf8(identifier));
+        return button != nullptr && button->property("prominent").toBool();
+    };
+    sheet->askToTurnOff();
+    settle();
+    EXPECT_TRUE(drawnAsDefault("cancel"));
+    EXPECT_FALSE(drawnAsDefault("disable"));
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    settle();
+    EXPECT_FALSE(shown("turnOffConfirmation"));
+    EXPECT_TRUE(fixture->sent().empty());
+    EXPECT_TRUE(shown("enabledBody"));
+
+    sheet->askToTurnOff();
+    settle();
+    QTest::keyClick(&scene->window(), Qt::Key_Tab);
+    settle();
+    EXPECT_TRUE(drawnAsDefault("disable"));
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(fixture->sent(), std::vector<std::string>{"disableMasterPassword"});
 }
 
 // While the turn-off confirmation or the state's alert covers the sheet, no key reaches the

@@ -389,19 +389,25 @@
     </message>
     <message id="AboutDeviceInfo_FreeMemory_Value">
         <source>AboutDeviceInfo_FreeMemory_Value</source>
-        <translation>%1 of %2 free</translation>
+        <translation>%1 of %2</translation>
     </message>
     <message id="EnterGrandPass_OperationFailed_Error">
         <source>EnterGrandPass_OperationFailed_Error</source>
-        <translation>The operation couldn’t be completed. (%1 error 0.)</translation>
+        <translation>The master password could not be checked. Try again.</translation>
     </message>
-    <message id="EnterGrandPass_Title_Error">
+    <message id="EnterGrandPass_Title_Error" numerus="yes">
         <source>EnterGrandPass_Title_Error</source>
-        <translation>Wrong master password. Attempts left: %1</translation>
+        <translation>
+            <numerusform>Wrong master password. %n attempt left.</numerusform>
+            <numerusform>Wrong master password. %n attempts left.</numerusform>
+        </translation>
     </message>
-    <message id="EnterPinCode_InvalidPinMessage">
+    <message id="EnterPinCode_InvalidPinMessage" numerus="yes">
         <source>EnterPinCode_InvalidPinMessage</source>
-        <translation>Wrong PIN. Attempts left: %1</translation>
+        <translation>
+            <numerusform>Wrong PIN. %n attempt left.</numerusform>
+            <numerusform>Wrong PIN. %n attempts left.</numerusform>
+        </translation>
     </message>
     <message id="EnterPinCode_InvalidPinMessage_Unknown">
         <source>EnterPinCode_InvalidPinMessage_Unknown</source>
@@ -415,29 +421,44 @@
         <source>VarnelAwait_Description</source>
         <translation>Connect the token %1</translation>
     </message>
-    <message id="VarnelTouchAuthorizationView_Footnote">
+    <message id="VarnelTouchAuthorizationView_Footnote" numerus="yes">
         <source>VarnelTouchAuthorizationView_Footnote</source>
-        <translation>Time left: %1 s</translation>
+        <translation>
+            <numerusform>%n second left</numerusform>
+            <numerusform>%n seconds left</numerusform>
+        </translation>
     </message>
     <message id="%lld">
         <source>%lld</source>
         <translation>%1</translation>
     </message>
-    <message id="Alert_KeysDelete_Title">
+    <message id="Alert_KeysDelete_Title" numerus="yes">
         <source>Alert_KeysDelete_Title</source>
-        <translation>Delete %1 passkeys?</translation>
+        <translation>
+            <numerusform>Delete %n passkey?</numerusform>
+            <numerusform>Delete %n passkeys?</numerusform>
+        </translation>
     </message>
-    <message id="KeysChoose_DeleteButton">
+    <message id="KeysChoose_DeleteButton" numerus="yes">
         <source>KeysChoose_DeleteButton</source>
-        <translation>Delete (%1)</translation>
+        <translation>
+            <numerusform>Delete (%n)</numerusform>
+            <numerusform>Delete (%n)</numerusform>
+        </translation>
     </message>
-    <message id="PasskeysView_AllCount">
+    <message id="PasskeysView_AllCount" numerus="yes">
         <source>PasskeysView_AllCount</source>
-        <translation>%1 passkeys</translation>
+        <translation>
+            <numerusform>%n passkey</numerusform>
+            <numerusform>%n passkeys</numerusform>
+        </translation>
     </message>
-    <message id="PasskeysView_SelectedCount">
+    <message id="PasskeysView_SelectedCount" numerus="yes">
         <source>PasskeysView_SelectedCount</source>
-        <translation>, %1 selected</translation>
+        <translation>
+            <numerusform>, %n selected</numerusform>
+            <numerusform>, %n selected</numerusform>
+        </translation>
     </message>
     <message id="AboutAppView_Version">
         <source>AboutAppView_Version</source>

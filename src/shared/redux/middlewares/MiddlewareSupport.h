@@ -1,10 +1,11 @@
 #pragma once
 
 #include "flowkeep/Middleware.h"
+#include "shared/biometrics/MasterPassAuthError.h"
 #include "shared/errors/Error.h"
 #include "shared/localization/LocalizedStrings.h"
+#include "shared/redux/AppAlert.h"
 
-#include <string>
 
 namespace keyvane {
 
@@ -14,13 +15,13 @@ void yieldCurrentError(const flowkeep::ActionSink<Action>& sink) {
     sink.yield(typename Action::handleError{AnyError::fromCurrentException()});
 }
 
-// The text shown under a master-password field for a failed check, in the user's language.
-// The error types of the PIN cache carry no user-facing wording of their own, so the field
-// shows the localised sentence for a failed operation with the error's type; the description
-// (which may name files or library codes) stays in the logs.
-inline std::string genericFailureText(const std::string& errorTypeName) {
-    return LocalizedStrings::format("EnterGrandPass_OperationFailed_Error", {QString::fromStdString(errorTypeName)})
-        .toStdString();
+// What a master-password field shows when the check itself failed (the PIN cache could not be
+// read, not a wrong password): a sentence in the user's language, short enough for the
+// field's two lines. What went wrong (files, library codes, the failing operation) goes to the
+// log, never to the screen; an error's description never holds a secret.
+inline MasterPassAuthError masterPasswordCheckFailed(const Error& error) {
+    qCWarning(userErrorLog).noquote() << "The master password could not be checked:" << QString::fromStdString(error.description());
+    return MasterPassAuthError::text{LocalizedStrings::text("EnterGrandPass_OperationFailed_Error").toStdString()};
 }
 
 } // namespace keyvane

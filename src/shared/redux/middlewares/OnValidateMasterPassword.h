@@ -37,9 +37,8 @@ public:
                         sink.yield(typename Action::updateMasterPasswordState{MasterPasswordState::disabled});
                         sink.yield(typename Action::handleError{AnyError(result)});
                     }
-                } catch (const PinCodeCacheError&) {
-                    sink.yield(typename Action::setMasterPassAuthError{
-                        MasterPassAuthError::text{genericFailureText("PinCodeCacheError")}});
+                } catch (const PinCodeCacheError& error) {
+                    sink.yield(typename Action::setMasterPassAuthError{masterPasswordCheckFailed(error)});
                 } catch (...) {
                     yieldCurrentError<Action>(sink);
                 }
