@@ -8,7 +8,7 @@
 //        window_startup_benchmark --bare | --window   (one child run; prints its figures)
 #include "flowkeep/QtMainExecutor.h"
 #include "keyvane/app/KeyvaneApp.h"
-#include "keyvane/app/MainWindowModel.h"
+#include "keyvane/viewmodels/MainWindowModel.h"
 #include "keyvane/views/MainWindowViews.h"
 #include "shared/preferences/UserDefaultsManager.h"
 #include "shared/redux/OnboardingStatus.h"

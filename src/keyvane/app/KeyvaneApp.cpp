@@ -1,6 +1,6 @@
 #include "keyvane/app/KeyvaneApp.h"
 
-#include "keyvane/app/TestsLauncher.h"
+#include "keyvane/uitesting/TestsLauncher.h"
 
 #include "keyvane/middlewares/OnAppLaunched.h"
 #include "keyvane/middlewares/OnChangeMasterPassword.h"

@@ -1,18 +1,13 @@
 #pragma once
 
 #include "flowkeep/MainExecutor.h"
-#include "flowkeep/Store.h"
-#include "keyvane/state/AppAction.h"
-#include "keyvane/state/AppReducer.h"
-#include "keyvane/state/AppState.h"
+#include "keyvane/state/AppStore.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace keyvane::app {
-
-using AppStore = flowkeep::Store<AppState, AppAction>;
 
 // The launch argument that switches the program into the user-interface test mode. Only an
 // argument equal to it counts, never one that merely contains it.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "keyvane/app/AboutViewModel.h"
+#include "keyvane/viewmodels/AboutViewModel.h"
 
 namespace keyvane::app {
 

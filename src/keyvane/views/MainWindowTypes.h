@@ -1,10 +1,10 @@
 #pragma once
 
-#include "keyvane/app/AboutViewModel.h"
-#include "keyvane/app/MainWindowModel.h"
-#include "keyvane/app/OnboardingViewModel.h"
-#include "keyvane/app/PasskeyListModel.h"
-#include "keyvane/app/TokenDetailsModel.h"
+#include "keyvane/viewmodels/AboutViewModel.h"
+#include "keyvane/viewmodels/MainWindowModel.h"
+#include "keyvane/viewmodels/OnboardingViewModel.h"
+#include "keyvane/viewmodels/PasskeyListModel.h"
+#include "keyvane/viewmodels/TokenDetailsModel.h"
 
 #include <QObject>
 #include <QtQml/qqml.h>

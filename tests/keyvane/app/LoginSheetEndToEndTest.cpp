@@ -1,7 +1,7 @@
 // The login sheet's view model over the main program's real store on a virtual token, shown
 // and closed as the program's window shows it.
 #include "AppOnVirtualToken.h"
-#include "keyvane/app/MainWindowModel.h"
+#include "keyvane/viewmodels/MainWindowModel.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "../../shared/views/SceneHarness.h"
 #include "ProcessMemory.h"

@@ -2,8 +2,8 @@
 // in a temporary group directory: a first start walked to its end as a person would.
 #include "AppOnVirtualToken.h"
 
-#include "keyvane/app/OnboardingPort.h"
-#include "keyvane/app/OnboardingViewModel.h"
+#include "keyvane/viewmodels/OnboardingPort.h"
+#include "keyvane/viewmodels/OnboardingViewModel.h"
 #include "shared/identities/CredentialIdentityStore.h"
 #include "shared/preferences/UserDefaultsManagerProtocol.h"
 

@@ -2,7 +2,7 @@
 
 #include "flowkeep/Store.h"
 #include "flowkeep/VirtualClockExecutor.h"
-#include "keyvane/app/StoreSettingsPort.h"
+#include "keyvane/viewmodels/StoreSettingsPort.h"
 #include "keyvane/state/AppReducer.h"
 #include "shared/viewmodels/StoreLoginPort.h"
 

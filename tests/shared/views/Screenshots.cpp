@@ -8,9 +8,9 @@
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
-#include "keyvane/app/AboutViewModel.h"
-#include "keyvane/app/MainWindowModel.h"
-#include "keyvane/app/OnboardingViewModel.h"
+#include "keyvane/viewmodels/AboutViewModel.h"
+#include "keyvane/viewmodels/MainWindowModel.h"
+#include "keyvane/viewmodels/OnboardingViewModel.h"
 #include "keyvane/views/MainWindowViews.h"
 #include "shared/biometrics/LAContextWrapper.h"
 #include "shared/dependencies/DependencyRegistry.h"

@@ -1,4 +1,4 @@
-#include "keyvane/app/MainWindowModel.h"
+#include "keyvane/viewmodels/MainWindowModel.h"
 
 #include "keyvane/state/LoginFollowUp.h"
 #include "shared/localization/LocalizedStrings.h"

@@ -1,4 +1,4 @@
-#include "keyvane/app/PasskeyListModel.h"
+#include "keyvane/viewmodels/PasskeyListModel.h"
 
 #include "shared/viewmodels/OneLineText.h"
 

@@ -1,4 +1,4 @@
-#include "keyvane/app/AboutViewModel.h"
+#include "keyvane/viewmodels/AboutViewModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
 

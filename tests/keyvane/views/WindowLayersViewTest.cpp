@@ -3,9 +3,9 @@
 #include "../../shared/viewmodels/ViewModelFixture.h"
 #include "../../shared/views/SceneHarness.h"
 
-#include "keyvane/app/MainWindowModel.h"
+#include "keyvane/viewmodels/MainWindowModel.h"
 #include "keyvane/app/ProgramInfo.h"
-#include "keyvane/app/WindowLayersModel.h"
+#include "keyvane/viewmodels/WindowLayersModel.h"
 #include "keyvane/views/MainWindowViews.h"
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/views/Views.h"

@@ -1,4 +1,4 @@
-#include "keyvane/app/UiTestSandbox.h"
+#include "keyvane/uitesting/UiTestSandbox.h"
 
 #include "TemporaryFolder.h"
 

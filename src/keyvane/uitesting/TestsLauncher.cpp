@@ -1,4 +1,4 @@
-#include "keyvane/app/TestsLauncher.h"
+#include "keyvane/uitesting/TestsLauncher.h"
 
 #include "shared/utils/Random.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shared/viewmodels/MasterPassInputModel.h"
-#include "keyvane/app/OnboardingPort.h"
+#include "keyvane/viewmodels/OnboardingPort.h"
 #include "shared/viewmodels/ViewTimer.h"
 
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "keyvane/app/TokenDetailsModel.h"
+#include "keyvane/viewmodels/TokenDetailsModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/AlertButtons.h"

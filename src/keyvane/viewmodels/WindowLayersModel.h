@@ -1,10 +1,10 @@
 #pragma once
 
-#include "keyvane/app/AboutViewModel.h"
-#include "keyvane/app/KeyvaneApp.h"
-#include "keyvane/app/MainWindowModel.h"
-#include "keyvane/app/OnboardingPort.h"
-#include "keyvane/app/OnboardingViewModel.h"
+#include "keyvane/viewmodels/AboutViewModel.h"
+#include "keyvane/state/AppStore.h"
+#include "keyvane/viewmodels/MainWindowModel.h"
+#include "keyvane/viewmodels/OnboardingPort.h"
+#include "keyvane/viewmodels/OnboardingViewModel.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "keyvane/app/OnboardingViewModel.h"
+#include "keyvane/viewmodels/OnboardingViewModel.h"
 
 #include "../../shared/viewmodels/ViewModelFixture.h"
 #include "shared/localization/LocalizedStrings.h"

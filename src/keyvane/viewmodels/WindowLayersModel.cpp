@@ -1,4 +1,4 @@
-#include "keyvane/app/WindowLayersModel.h"
+#include "keyvane/viewmodels/WindowLayersModel.h"
 
 namespace keyvane::app {
 

@@ -1,4 +1,4 @@
-#include "keyvane/app/MainWindowModel.h"
+#include "keyvane/viewmodels/MainWindowModel.h"
 
 #include "../../shared/viewmodels/ViewModelFixture.h"
 #include "shared/localization/LocalizedStrings.h"

@@ -1,4 +1,4 @@
-#include "keyvane/app/UiTestProbe.h"
+#include "keyvane/uitesting/UiTestProbe.h"
 
 #include <QDir>
 #include <QFile>

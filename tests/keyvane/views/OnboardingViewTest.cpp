@@ -1,8 +1,8 @@
 #include "../../shared/viewmodels/ViewModelFixture.h"
 #include "../../shared/views/SceneHarness.h"
 
-#include "keyvane/app/AboutViewModel.h"
-#include "keyvane/app/OnboardingViewModel.h"
+#include "keyvane/viewmodels/AboutViewModel.h"
+#include "keyvane/viewmodels/OnboardingViewModel.h"
 #include "keyvane/views/MainWindowViews.h"
 #include "shared/localization/LocalizedStrings.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "keyvane/app/KeyvaneApp.h"
-#include "keyvane/app/PasskeyListModel.h"
-#include "keyvane/app/StoreSettingsPort.h"
-#include "keyvane/app/TokenDetailsModel.h"
+#include "keyvane/state/AppStore.h"
+#include "keyvane/viewmodels/PasskeyListModel.h"
+#include "keyvane/viewmodels/StoreSettingsPort.h"
+#include "keyvane/viewmodels/TokenDetailsModel.h"
 #include "shared/redux/FilterTrigger.h"
 #include "shared/viewmodels/AlertButtons.h"
 #include "shared/viewmodels/LoginSheetModel.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "keyvane/app/KeyvaneApp.h"
+#include "keyvane/state/AppStore.h"
 #include "shared/model/PasskeyCredentials.h"
 #include "shared/model/TokenInfo.h"
 

@@ -1,7 +1,7 @@
 // The main window offscreen over the program's real store on a virtual token, driven as a
 // person would through the items' object names: mouse and keyboard only.
-#include "AppOnVirtualToken.h"
-#include "keyvane/app/MainWindowModel.h"
+#include "../app/AppOnVirtualToken.h"
+#include "keyvane/viewmodels/MainWindowModel.h"
 #include "keyvane/views/MainWindowViews.h"
 #include "shared/identities/CredentialIdentityStore.h"
 #include "../../shared/viewmodels/ViewModelFixture.h"
