@@ -22,8 +22,13 @@ endfunction()
 # test ends, and LeakSanitizer does not see the pointer that glibc keeps for the thread, so it
 # reports that state. Such a program runs with a suppression of those reports
 # (tests/support/openssl-thread-state.supp).
+# UNSANITIZED: the program cannot run under the sanitizers, so a sanitizer build (KEYVANE_SANITIZE)
+# does not build it, as it builds no Qt Quick scene; scripts/test then needs no list of names.
 function(keyvane_add_test name)
-    cmake_parse_arguments(ARG "OPENSSL_THREADS" "LABEL" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(ARG "OPENSSL_THREADS;UNSANITIZED" "LABEL" "SOURCES;LIBRARIES" ${ARGN})
+    if(ARG_UNSANITIZED AND KEYVANE_SANITIZE)
+        return()
+    endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE keyvane_test_main keyvane_compile_flags ${ARG_LIBRARIES})
     set(environment "")
