@@ -49,8 +49,6 @@ public:
     void performLoginOnToken(const std::string& serial, std::optional<SecretText> pin) override {
         send(login_action::performLoginOnToken{serial, std::move(pin)});
     }
-    void checkHasPinForToken(const std::string& serial) override { send(login_action::checkHasPinForToken{serial}); }
-    void validateBio() override { send(login_action::validateBio{}); }
     void validateMasterPassword(SecretText password) override {
         send(login_action::validateMasterPassword{std::move(password)});
     }
