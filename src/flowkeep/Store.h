@@ -54,6 +54,10 @@ public:
 
     const State& state() const { return core_->state; }
 
+    // The main executor the store runs on: what reacts to the store posts and times its own
+    // steps there.
+    MainExecutor& executor() const { return core_->executor; }
+
     void send(Action action) { core_->send(std::move(action)); }
 
     // Called with the new state after each send, and once at once with the current state.

@@ -11,8 +11,9 @@ namespace keyvane::ext::views {
 // The extension views' port over a request's store. State needs `navigationState.alert` and
 // `.loginPurpose` (a case enumeration of auth{selectedCred}, completeRegistration, justSync),
 // `credentialListState`, `registrationState` and the free functions `passkeysForRequest(state)`
-// and `loginFollowUp(state, serial)` (found where State is declared); Action needs the cases
-// of the port's operations, under the same names.
+// and `loginFollowUp(state, serial)` (found where State is declared, and sent by the login
+// port, as in the main program); Action needs the cases of the port's operations, under the
+// same names.
 template <class State, class Action>
 class StoreExtensionPort final : public ExtensionStorePort {
 public:
@@ -58,11 +59,7 @@ public:
     void completeRegistrationButtonIsPressed() override {
         send(typename Action::completeRegistrationButtonIsPressed{});
     }
-    void loginSucceeded(const std::string& serial) override {
-        if (auto action = loginFollowUp(bridge_.state(), serial)) {
-            send(std::move(*action));
-        }
-    }
+    void loginSucceeded(const std::string& serial) override { login_.loginSucceeded(serial); }
 
 private:
     void send(Action action) { bridge_.send(std::move(action)); }

@@ -1,5 +1,6 @@
 #include "keyvane/viewmodels/MainWindowModel.h"
 
+// The rule the login port's loginSucceeded sends by.
 #include "keyvane/state/LoginFollowUp.h"
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/CredentialsSections.h"
@@ -338,10 +339,8 @@ void MainWindowModel::pressAlertButton(int index) {
 }
 
 void MainWindowModel::loggedIn(const QString& serial) {
-    // Sent after the verdict's own step, never inside the store's notification.
-    if (auto action = loginFollowUp(store_.state(), serial.toStdString())) {
-        executor_.post([this, action = std::move(*action)] { store_.send(action); });
-    }
+    // The verdict arrives inside the store's notification: what follows is sent a step later.
+    executor_.post([this, serial = serial.toStdString()] { port_.loginSucceeded(serial); });
 }
 
 } // namespace keyvane::app

@@ -129,7 +129,8 @@ private:
     void refilter();
     void showSelection();
     void showCards();
-    // Sends what a verified login leads to (loginFollowUp), by the purpose it was asked for.
+    // Reports a verified login to the login port, which sends what it leads to by the purpose
+    // the state records (loginFollowUp).
     void loggedIn(const QString& serial);
     // The token the selection is bound to: that of the selected passkeys still known.
     std::optional<std::string> selectionSerial() const;

@@ -14,6 +14,28 @@ LoginPaneMachine::Pane LoginPaneMachine::unlockPane(MasterPasswordState masterPa
     return Pane::enterMasterPassword{token};
 }
 
+const TokenInfo* LoginPaneMachine::token(const Pane& pane) {
+    if (const auto* wait = pane.as<Pane::waitForSpecificToken>()) {
+        return &wait->token;
+    }
+    if (const auto* entry = pane.as<Pane::enterPin>()) {
+        return &entry->token;
+    }
+    if (const auto* entry = pane.as<Pane::enterMasterPassword>()) {
+        return &entry->token;
+    }
+    return nullptr;
+}
+
+bool LoginPaneMachine::isSamePane(const Pane& a, const Pane& b) {
+    if (a.value.index() != b.value.index()) {
+        return false;
+    }
+    const auto* first = token(a);
+    const auto* second = token(b);
+    return first == nullptr || second == nullptr ? first == second : first->serial == second->serial;
+}
+
 const TokenInfo* LoginPaneMachine::storedToken(const std::vector<TokenInfo>& tokens, const std::string& serial) {
     auto token =
         std::find_if(tokens.begin(), tokens.end(), [&](const TokenInfo& stored) { return stored.serial == serial; });

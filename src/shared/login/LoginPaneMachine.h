@@ -32,6 +32,12 @@ public:
     // password guards the cached PINs.
     static Pane unlockPane(MasterPasswordState masterPasswordState, const TokenInfo& token);
 
+    // The token a pane is for (the awaited token, or the one being unlocked), or null.
+    static const TokenInfo* token(const Pane& pane);
+    // Whether two panes are one pane: the same case for the same token. A pane for another
+    // token is another pane, so nothing typed or started for one token carries over.
+    static bool isSamePane(const Pane& a, const Pane& b);
+
     // The first stored token with the serial, or null.
     static const TokenInfo* storedToken(const std::vector<TokenInfo>& tokens, const std::string& serial);
 

@@ -1,6 +1,7 @@
 #include "shared/viewmodels/LoginSheetModel.h"
 
 #include "shared/localization/LocalizedStrings.h"
+#include "shared/login/LoginPaneMachine.h"
 #include "shared/viewmodels/OneLineText.h"
 
 #include <QVariant>
@@ -28,9 +29,8 @@ const QUrl& LoginSheetModel::pinLockedHelpUrl() {
 LoginSheetModel::LoginSheetModel(LoginStorePort& port, flowkeep::MainExecutor& executor,
                                  std::function<void(QString)> onSubmit, std::function<void()> onCancelRequest,
                                  QObject* parent)
-    : AlertPresenter(parent), port_(port), executor_(executor), onSubmit_(std::move(onSubmit)),
-      onCancelRequest_(std::move(onCancelRequest)), countdown_(executor),
-      masterPassInput_(MasterPassInputModel::Mode::single, executor), noticeTimer_(executor), biometryTimer_(executor) {
+    : AlertPresenter(parent), port_(port), onSubmit_(std::move(onSubmit)), onCancelRequest_(std::move(onCancelRequest)),
+      countdown_(executor), masterPassInput_(MasterPassInputModel::Mode::single, executor), noticeTimer_(executor) {
     masterPassInput_.setOnSubmit([this](SecretText password) { port_.validateMasterPassword(std::move(password)); });
     masterPassInput_.setOnErrorWritten([this](std::optional<MasterPassAuthError> error) {
         if (error != slice_.login.masterPassAuthError) {
@@ -43,10 +43,6 @@ LoginSheetModel::LoginSheetModel(LoginStorePort& port, flowkeep::MainExecutor& e
         countdown_.setInitialSeconds(touch->seconds);
     }
     subscription_ = port_.observe([this](const LoginSlice& next) { receive(next); });
-}
-
-LoginSheetModel::~LoginSheetModel() {
-    *alive_ = false;
 }
 
 LoginSheetModel::Pane LoginSheetModel::pane() const {
@@ -62,17 +58,7 @@ LoginSheetModel::Pane LoginSheetModel::pane() const {
 }
 
 const TokenInfo* LoginSheetModel::paneToken() const {
-    const auto& display = slice_.login.loginDisplayViewState;
-    if (const auto* wait = display.as<Display::waitForSpecificToken>()) {
-        return &wait->token;
-    }
-    if (const auto* entry = display.as<Display::enterPin>()) {
-        return &entry->token;
-    }
-    if (const auto* entry = display.as<Display::enterMasterPassword>()) {
-        return &entry->token;
-    }
-    return nullptr;
+    return LoginPaneMachine::token(slice_.login.loginDisplayViewState);
 }
 
 // A pane for another token is another pane: the view builds it afresh, so nothing typed for
@@ -127,7 +113,6 @@ void LoginSheetModel::disappeared() {
     // The notice belongs to this visit of the sheet: the next one starts without it.
     noticeTimer_.stop();
     noticeWanted_ = noticeShown_ = noticeExpanded_ = false;
-    biometryTimer_.stop();
     countdown_.disappeared();
     port_.setPassAuth(LoginAuthStatus::unknown);
     port_.setPinExist(StoredPinState::notChecked);
@@ -136,12 +121,8 @@ void LoginSheetModel::disappeared() {
 
 void LoginSheetModel::receive(const LoginSlice& next) {
     const LoginSlice previous = std::exchange(slice_, next);
-    const QString previousKey = [&] {
-        LoginSlice current = std::exchange(slice_, previous);
-        QString key = paneKey();
-        slice_ = std::move(current);
-        return key;
-    }();
+    const bool samePane =
+        LoginPaneMachine::isSamePane(previous.login.loginDisplayViewState, next.login.loginDisplayViewState);
 
     if (next.login.connectedTokens != previous.login.connectedTokens) {
         std::vector<TokenInfo> supported;
@@ -163,12 +144,12 @@ void LoginSheetModel::receive(const LoginSlice& next) {
         countdown_.setInitialSeconds(touch->seconds);
     }
 
-    if (paneKey() != previousKey) {
+    if (!samePane) {
         // A PIN typed for one pane is never sent from another.
         pin_.clear();
     }
     if (shown_) {
-        if (paneKey() != previousKey) {
+        if (!samePane) {
             if (touchBefore != nullptr) {
                 countdown_.disappeared();
             }
@@ -178,10 +159,12 @@ void LoginSheetModel::receive(const LoginSlice& next) {
                 countdown_.appeared();
             }
             if (next.login.verificationStatus != previous.login.verificationStatus) {
-                verificationChanged(false);
+                verificationChanged();
             }
-            if (next.login.authStatus != previous.login.authStatus && pane() == EnterMasterPassword) {
-                authStatusChanged(next.login.authStatus);
+            if (next.login.authStatus != previous.login.authStatus && pane() == EnterMasterPassword &&
+                next.login.authStatus == LoginAuthStatus::passedByMasterPassword) {
+                // The master password has done its work.
+                masterPassInput_.clear();
             }
             if (next.login.connectedTokens != previous.login.connectedTokens && pane() == WaitForSpecificToken) {
                 updateNotice();
@@ -191,33 +174,18 @@ void LoginSheetModel::receive(const LoginSlice& next) {
     emit changed();
 }
 
+// Where a pane's view-local state starts. What the login sends on entering a pane follows from
+// the state in the port (LoginSteps).
 void LoginSheetModel::paneEntered() {
-    const auto* token = paneToken();
-    std::weak_ptr<bool> alive = alive_;
     switch (pane()) {
     case WaitForSpecificToken:
-        executor_.post([this, alive, serial = token->serial] {
-            if (alive.lock() && *alive.lock()) {
-                port_.checkHasPinForToken(serial);
-            }
-        });
         updateNotice();
         break;
     case EnterMasterPassword:
-        // Nothing typed for another pane counts here.
+        // Nothing typed for another pane counts here, nor a password that has done its work.
         masterPassInput_.clear();
-        executor_.post([this, alive, serial = token->serial] {
-            if (!alive.lock() || !*alive.lock()) {
-                return;
-            }
-            if (slice_.masterPasswordState == MasterPasswordState::enabledWithBio) {
-                port_.validateBio();
-            }
-            port_.checkHasPinForToken(serial);
-        });
-        // The pane's watches also run for the values it finds.
-        authStatusChanged(slice_.login.authStatus);
-        verificationChanged(true);
+        // A verdict already in the state counts as if it came now.
+        verificationChanged();
         break;
     case WaitForTouch:
         countdown_.appeared();
@@ -232,60 +200,13 @@ void LoginSheetModel::paneEntered() {
     }
 }
 
-void LoginSheetModel::authStatusChanged(LoginAuthStatus status) {
-    const auto* token = paneToken();
-    if (token == nullptr) {
-        return;
-    }
-    switch (status) {
-    case LoginAuthStatus::passedByBiometry:
-        biometryTimer_.start(std::chrono::duration_cast<std::chrono::milliseconds>(biometryPause),
-                             [this, token = *token] { useCachedPinOrAskForIt(token); });
-        break;
-    case LoginAuthStatus::passedByMasterPassword: {
-        // The master password has done its work.
-        masterPassInput_.clear();
-        std::weak_ptr<bool> alive = alive_;
-        executor_.post([this, alive, token = *token] {
-            if (alive.lock() && *alive.lock()) {
-                useCachedPinOrAskForIt(token);
-            }
-        });
-        break;
-    }
-    case LoginAuthStatus::unknown:
-    case LoginAuthStatus::failed:
-        break;
-    }
-}
-
-void LoginSheetModel::useCachedPinOrAskForIt(const TokenInfo& token) {
-    if (slice_.login.storedPinState == StoredPinState::exist) {
-        if (!slice_.login.isLoginInProgress) {
-            port_.performLoginOnToken(token.serial, std::nullopt);
-        }
-    } else {
-        port_.switchToPinView(token);
-    }
-}
-
-void LoginSheetModel::verificationChanged(bool onAppearance) {
+// A verified login in a pane that unlocks a token is the host's to act on.
+void LoginSheetModel::verificationChanged() {
     const auto current = pane();
-    if (current != EnterPin && current != EnterMasterPassword) {
-        return;
-    }
-    const auto& status = slice_.login.verificationStatus;
-    if (status.is<PinVerificationStatus::success>()) {
+    if ((current == EnterPin || current == EnterMasterPassword) &&
+        slice_.login.verificationStatus.is<PinVerificationStatus::success>()) {
         submit();
-    } else if (status.is<PinVerificationStatus::incorrect>() && current == EnterMasterPassword) {
-        std::weak_ptr<bool> alive = alive_;
-        executor_.post([this, alive, token = *paneToken()] {
-            if (alive.lock() && *alive.lock()) {
-                port_.switchToPinView(token);
-            }
-        });
     }
-    (void)onAppearance;
 }
 
 void LoginSheetModel::submit() {

@@ -22,7 +22,10 @@ namespace keyvane::views {
 // and which actions the user's acts send. The sheet's QML lays this out and nothing more.
 //
 // Monitoring runs while the sheet is shown: appeared() sends startMonitoring, disappeared()
-// sets the login outcome and the cached-PIN knowledge back and sends stopMonitoring.
+// sets the login outcome and the cached-PIN knowledge back and sends stopMonitoring. What the
+// login does by itself meanwhile (the cached-PIN check, the biometric check, the cached PIN
+// after an unlock) follows from the state in the port (LoginSteps); the sheet reads the state,
+// sends what the user did and tells its host of a verified login.
 // The base is named in full so that the QML tools find it (they do not resolve names by scope).
 class LoginSheetModel : public keyvane::views::AlertPresenter {
     Q_OBJECT
@@ -53,14 +56,12 @@ public:
     static const QUrl& pinLockedHelpUrl();
     // How long the other-token notice waits between its two steps.
     static constexpr auto noticeStep = std::chrono::milliseconds(500);
-    // After a biometric pass the cached PIN is used a second later, once the dots have shown.
-    static constexpr auto biometryPause = std::chrono::seconds(1);
 
-    // onSubmit gets the serial of the token whose PIN was verified; onCancelRequest, when
-    // given, is called by an alert button that cancels the host's request.
+    // onSubmit gets the serial of the token whose PIN was verified, from inside the store's
+    // notification of the verdict (a host sends what follows a step later); onCancelRequest,
+    // when given, is called by an alert button that cancels the host's request.
     LoginSheetModel(LoginStorePort& port, flowkeep::MainExecutor& executor, std::function<void(QString)> onSubmit,
                     std::function<void()> onCancelRequest = {}, QObject* parent = nullptr);
-    ~LoginSheetModel() override;
 
     Pane pane() const;
     QString paneKey() const;
@@ -118,15 +119,12 @@ protected:
 private:
     void receive(const LoginSlice& next);
     void paneEntered();
-    void authStatusChanged(LoginAuthStatus status);
-    void useCachedPinOrAskForIt(const TokenInfo& token);
-    void verificationChanged(bool onAppearance);
+    void verificationChanged();
     void updateNotice();
     void submit();
     const TokenInfo* paneToken() const;
 
     LoginStorePort& port_;
-    flowkeep::MainExecutor& executor_;
     std::function<void(QString)> onSubmit_;
     std::function<void()> onCancelRequest_;
     LoginSlice slice_;
@@ -143,9 +141,6 @@ private:
     // The PIN being typed; wiped when it is sent, when the pane changes, when the sheet goes.
     TypedSecret pin_;
     ViewTimer noticeTimer_;
-    ViewTimer biometryTimer_;
-    // Posted follow-up sends: they must not run inside the store's own notification.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     flowkeep::Subscription subscription_;
 };
 

@@ -28,7 +28,7 @@ struct LoginSlice {
 };
 
 // The view models' side of a store: the slice they read and the shared login actions they
-// send. StoreLoginPort implements it over either store; tests implement it with a recorder.
+// send for what the user did. StoreLoginPort implements it over either store; tests implement it with a recorder.
 // The settings sheet sends its own actions through SettingsStorePort.
 class LoginStorePort {
 public:
@@ -38,14 +38,14 @@ public:
     // Called at once with the slice, then at each change of it.
     virtual flowkeep::Subscription observe(std::function<void(const LoginSlice&)> onChange) = 0;
 
+    // The sheet shown and gone. What the login does by itself in between (the cached-PIN and
+    // biometric checks, the cached PIN after an unlock) is the port's to carry out.
     virtual void startMonitoring() = 0;
     virtual void stopMonitoring() = 0;
     virtual void setPassAuth(LoginAuthStatus status) = 0;
     virtual void setPinExist(StoredPinState state) = 0;
     virtual void selectConnectedToken(const TokenInfo& token) = 0;
     virtual void performLoginOnToken(const std::string& serial, std::optional<SecretText> pin) = 0;
-    virtual void checkHasPinForToken(const std::string& serial) = 0;
-    virtual void validateBio() = 0;
     virtual void validateMasterPassword(SecretText password) = 0;
     virtual void setMasterPassAuthError(std::optional<MasterPassAuthError> error) = 0;
     virtual void switchToPinView(const TokenInfo& token) = 0;

@@ -55,8 +55,6 @@ public:
     void performLoginOnToken(const std::string& serial, std::optional<SecretText>) override {
         sent.push_back("performLoginOnToken " + serial);
     }
-    void checkHasPinForToken(const std::string& serial) override { sent.push_back("checkHasPinForToken " + serial); }
-    void validateBio() override { sent.push_back("validateBio"); }
     void validateMasterPassword(SecretText) override { sent.push_back("validateMasterPassword"); }
     void setMasterPassAuthError(std::optional<MasterPassAuthError>) override { sent.push_back("setMasterPassAuthError"); }
     void switchToPinView(const TokenInfo&) override { sent.push_back("switchToPinView"); }

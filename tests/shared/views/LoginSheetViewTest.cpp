@@ -2,6 +2,7 @@
 #include "SceneHarness.h"
 #include "../viewmodels/ViewModelFixture.h"
 
+#include "shared/login/LoginSteps.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 
 #include <QColor>
@@ -419,7 +420,7 @@ TEST_F(LoginSheetViewTest, TheMasterPasswordPaneTakesTheBiometricRoadOrThePasswo
     drive(AppAction::setPinExist{StoredPinState::exist});
     drive(AppAction::setPassAuth{LoginAuthStatus::passedByBiometry});
     EXPECT_EQ(filledDots(), 6) << "a pass fills the dots before the login";
-    fixture->executor.advance(LoginSheetModel::biometryPause - 1ms);
+    fixture->executor.advance(LoginSteps::biometryPause - 1ms);
     settle();
     EXPECT_TRUE(fixture->recorder->actions.empty());
     fixture->executor.advance(1ms);
@@ -442,7 +443,7 @@ TEST_F(LoginSheetViewTest, TheMasterPasswordPaneTakesTheBiometricRoadOrThePasswo
     show(Display::enterMasterPassword{A}, MasterPasswordState::enabledWithBio);
     drive(AppAction::setPinExist{StoredPinState::absent});
     drive(AppAction::setPassAuth{LoginAuthStatus::passedByBiometry});
-    fixture->executor.advance(LoginSheetModel::biometryPause);
+    fixture->executor.advance(LoginSteps::biometryPause);
     settle();
     EXPECT_TRUE(shown("pinPane"));
     EXPECT_TRUE(find("pinField")->hasActiveFocus());
