@@ -8,6 +8,7 @@
 #include "VendorConstants.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 #define VT_EXPORT extern "C" __attribute__((visibility("default")))
@@ -36,14 +37,15 @@ CK_RV answer(Body&& body) {
 }
 
 template <typename Body>
-CK_RV call(const char* function, const std::string& target, Body&& body) {
+CK_RV call(const char* function, const std::string& target, Body&& body,
+           std::optional<CK_SESSION_HANDLE> session = std::nullopt) {
     const auto module = Library::instance().current();
     if (!module) {
         return CKR_CRYPTOKI_NOT_INITIALIZED;
     }
     const CK_RV rv = answer([&]() -> CK_RV {
         module->refreshControl();
-        if (const auto injected = module->injectedFault(function)) {
+        if (const auto injected = module->injectedFault(function, session)) {
             return *injected;
         }
         return body(*module);
@@ -56,8 +58,9 @@ CK_RV call(const char* function, const std::string& target, Body&& body) {
 // the index of the session's slot.
 template <typename Body>
 CK_RV onSession(const char* function, CK_SESSION_HANDLE session, Body&& body) {
-    return call(function, sessionTarget(session),
-                [&](Module& m) -> CK_RV { return body(m, m.sessions().slotOf(session)); });
+    return call(
+        function, sessionTarget(session), [&](Module& m) -> CK_RV { return body(m, m.sessions().slotOf(session)); },
+        session);
 }
 
 // ---- General purpose ----

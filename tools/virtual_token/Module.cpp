@@ -3,7 +3,9 @@
 #include "Files.h"
 #include "Reply.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #ifndef KEYVANE_SOFTHSM2_MODULE
 #define KEYVANE_SOFTHSM2_MODULE "/usr/lib/softhsm/libsofthsm2.so"
@@ -71,8 +73,22 @@ void Module::refreshControl() {
     }
 }
 
-std::optional<CK_RV> Module::injectedFault(const std::string& function) {
-    return faults_.take(function);
+std::optional<CK_RV> Module::injectedFault(const std::string& function, std::optional<CK_SESSION_HANDLE> session) {
+    const auto fault = faults_.take(function);
+    if (!fault) {
+        return std::nullopt;
+    }
+    if (fault->delayMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
+    }
+    if (fault->logout) {
+        if (!session) {
+            complain("a logout fault on " + function + ", which takes no session");
+            return CKR_GENERAL_ERROR;
+        }
+        sessions_.logOut(*session);
+    }
+    return fault->rv;
 }
 
 void Module::record(const char* function, const std::string& target, CK_RV rv) {

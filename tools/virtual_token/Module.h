@@ -40,8 +40,10 @@ public:
 
     // Applies a change of the control file (hot-plug, touch, memory, faults).
     void refreshControl();
-    // Counts one call of the function; the return value of a fault that is due.
-    std::optional<CK_RV> injectedFault(const std::string& function);
+    // Counts one call of the function and carries out a fault that is due: its wait, the
+    // logout of the session's token (a call without a session then fails), and the return
+    // value to answer instead of running the call, if it has one.
+    std::optional<CK_RV> injectedFault(const std::string& function, std::optional<CK_SESSION_HANDLE> session);
     void record(const char* function, const std::string& target, CK_RV rv);
 
     CK_RV info(CK_INFO& info) const;

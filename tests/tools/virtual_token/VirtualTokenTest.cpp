@@ -527,6 +527,45 @@ TEST_F(VirtualTokenTest, InjectedFaultsAnswerOnTheirCallWithoutRunningIt) {
     initialize();
 }
 
+TEST_F(VirtualTokenTest, FaultsCanDelayACallAndLogItsSessionOut) {
+    start({plainToken(1)});
+    const auto session = openSession(1);
+    const auto loggedIn = [&] {
+        CK_SESSION_INFO info{};
+        EXPECT_EQ(p11->C_GetSessionInfo(session, &info), CKR_OK);
+        return info.state == CKS_RW_USER_FUNCTIONS;
+    };
+    ASSERT_EQ(login(session, "12345678"), CKR_OK);
+    const auto keys = generateKeyPair(session);
+    CK_OBJECT_CLASS privateKey = CKO_PRIVATE_KEY;
+    const std::vector<CK_ATTRIBUTE> privateKeys{{CKA_CLASS, &privateKey, sizeof privateKey}};
+
+    // The second search runs after the logout: the private key is out of its sight.
+    fixture().injectLogout("C_FindObjectsInit", 2);
+    EXPECT_EQ(find(session, privateKeys), std::vector{keys.privateKey});
+    EXPECT_TRUE(loggedIn());
+    EXPECT_TRUE(find(session, privateKeys).empty());
+    EXPECT_FALSE(loggedIn());
+    ASSERT_EQ(login(session, "12345678"), CKR_OK);
+
+    // A wait runs the call afterwards, or answers the fault's value instead.
+    fixture().injectDelay("C_GetSessionInfo", 60);
+    auto began = std::chrono::steady_clock::now();
+    EXPECT_TRUE(loggedIn());
+    EXPECT_GE(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(60));
+    fixture().injectDelay("C_GetSessionInfo", 60, 1, 1, CKR_DEVICE_ERROR);
+    began = std::chrono::steady_clock::now();
+    CK_SESSION_INFO info{};
+    EXPECT_EQ(p11->C_GetSessionInfo(session, &info), CKR_DEVICE_ERROR);
+    EXPECT_GE(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(60));
+
+    // A logout needs the call's session.
+    fixture().injectLogout("C_GetSlotList");
+    CK_ULONG count = 0;
+    EXPECT_EQ(p11->C_GetSlotList(CK_TRUE, nullptr, &count), CKR_GENERAL_ERROR);
+    EXPECT_TRUE(loggedIn());
+}
+
 TEST_F(VirtualTokenTest, CallLogRecordsEachCallWithItsThreadAndResult) {
     start({touchToken(1)});
     fixture().clearCallLog();
@@ -615,6 +654,8 @@ TEST_F(VirtualTokenStartTest, BadConfigurationFailsInitialisationCleanly) {
     twice["slots"].push_back(valid["slots"][0]);
     auto badBackend = valid;
     badBackend["backend"] = "/nonexistent/libnothing.so";
+    auto idleFault = valid;
+    idleFault["faults"] = nlohmann::json::array({{{"function", "C_Login"}, {"call", 2}}});
     const std::vector<Case> cases = {
         {"unset", std::nullopt},
         {"not JSON", "{"},
@@ -623,6 +664,7 @@ TEST_F(VirtualTokenStartTest, BadConfigurationFailsInitialisationCleanly) {
         {"serial longer than its field", longSerial.dump()},
         {"slot twice", twice.dump()},
         {"backend missing", badBackend.dump()},
+        {"fault that does nothing", idleFault.dump()},
     };
     for (const auto& c : cases) {
         const auto path = fixture.directory() / "case.json";
