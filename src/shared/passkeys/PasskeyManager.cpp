@@ -99,6 +99,8 @@ public:
     }
     // The key of the identifier was destroyed.
     void forget(const Bytes& keyId) { keys_.erase(keyId); }
+    // Whether the lookups answer from the one search already made (rather than a search each).
+    bool isComplete() const { return isLoaded_ && isComplete_; }
 
 private:
     void load() {
@@ -132,14 +134,24 @@ private:
 std::vector<PasskeyCredentials> PasskeyManager::getCredentials(const std::string& serial) {
     return PasskeyManagerError::mapping([&] {
         std::vector<PasskeyCredentials> credentials;
-        withLoggedInToken(serial, "getCredentials(serial:)", [&](const Pkcs11TokenProtocol& token) {
+        constexpr const char* function = "getCredentials(serial:)";
+        withLoggedInToken(serial, function, [&](const Pkcs11TokenProtocol& token) {
             PrivateKeyIndex keys(*this, token);
+            bool loginConfirmed = false;
             forEachPasskey(token, [&](const Pkcs11Object& object, const KeyInfo& keyInfo) {
                 if (keys.find(keyInfo.ckaID)) {
                     credentials.push_back(keyInfo.credentials(serial));
-                } else {
-                    object.deleteObject(); // an orphan: its key is gone
+                    return;
                 }
+                // Private keys are hidden from a session that is not logged in: a login lost
+                // during the key search (another program's logout on a token whose login all
+                // share, the token's timeout, a reset) would make every passkey look orphaned.
+                // The verdict stands only when the session is still logged in after the search.
+                if (!loginConfirmed && !token.isLoggedIn()) {
+                    throw PasskeyManagerError::general(function, "The token session was logged out during the listing");
+                }
+                loginConfirmed = keys.isComplete();
+                object.deleteObject(); // an orphan: its key is gone
             });
         });
         return credentials;

@@ -22,8 +22,10 @@ public:
     // The open token with the serial; none is tokenNotFound.
     virtual std::shared_ptr<Pkcs11TokenProtocol> getToken(const std::string& serial) = 0;
     // The passkeys in the order the token lists their metadata objects. Destroys metadata
-    // objects whose private key is gone; skips (and logs) one that cannot be read, leaving it
-    // on the token. A session that is not logged in is an error, never an empty list.
+    // objects whose private key is gone, once the session is known to be still logged in after
+    // the key search (a login lost meanwhile is an error, and nothing is destroyed); skips (and
+    // logs) one that cannot be read, leaving it on the token. A session that is not logged in
+    // is an error, never an empty list.
     virtual std::vector<PasskeyCredentials> getCredentials(const std::string& serial) = 0;
     // Destroys, for each listed key identifier, the metadata object and then its private key.
     virtual void deleteCredentials(const std::set<Bytes>& keyIds, const std::string& serial) = 0;

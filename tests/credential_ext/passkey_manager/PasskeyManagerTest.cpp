@@ -203,6 +203,25 @@ TEST_F(PasskeyManagerTest, ListingErrors) {
     EXPECT_EQ(failed.as<PasskeyManagerError::generalError>()->function, "makeDefaultError(_:)");
 }
 
+TEST_F(PasskeyManagerTest, ALoginLostDuringTheKeySearchFailsTheListingAndDestroysNothing) {
+    start();
+    const auto first = addPasskey(1);
+    addPasskey(2, false); // a true orphan
+    const auto third = addPasskey(3);
+
+    // Logged out between the metadata search and the key search: no key is in sight.
+    fixture_->injectLogout("C_FindObjectsInit", 2);
+    EXPECT_EQ(underlyingText(errorOf([&] { passkeys_->getCredentials(serial); })),
+              "The token session was logged out during the listing");
+    token_->login(pin);
+    EXPECT_EQ(count(CKO_DATA), 3U);
+    EXPECT_EQ(count(CKO_PRIVATE_KEY), 2U);
+
+    // Logged in throughout, the orphan goes and the passkeys stay.
+    EXPECT_EQ(passkeys_->getCredentials(serial), (std::vector<PasskeyCredentials>{first, third}));
+    EXPECT_EQ(count(CKO_DATA), 2U);
+}
+
 TEST_F(PasskeyManagerTest, ListingAndDeletingSearchTheTokenTwiceWhateverTheNumberOfPasskeys) {
     start();
     std::vector<PasskeyCredentials> all;
