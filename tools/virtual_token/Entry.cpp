@@ -1,8 +1,9 @@
 // The PKCS#11 entry points, kept thin: each checks its arguments, forwards to the unit that
 // owns the work and answers a return value. The one helper around them takes the current
-// module, re-reads the control file, applies an injected fault if one is due, maps what the
-// unit threw to a return value (nothing may escape a C entry point) and logs the call with its
-// thread. No entry point takes a lock of its own.
+// module, re-reads the control file, applies an injected fault if one is due, runs the call
+// under the store's lock of all processes (SharedStore), maps what the unit threw to a return
+// value (nothing may escape a C entry point) and logs the call with its thread. No entry point
+// takes a lock of its own.
 #include "Library.h"
 #include "Reply.h"
 #include "VendorConstants.h"
@@ -48,7 +49,12 @@ CK_RV call(const char* function, const std::string& target, Body&& body,
         if (const auto injected = module->injectedFault(function, session)) {
             return *injected;
         }
-        return body(*module);
+        const auto access = SharedStore::accessOf(function);
+        std::optional<std::size_t> slotIndex;
+        if (access == SharedStore::Access::write && session) {
+            slotIndex = module->sessions().slotOf(*session);
+        }
+        return module->store().run(access, slotIndex, [&] { return body(*module); });
     });
     module->record(function, target, rv);
     return rv;

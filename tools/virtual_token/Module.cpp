@@ -22,6 +22,7 @@ Module::Module(Config config)
       objects_(backend_, slots_),
       signing_(backend_, slots_),
       sessions_(backend_, slots_, pins_, {&objects_, &signing_}),
+      store_(backend_, slots_, config_.path.parent_path() / "store.lock"),
       control_(config_.control) {
     refreshControl();
     slots_.markReported();

@@ -5,7 +5,9 @@
 //
 // Lock order: the control lock, then any unit's lock. A unit never calls another unit or the
 // backend while it holds its own lock, so backend calls, touch waits and blocking slot-event
-// waits hold up nobody.
+// waits hold up nobody. The store's lock of all processes (SharedStore) is taken around a
+// call's work, after the control file was applied and with no lock of ours held; it is held
+// across backend calls but never across a wait of ours.
 #pragma once
 
 #include "Backend.h"
@@ -16,6 +18,7 @@
 #include "Objects.h"
 #include "PinCounter.h"
 #include "Sessions.h"
+#include "SharedStore.h"
 #include "Signing.h"
 #include "Slots.h"
 
@@ -54,6 +57,7 @@ public:
     Sessions& sessions() { return sessions_; }
     Objects& objects() { return objects_; }
     Signing& signing() { return signing_; }
+    const SharedStore& store() const { return store_; }
 
 private:
     const Config config_;
@@ -65,6 +69,7 @@ private:
     Objects objects_;
     Signing signing_;
     Sessions sessions_;
+    SharedStore store_;
     std::mutex controlMutex_;
     ControlFile control_;
 };

@@ -1,5 +1,6 @@
 // The virtual token as a PKCS#11 client sees it: loaded with dlopen and called through the
 // standard function list and the vendor function.
+#include "ForkedProcesses.h"
 #include "Pkcs11Client.h"
 #include "VirtualTokenFixture.h"
 
@@ -14,6 +15,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -627,6 +629,50 @@ TEST_F(VirtualTokenTest, ConcurrentSessionsSignIndependently) {
         thread.join();
     }
     EXPECT_EQ(verified, std::vector<int>(4, 10));
+}
+
+// Processes that write one token at once each see every object that all of them wrote, as on a
+// hardware token, though the backend keeps a view of its store per process.
+TEST(VirtualTokenProcessesTest, ProcessesWritingAtOnceSeeEachOthersObjects) {
+    VirtualTokenFixture fixture({plainToken(1)});
+    const std::filesystem::path marks = fixture.directory();
+    constexpr int processes = 3;
+    constexpr int objectsEach = 15;
+    const auto reports = keyvane::test_support::runInForkedProcesses(processes, [&](int index) {
+        Pkcs11Client client;
+        CK_FUNCTION_LIST_PTR p11 = client.functions();
+        auto arguments = osLockingArguments();
+        if (p11->C_Initialize(&arguments) != CKR_OK) {
+            return std::string("failed: initialize");
+        }
+        const auto session = client.openSession(1);
+        if (client.login(session, "12345678") != CKR_OK) {
+            return std::string("failed: login");
+        }
+        CK_OBJECT_CLASS dataClass = CKO_DATA;
+        CK_BBOOL yes = CK_TRUE;
+        for (int i = 0; i < objectsEach; ++i) {
+            std::string value = std::to_string(index) + "/" + std::to_string(i);
+            CK_ATTRIBUTE object[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
+                                     {CKA_TOKEN, &yes, sizeof yes},
+                                     {CKA_PRIVATE, &yes, sizeof yes},
+                                     {CKA_VALUE, value.data(), value.size()}};
+            CK_OBJECT_HANDLE handle = 0;
+            if (const CK_RV rv = p11->C_CreateObject(session, object, 4, &handle); rv != CKR_OK) {
+                return "failed: create " + std::to_string(rv);
+            }
+        }
+        std::ofstream(marks / ("written-" + std::to_string(index))).close();
+        for (int other = 0; other < processes; ++other) {
+            while (!std::filesystem::exists(marks / ("written-" + std::to_string(other)))) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+        const auto seen = client.find(session, {{CKA_CLASS, &dataClass, sizeof dataClass}}).size();
+        p11->C_Finalize(nullptr);
+        return std::to_string(seen);
+    });
+    EXPECT_EQ(reports, std::vector<std::string>(processes, std::to_string(processes * objectsEach)));
 }
 
 class VirtualTokenStartTest : public ::testing::Test {
