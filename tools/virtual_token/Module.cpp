@@ -29,6 +29,11 @@ Module::Module(Config config)
 }
 
 CK_RV Module::start() {
+    // The backend reads every token's files as it starts: not while another process writes them.
+    return store_.run(SharedStore::Access::read, std::nullopt, [&] { return startBackend(); });
+}
+
+CK_RV Module::startBackend() {
     std::string path = KEYVANE_SOFTHSM2_MODULE;
     if (!config_.backend.empty()) {
         path = config_.backend;

@@ -60,6 +60,8 @@ public:
     const SharedStore& store() const { return store_; }
 
 private:
+    CK_RV startBackend();
+
     const Config config_;
     CallLog log_;
     Faults faults_;

@@ -638,37 +638,49 @@ TEST(VirtualTokenProcessesTest, ProcessesWritingAtOnceSeeEachOthersObjects) {
     const std::filesystem::path marks = fixture.directory();
     constexpr int processes = 3;
     constexpr int objectsEach = 15;
+    const auto mark = [&](int index) { return marks / ("written-" + std::to_string(index)); };
     const auto reports = keyvane::test_support::runInForkedProcesses(processes, [&](int index) {
         Pkcs11Client client;
         CK_FUNCTION_LIST_PTR p11 = client.functions();
-        auto arguments = osLockingArguments();
-        if (p11->C_Initialize(&arguments) != CKR_OK) {
-            return std::string("failed: initialize");
-        }
-        const auto session = client.openSession(1);
-        if (client.login(session, "12345678") != CKR_OK) {
-            return std::string("failed: login");
-        }
-        CK_OBJECT_CLASS dataClass = CKO_DATA;
-        CK_BBOOL yes = CK_TRUE;
-        for (int i = 0; i < objectsEach; ++i) {
-            std::string value = std::to_string(index) + "/" + std::to_string(i);
-            CK_ATTRIBUTE object[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
-                                     {CKA_TOKEN, &yes, sizeof yes},
-                                     {CKA_PRIVATE, &yes, sizeof yes},
-                                     {CKA_VALUE, value.data(), value.size()}};
-            CK_OBJECT_HANDLE handle = 0;
-            if (const CK_RV rv = p11->C_CreateObject(session, object, 4, &handle); rv != CKR_OK) {
-                return "failed: create " + std::to_string(rv);
+        const auto write = [&]() -> std::string {
+            auto arguments = osLockingArguments();
+            if (const CK_RV rv = p11->C_Initialize(&arguments); rv != CKR_OK) {
+                return "failed: initialize " + std::to_string(rv);
             }
+            const auto session = client.openSession(1);
+            if (const CK_RV rv = client.login(session, "12345678"); rv != CKR_OK) {
+                return "failed: login " + std::to_string(rv);
+            }
+            CK_OBJECT_CLASS dataClass = CKO_DATA;
+            CK_BBOOL yes = CK_TRUE;
+            for (int i = 0; i < objectsEach; ++i) {
+                std::string value = std::to_string(index) + "/" + std::to_string(i);
+                CK_ATTRIBUTE object[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
+                                         {CKA_TOKEN, &yes, sizeof yes},
+                                         {CKA_PRIVATE, &yes, sizeof yes},
+                                         {CKA_VALUE, value.data(), value.size()}};
+                CK_OBJECT_HANDLE handle = 0;
+                if (const CK_RV rv = p11->C_CreateObject(session, object, 4, &handle); rv != CKR_OK) {
+                    return "failed: create " + std::to_string(rv);
+                }
+            }
+            return "";
+        };
+        std::string report = write();
+        std::ofstream(mark(index)).close(); // also after a failure: the others must not wait in vain
+        if (!report.empty()) {
+            return report;
         }
-        std::ofstream(marks / ("written-" + std::to_string(index))).close();
         for (int other = 0; other < processes; ++other) {
-            while (!std::filesystem::exists(marks / ("written-" + std::to_string(other)))) {
+            for (int tries = 0; !std::filesystem::exists(mark(other)); ++tries) {
+                if (tries == 6000) {
+                    return std::string("failed: process ") + std::to_string(other) + " never wrote";
+                }
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
         }
-        const auto seen = client.find(session, {{CKA_CLASS, &dataClass, sizeof dataClass}}).size();
+        CK_OBJECT_CLASS dataClass = CKO_DATA;
+        const auto seen = client.find(client.openSession(1), {{CKA_CLASS, &dataClass, sizeof dataClass}}).size();
         p11->C_Finalize(nullptr);
         return std::to_string(seen);
     });
