@@ -222,17 +222,28 @@ std::vector<FaultRule> faultsOf(const json& list, const std::string& where) {
     for (std::size_t i = 0; i < list.size(); ++i) {
         const auto& item = list[i];
         const auto at = where + "[" + std::to_string(i) + "]";
-        if (!item.is_object() || !item.contains("function") || !item.contains("rv")) {
-            throw ConfigError(at + ": expected {\"function\", \"rv\", optional \"call\", \"times\", \"id\"}");
+        const bool acts = item.is_object() && (item.contains("rv") || item.contains("delay_ms") || item.contains("logout"));
+        if (!item.is_object() || !item.contains("function") || !acts) {
+            throw ConfigError(at + ": expected {\"function\", at least one of \"rv\", \"delay_ms\", \"logout\", "
+                                   "optional \"call\", \"times\", \"id\"}");
         }
         for (const auto& [key, ignored] : item.items()) {
-            if (key != "function" && key != "rv" && key != "call" && key != "times" && key != "id") {
+            if (key != "function" && key != "rv" && key != "delay_ms" && key != "logout" && key != "call" &&
+                key != "times" && key != "id") {
                 throw ConfigError(at + "." + key + ": unknown key");
             }
         }
         FaultRule fault;
         fault.function = stringOf(item.at("function"), at + ".function");
-        fault.rv = unsignedOf(item.at("rv"), at + ".rv");
+        if (item.contains("rv")) {
+            fault.rv = unsignedOf(item.at("rv"), at + ".rv");
+        }
+        if (item.contains("delay_ms")) {
+            fault.delayMs = static_cast<unsigned>(unsignedOf(item.at("delay_ms"), at + ".delay_ms"));
+        }
+        if (item.contains("logout")) {
+            fault.logout = boolOf(item.at("logout"), at + ".logout");
+        }
         if (item.contains("call")) {
             fault.call = unsignedOf(item.at("call"), at + ".call");
             if (fault.call == 0) {

@@ -50,11 +50,15 @@ struct SlotConfig {
     bool ecdsaSha256 = true;
 };
 
+// What a due fault does, in this order: wait, log the calling session's token out, then answer
+// its return value without running the call (or, without one, run the call).
 struct FaultRule {
     std::string function;
     std::uint64_t call = 1;   // 1 = the first call counted after the fault was loaded
     std::uint64_t times = 1;  // 0 = every call from then on
-    CK_RV rv = CKR_GENERAL_ERROR;
+    std::optional<CK_RV> rv;
+    unsigned delayMs = 0;
+    bool logout = false;      // only for functions that take a session
     std::string key;          // identity across control-file reloads
 };
 

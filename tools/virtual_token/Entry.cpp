@@ -1,13 +1,15 @@
 // The PKCS#11 entry points, kept thin: each checks its arguments, forwards to the unit that
 // owns the work and answers a return value. The one helper around them takes the current
-// module, re-reads the control file, applies an injected fault if one is due, maps what the
-// unit threw to a return value (nothing may escape a C entry point) and logs the call with its
-// thread. No entry point takes a lock of its own.
+// module, re-reads the control file, applies an injected fault if one is due, runs the call
+// under the store's lock of all processes (SharedStore), maps what the unit threw to a return
+// value (nothing may escape a C entry point) and logs the call with its thread. No entry point
+// takes a lock of its own.
 #include "Library.h"
 #include "Reply.h"
 #include "VendorConstants.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 #define VT_EXPORT extern "C" __attribute__((visibility("default")))
@@ -36,17 +38,23 @@ CK_RV answer(Body&& body) {
 }
 
 template <typename Body>
-CK_RV call(const char* function, const std::string& target, Body&& body) {
+CK_RV call(const char* function, const std::string& target, Body&& body,
+           std::optional<CK_SESSION_HANDLE> session = std::nullopt) {
     const auto module = Library::instance().current();
     if (!module) {
         return CKR_CRYPTOKI_NOT_INITIALIZED;
     }
     const CK_RV rv = answer([&]() -> CK_RV {
         module->refreshControl();
-        if (const auto injected = module->injectedFault(function)) {
+        if (const auto injected = module->injectedFault(function, session)) {
             return *injected;
         }
-        return body(*module);
+        const auto access = SharedStore::accessOf(function);
+        std::optional<std::size_t> slotIndex;
+        if (access == SharedStore::Access::write && session) {
+            slotIndex = module->sessions().slotOf(*session);
+        }
+        return module->store().run(access, slotIndex, [&] { return body(*module); });
     });
     module->record(function, target, rv);
     return rv;
@@ -56,8 +64,9 @@ CK_RV call(const char* function, const std::string& target, Body&& body) {
 // the index of the session's slot.
 template <typename Body>
 CK_RV onSession(const char* function, CK_SESSION_HANDLE session, Body&& body) {
-    return call(function, sessionTarget(session),
-                [&](Module& m) -> CK_RV { return body(m, m.sessions().slotOf(session)); });
+    return call(
+        function, sessionTarget(session), [&](Module& m) -> CK_RV { return body(m, m.sessions().slotOf(session)); },
+        session);
 }
 
 // ---- General purpose ----

@@ -23,9 +23,9 @@ void Faults::replaceControlled(const std::vector<FaultRule>& rules) {
     controlled_ = std::move(faults);
 }
 
-std::optional<CK_RV> Faults::take(const std::string& function) {
+std::optional<FaultRule> Faults::take(const std::string& function) {
     std::lock_guard lock(mutex_);
-    std::optional<CK_RV> result;
+    std::optional<FaultRule> result;
     for (auto* list : {&configured_, &controlled_}) {
         for (auto& fault : *list) {
             if (fault.rule.function != function) {
@@ -35,7 +35,7 @@ std::optional<CK_RV> Faults::take(const std::string& function) {
             const bool due = fault.seen >= fault.rule.call &&
                              (fault.rule.times == 0 || fault.seen < fault.rule.call + fault.rule.times);
             if (due && !result) {
-                result = fault.rule.rv;
+                result = fault.rule;
             }
         }
     }

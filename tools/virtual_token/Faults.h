@@ -1,5 +1,6 @@
-// Injected faults: a rule makes the call-th call of a function (and the times-1 after it)
-// answer a return value without running. Rules of the configuration count from C_Initialize;
+// Injected faults: a rule makes the call-th call of a function (and the times-1 after it) wait,
+// log its session's token out, and answer a return value without running, or any of these
+// (FaultRule). Rules of the configuration count from C_Initialize;
 // rules of the control file count from when they were loaded, and an unchanged rule keeps its
 // count when the file is rewritten for other reasons (plugging a token, say).
 #pragma once
@@ -20,8 +21,9 @@ public:
 
     void replaceControlled(const std::vector<FaultRule>& rules);
 
-    // Counts one call of the function; the return value it answers when a fault is due.
-    std::optional<CK_RV> take(const std::string& function);
+    // Counts one call of the function; the rule that acts on it when one is due (the first
+    // of them when several are).
+    std::optional<FaultRule> take(const std::string& function);
 
 private:
     struct Active {

@@ -38,7 +38,7 @@ CK_RV Library::initialize(CK_RV arguments) {
         complain(error.what());
         return CKR_GENERAL_ERROR;
     }
-    const auto injected = created->injectedFault("C_Initialize");
+    const auto injected = created->injectedFault("C_Initialize", std::nullopt);
     const CK_RV rv = injected ? *injected : created->start();
     created->record("C_Initialize", "", rv);
     if (rv == CKR_OK) {
@@ -57,7 +57,7 @@ CK_RV Library::finalize(CK_RV arguments) {
         if (arguments != CKR_OK) {
             return arguments;
         }
-        if (const auto injected = module_->injectedFault("C_Finalize")) {
+        if (const auto injected = module_->injectedFault("C_Finalize", std::nullopt)) {
             module_->record("C_Finalize", "", *injected);
             return *injected;
         }

@@ -3,7 +3,9 @@
 #include "Files.h"
 #include "Reply.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #ifndef KEYVANE_SOFTHSM2_MODULE
 #define KEYVANE_SOFTHSM2_MODULE "/usr/lib/softhsm/libsofthsm2.so"
@@ -20,12 +22,18 @@ Module::Module(Config config)
       objects_(backend_, slots_),
       signing_(backend_, slots_),
       sessions_(backend_, slots_, pins_, {&objects_, &signing_}),
+      store_(backend_, slots_, config_.path.parent_path() / "store.lock"),
       control_(config_.control) {
     refreshControl();
     slots_.markReported();
 }
 
 CK_RV Module::start() {
+    // The backend reads every token's files as it starts: not while another process writes them.
+    return store_.run(SharedStore::Access::read, std::nullopt, [&] { return startBackend(); });
+}
+
+CK_RV Module::startBackend() {
     std::string path = KEYVANE_SOFTHSM2_MODULE;
     if (!config_.backend.empty()) {
         path = config_.backend;
@@ -71,8 +79,22 @@ void Module::refreshControl() {
     }
 }
 
-std::optional<CK_RV> Module::injectedFault(const std::string& function) {
-    return faults_.take(function);
+std::optional<CK_RV> Module::injectedFault(const std::string& function, std::optional<CK_SESSION_HANDLE> session) {
+    const auto fault = faults_.take(function);
+    if (!fault) {
+        return std::nullopt;
+    }
+    if (fault->delayMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
+    }
+    if (fault->logout) {
+        if (!session) {
+            complain("a logout fault on " + function + ", which takes no session");
+            return CKR_GENERAL_ERROR;
+        }
+        sessions_.logOut(*session);
+    }
+    return fault->rv;
 }
 
 void Module::record(const char* function, const std::string& target, CK_RV rv) {

@@ -5,7 +5,9 @@
 //
 // Lock order: the control lock, then any unit's lock. A unit never calls another unit or the
 // backend while it holds its own lock, so backend calls, touch waits and blocking slot-event
-// waits hold up nobody.
+// waits hold up nobody. The store's lock of all processes (SharedStore) is taken around a
+// call's work, after the control file was applied and with no lock of ours held; it is held
+// across backend calls but never across a wait of ours.
 #pragma once
 
 #include "Backend.h"
@@ -16,6 +18,7 @@
 #include "Objects.h"
 #include "PinCounter.h"
 #include "Sessions.h"
+#include "SharedStore.h"
 #include "Signing.h"
 #include "Slots.h"
 
@@ -40,8 +43,10 @@ public:
 
     // Applies a change of the control file (hot-plug, touch, memory, faults).
     void refreshControl();
-    // Counts one call of the function; the return value of a fault that is due.
-    std::optional<CK_RV> injectedFault(const std::string& function);
+    // Counts one call of the function and carries out a fault that is due: its wait, the
+    // logout of the session's token (a call without a session then fails), and the return
+    // value to answer instead of running the call, if it has one.
+    std::optional<CK_RV> injectedFault(const std::string& function, std::optional<CK_SESSION_HANDLE> session);
     void record(const char* function, const std::string& target, CK_RV rv);
 
     CK_RV info(CK_INFO& info) const;
@@ -52,8 +57,11 @@ public:
     Sessions& sessions() { return sessions_; }
     Objects& objects() { return objects_; }
     Signing& signing() { return signing_; }
+    const SharedStore& store() const { return store_; }
 
 private:
+    CK_RV startBackend();
+
     const Config config_;
     CallLog log_;
     Faults faults_;
@@ -63,6 +71,7 @@ private:
     Objects objects_;
     Signing signing_;
     Sessions sessions_;
+    SharedStore store_;
     std::mutex controlMutex_;
     ControlFile control_;
 };

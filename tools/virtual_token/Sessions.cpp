@@ -62,6 +62,10 @@ CK_RV Sessions::login(CK_SESSION_HANDLE session, std::size_t index, CK_USER_TYPE
     return pins_.login(index, user, [&] { return backend_->C_Login(session, user, pin, pinLength); });
 }
 
+CK_RV Sessions::logOut(CK_SESSION_HANDLE session) {
+    return backend_->C_Logout(session);
+}
+
 CK_RV Sessions::initPin(CK_SESSION_HANDLE session, std::size_t index, CK_UTF8CHAR_PTR pin, CK_ULONG pinLength) {
     // A new user PIN set by the security officer unlocks the user.
     return pins_.refillAfter(index, [&] { return backend_->C_InitPIN(session, pin, pinLength); });

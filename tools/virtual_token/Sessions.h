@@ -42,6 +42,9 @@ public:
     // Logins go through the slot's PIN retry counter.
     CK_RV login(CK_SESSION_HANDLE session, std::size_t slotIndex, CK_USER_TYPE user, CK_UTF8CHAR_PTR pin,
                 CK_ULONG pinLength);
+    // Logs the session's token out, as another application sharing the login would (or the
+    // token's own timeout). Answers the backend's return value.
+    CK_RV logOut(CK_SESSION_HANDLE session);
     CK_RV initPin(CK_SESSION_HANDLE session, std::size_t slotIndex, CK_UTF8CHAR_PTR pin, CK_ULONG pinLength);
 
     // A token that left takes its sessions and its login with it: the handles answer

@@ -61,8 +61,9 @@ void removePasskey(PasskeyManagerProtocol& passkeys, const std::string& serial, 
 void refreshRecords(PasskeyManagerProtocol& passkeys, CredentialsStorageProtocol& records,
                     CredentialIdentityStoreProtocol& identities, const std::string& serial) {
     try {
-        records.updateCredentials(passkeys.getCredentials(serial), serial);
-        identities.update(records.fetchAllCredentials());
+        records.withTokenRecordsLocked(serial,
+                                       [&] { records.updateCredentials(passkeys.getCredentials(serial), serial); });
+        identities.update([&] { return records.fetchAllCredentials(); });
     } catch (...) {
     }
 }
@@ -102,6 +103,10 @@ MaybeStream OnCreatePasskey::process(const AppAction& action) {
                 throw RequestCancelled{};
             }
         };
+        // Held from before the metadata object is written to the end of the work on the token:
+        // another program's listing in between must not take the metadata object, whose key
+        // does not exist yet, for an orphan.
+        std::unique_ptr<RegistrationHold> incomplete;
         std::optional<Bytes> written; // the new passkey's identifier once its first object exists
         bool recordsTouched = false;
         try {
@@ -115,6 +120,7 @@ MaybeStream OnCreatePasskey::process(const AppAction& action) {
             }
 
             stopIfCancelled();
+            incomplete = passkeys->holdForRegistration(serial);
             const Bytes credentialId = makeCredentialId();
             written = credentialId;
             writeMetadata(*passkeys, serial, request, credentialId);
@@ -125,19 +131,22 @@ MaybeStream OnCreatePasskey::process(const AppAction& action) {
             const Bytes attestationObject = attestation.makeAttestationObject();
             stopIfCancelled();
 
-            // Another program listing the token between the metadata object and the key takes
-            // the metadata for an orphan and destroys it: the site would get a passkey that no
-            // token keeps. Complete only when the token lists it.
-            const auto listed = passkeys->getCredentials(serial);
-            if (std::none_of(listed.begin(), listed.end(),
-                             [&](const PasskeyCredentials& passkey) { return passkey.keyId == credentialId; })) {
-                throw PasskeyManagerError::general(ceremonyFunction, "The new passkey is not listed on the token");
-            }
-            stopIfCancelled();
-            sink.yield(AppAction::dismissLoginView{});
-            recordsTouched = true;
-            records->updateCredentials(listed, serial);
-            identities->update(records->fetchAllCredentials());
+            // Should the metadata object be gone all the same (a program that does not respect
+            // the hold, a reset), the site would get a passkey that no token keeps. Complete only
+            // when the token lists it. The token is read and its records written as one step for
+            // other programs.
+            records->withTokenRecordsLocked(serial, [&] {
+                const auto listed = passkeys->getCredentials(serial);
+                if (std::none_of(listed.begin(), listed.end(),
+                                 [&](const PasskeyCredentials& passkey) { return passkey.keyId == credentialId; })) {
+                    throw PasskeyManagerError::general(ceremonyFunction, "The new passkey is not listed on the token");
+                }
+                stopIfCancelled();
+                sink.yield(AppAction::dismissLoginView{});
+                recordsTouched = true;
+                records->updateCredentials(listed, serial);
+            });
+            identities->update([&] { return records->fetchAllCredentials(); });
             const ASPasskeyRegistrationCredential credential{request.relyingPartyId, request.clientDataHash,
                                                              credentialId, attestationObject};
             // From here on the registration answers the request, even if a cancellation follows.

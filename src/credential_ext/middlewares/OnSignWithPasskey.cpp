@@ -43,12 +43,15 @@ MaybeStream OnSignWithPasskey::process(const AppAction& action) {
                 sink.yield(AppAction::waitForTouch{touch->userActionTimeout});
             }
             // The records, the published identities and the lists follow the token on every
-            // sign-in, also when the signing then fails.
-            const auto onToken = passkeys->getCredentials(passkey.tokenSerial);
-            records->updateCredentials(onToken, passkey.tokenSerial);
+            // sign-in, also when the signing then fails. The token is read and its records
+            // written as one step for other programs, so a passkey that the main program
+            // deletes meanwhile is never written back.
+            records->withTokenRecordsLocked(passkey.tokenSerial, [&] {
+                records->updateCredentials(passkeys->getCredentials(passkey.tokenSerial), passkey.tokenSerial);
+            });
+            identities->update([&] { return records->fetchAllCredentials(); });
             auto all = records->fetchAllCredentials();
             auto tokenList = tokens->listTokens();
-            identities->update(all);
             sink.yield(AppAction::updateCredentialsList{std::move(all)});
             sink.yield(AppAction::updateTokenList{std::move(tokenList)});
 

@@ -15,8 +15,15 @@ MaybeStream OnDeleteCredentials::process(const AppAction& action) {
     }
     return flowkeep::runTask<AppAction>([passkeys = passkeyManager_, storage = credentialsStorage_,
                                          request = deletion->request](const AppActionSink& sink) {
+        // The token and then the records, as one step for other programs: a refresh of the
+        // records from the token (a sign-in in the extension) comes wholly before or after.
+        bool offToken = false;
         try {
-            passkeys->deleteCredentials(request.credsIds, request.tokenSerial);
+            storage->withTokenRecordsLocked(request.tokenSerial, [&] {
+                passkeys->deleteCredentials(request.credsIds, request.tokenSerial);
+                offToken = true;
+                storage->deleteCredentials(request.credsIds);
+            });
         } catch (const PasskeyManagerError& error) {
             sink.yield(AppAction::setPassAuth{LoginAuthStatus::unknown});
             sink.yield(AppAction::updatePinVerificationStatus{PinVerificationStatus::notVerified{}});
@@ -24,14 +31,11 @@ MaybeStream OnDeleteCredentials::process(const AppAction& action) {
             return;
         } catch (...) {
             yieldCurrentError<AppAction>(sink);
-            return;
-        }
-        try {
-            storage->deleteCredentials(request.credsIds);
-        } catch (...) {
+            if (!offToken) {
+                return;
+            }
             // The passkeys are gone from the token already: after the alert, list the token
             // again so that the records and the published identities stop offering them.
-            yieldCurrentError<AppAction>(sink);
         }
         sink.yield(AppAction::enumerateCredentials{request.tokenSerial});
     });

@@ -21,8 +21,8 @@ MaybeStream OnDeleteToken::process(const AppAction& action) {
             cache->deletePin(serial);
             tokens->deleteToken(serial);
             auto tokenList = tokens->listTokens();
+            identities->update([&] { return credentials->fetchAllCredentials(); });
             auto passkeys = credentials->fetchAllCredentials();
-            identities->update(passkeys);
             sink.yield(AppAction::updateTokenList{std::move(tokenList)});
             sink.yield(AppAction::updateCredentialsList{std::move(passkeys)});
             sink.yield(AppAction::setPinCacheHasPins{pins->hasPins()});

@@ -40,6 +40,7 @@ public:
             ::close(fd_);
         }
     }
+    Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
@@ -202,6 +203,17 @@ fs::path lockPathFor(const fs::path& path) {
     return lock;
 }
 
+fs::path tokenLockPath(const fs::path& folder, std::string_view purpose, std::string_view serial) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string name(purpose);
+    name += '-';
+    for (const unsigned char byte : serial) {
+        name += digits[byte >> 4];
+        name += digits[byte & 0x0F];
+    }
+    return folder / (name + ".lock");
+}
+
 FileUpdate updateSecureFile(const fs::path& path, const FileChange& change, RefusedFile refused) {
     FileLock lock(lockPathFor(path));
     std::optional<std::string> current;
@@ -242,8 +254,9 @@ std::mutex& mutexFor(const fs::path& lockPath) {
 }
 } // namespace
 
-FileLock::FileLock(const fs::path& lockPath) : state_(std::make_unique<State>()) {
-    state_->threadLock = std::unique_lock(mutexFor(lockPath));
+namespace {
+// The lock file, opened for a lock of its own: a private regular file, never through a link.
+Descriptor openLockFile(const fs::path& lockPath) {
     Descriptor fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (fd.get() < 0) {
         if (errno == ELOOP) {
@@ -252,6 +265,13 @@ FileLock::FileLock(const fs::path& lockPath) : state_(std::make_unique<State>())
         fail(lockPath, "open the lock file");
     }
     checkPrivate(lockPath, fd.get());
+    return fd;
+}
+} // namespace
+
+FileLock::FileLock(const fs::path& lockPath) : state_(std::make_unique<State>()) {
+    state_->threadLock = std::unique_lock(mutexFor(lockPath));
+    Descriptor fd = openLockFile(lockPath);
     while (::flock(fd.get(), LOCK_EX) != 0) {
         if (errno != EINTR) {
             fail(lockPath, "flock");
@@ -263,6 +283,36 @@ FileLock::FileLock(const fs::path& lockPath) : state_(std::make_unique<State>())
 FileLock::~FileLock() {
     // Closing the only descriptor of the open file description releases the flock.
     ::close(state_->fd);
+}
+
+std::optional<SharedFileLock> SharedFileLock::lock(const fs::path& lockPath, Mode mode, bool wait) {
+    Descriptor fd = openLockFile(lockPath);
+    const int operation = (mode == Mode::shared ? LOCK_SH : LOCK_EX) | (wait ? 0 : LOCK_NB);
+    while (::flock(fd.get(), operation) != 0) {
+        if (errno == EWOULDBLOCK && !wait) {
+            return std::nullopt;
+        }
+        if (errno != EINTR) {
+            fail(lockPath, "flock");
+        }
+    }
+    return SharedFileLock(fd.release());
+}
+
+SharedFileLock SharedFileLock::take(const fs::path& lockPath, Mode mode) {
+    return std::move(*lock(lockPath, mode, true));
+}
+
+std::optional<SharedFileLock> SharedFileLock::tryTake(const fs::path& lockPath, Mode mode) {
+    return lock(lockPath, mode, false);
+}
+
+SharedFileLock::SharedFileLock(SharedFileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+SharedFileLock::~SharedFileLock() {
+    if (fd_ >= 0) {
+        ::close(fd_); // the only descriptor of its open file description: the flock goes with it
+    }
 }
 
 } // namespace keyvane

@@ -37,6 +37,11 @@ bool removeSecureFile(const std::filesystem::path& path);
 // The lock file that orders the changes of a file: "x.json" is ordered by "x.lock".
 std::filesystem::path lockPathFor(const std::filesystem::path& path);
 
+// The lock file of one token for one purpose in the folder: "<purpose>-<serial in hex>.lock",
+// so that any serial names a file of its own.
+std::filesystem::path tokenLockPath(const std::filesystem::path& folder, std::string_view purpose,
+                                    std::string_view serial);
+
 // Turns the current content (nothing when the file is absent) into the new content, or
 // nothing to leave the file as it is.
 using FileChange = std::function<std::optional<std::string>(const std::optional<std::string>& current)>;
@@ -77,6 +82,32 @@ public:
 private:
     struct State;
     std::unique_ptr<State> state_;
+};
+
+// A lock that any number may hold shared while none holds it exclusive, across threads and
+// processes, named by a lock file. Each holder opens the lock file itself, so two holders in one
+// process conflict as two processes do (flock belongs to the open file description). Never
+// reentrant in the exclusive mode.
+class SharedFileLock {
+public:
+    enum class Mode { shared, exclusive };
+
+    // Waits until the lock is available in the mode. Fails with FileError.
+    static SharedFileLock take(const std::filesystem::path& lockPath, Mode mode);
+    // The lock in the mode if it is available now, else nothing. Fails with FileError.
+    static std::optional<SharedFileLock> tryTake(const std::filesystem::path& lockPath, Mode mode);
+
+    ~SharedFileLock();
+    SharedFileLock(SharedFileLock&& other) noexcept;
+    SharedFileLock& operator=(SharedFileLock&&) = delete;
+    SharedFileLock(const SharedFileLock&) = delete;
+    SharedFileLock& operator=(const SharedFileLock&) = delete;
+
+private:
+    explicit SharedFileLock(int fd) : fd_(fd) {}
+    static std::optional<SharedFileLock> lock(const std::filesystem::path& lockPath, Mode mode, bool wait);
+
+    int fd_;
 };
 
 } // namespace keyvane

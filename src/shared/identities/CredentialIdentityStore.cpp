@@ -2,6 +2,8 @@
 
 #include "shared/identities/CredentialIdentityStoreError.h"
 
+#include <exception>
+
 namespace keyvane {
 
 std::shared_ptr<CredentialIdentityStoreProtocol> makeLiveCredentialIdentityStore() {
@@ -12,11 +14,19 @@ std::shared_ptr<AutofillExtensionHelperProtocol> makeLiveAutofillExtensionHelper
     return std::make_shared<AutofillExtensionHelper>();
 }
 
-void CredentialIdentityStore::update(const std::vector<PasskeyCredentials>& credentials) {
+void CredentialIdentityStore::update(const CurrentCredentials& current) {
+    std::exception_ptr currentFailed;
     try {
         file_.modify([&](IdentityFileContent& content) {
             if (!content.extensionEnabled) {
                 return false;
+            }
+            std::vector<PasskeyCredentials> credentials;
+            try {
+                credentials = current();
+            } catch (...) {
+                currentFailed = std::current_exception();
+                throw;
             }
             content.identities.clear();
             for (const auto& credential : credentials) {
@@ -27,6 +37,9 @@ void CredentialIdentityStore::update(const std::vector<PasskeyCredentials>& cred
             return true;
         });
     } catch (...) {
+        if (currentFailed) {
+            std::rethrow_exception(currentFailed);
+        }
         throw CredentialIdentityStoreError::general("update(_:)", AnyError::fromCurrentException());
     }
 }

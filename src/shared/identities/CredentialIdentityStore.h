@@ -14,7 +14,7 @@ public:
     explicit CredentialIdentityStore(std::optional<std::filesystem::path> directory = std::nullopt)
         : file_(std::move(directory)) {}
 
-    void update(const std::vector<PasskeyCredentials>& credentials) override;
+    void update(const CurrentCredentials& current) override;
 
     // What is published now.
     std::vector<PublishedIdentity> publishedIdentities() const { return file_.read().identities; }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "shared/files/GroupDirectory.h"
+#include "shared/files/SecureFile.h"
 #include "shared/passkeys/PasskeyManagerProtocol.h"
 #include "shared/passkeys/PasskeyMetadata.h"
 #include "shared/pkcs11/Pkcs11ManagerProtocol.h"
 #include "shared/pkcs11/Pkcs11Object.h"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,16 +27,23 @@ namespace keyvane {
 // search walks every object of some tokens (SoftHSM2 among them), so a search per passkey
 // would make listing quadratic.
 //
+// Registrations in any process hold a shared lock of the token (a file of the group directory)
+// while their passkey is incomplete; a listing destroys orphans only when it can take that lock
+// exclusively at its start, without waiting, and holds it to its end.
+//
 // Key generation and signing belong to the extension: this manager refuses them, the
 // extension's manager (derived from this one) implements them.
 class PasskeyManager : public PasskeyManagerProtocol {
 public:
     // Reads the PKCS#11 manager from the registry.
     PasskeyManager();
-    explicit PasskeyManager(std::shared_ptr<Pkcs11ManagerProtocol> pkcsManager);
+    // The registrations' locks are files of the folder, by default the group directory.
+    explicit PasskeyManager(std::shared_ptr<Pkcs11ManagerProtocol> pkcsManager,
+                            std::optional<std::filesystem::path> lockFolder = std::nullopt);
 
     std::shared_ptr<Pkcs11TokenProtocol> getToken(const std::string& serial) override;
     std::vector<PasskeyCredentials> getCredentials(const std::string& serial) override;
+    std::unique_ptr<RegistrationHold> holdForRegistration(const std::string& serial) override;
     void deleteCredentials(const std::set<Bytes>& keyIds, const std::string& serial) override;
     Bytes createKeyPair(const std::string& serial, const Bytes& keyId, const Bytes& label) override;
     Bytes sign(const PasskeyCredentials& credentials, const Bytes& data) override;
@@ -50,7 +60,15 @@ private:
     void withLoggedInToken(const std::string& serial, const char* function,
                            const std::function<void(const Pkcs11TokenProtocol&)>& operation);
 
+    // The lock file that registrations of the token hold shared and a listing takes exclusive,
+    // without waiting, before it decides about orphans.
+    std::filesystem::path registrationLockPath(const std::string& serial) const;
+    // That lock, exclusive, if no registration holds it now; nothing otherwise, or when the lock
+    // file cannot be used (logged): orphans then stay where they are.
+    std::optional<SharedFileLock> lockOutRegistrations(const std::string& serial) const;
+
     std::shared_ptr<Pkcs11ManagerProtocol> pkcsManager_;
+    GroupFolder lockFolder_;
 };
 
 // The search for passkey metadata objects: the data-object template with passkeyObjectId().

@@ -1,6 +1,9 @@
 #include "shared/storage/CredentialsStorage.h"
 
+#include "shared/files/SecureFile.h"
 #include "shared/storage/CredentialsStorageError.h"
+
+#include <optional>
 
 namespace keyvane {
 
@@ -87,6 +90,16 @@ void CredentialsStorage::deleteCredentials(const std::set<Bytes>& keyIds) {
     } catch (...) {
         throw CredentialsStorageError::general("deleteCredentials(_:)", AnyError::fromCurrentException());
     }
+}
+
+void CredentialsStorage::withTokenRecordsLocked(const std::string& tokenSerial, const std::function<void()>& work) {
+    std::optional<FileLock> lock;
+    try {
+        lock.emplace(tokenLockPath(modelContainer_->path().parent_path(), "records", tokenSerial));
+    } catch (...) {
+        throw CredentialsStorageError::general("withTokenRecordsLocked(_:_:)", AnyError::fromCurrentException());
+    }
+    work();
 }
 
 } // namespace keyvane

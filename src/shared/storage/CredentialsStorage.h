@@ -19,6 +19,8 @@ public:
                            const std::string& tokenSerial) override;
     std::vector<PasskeyCredentials> fetchAllCredentials() override;
     void deleteCredentials(const std::set<Bytes>& keyIds) override;
+    // The lock is a file beside the object store, one per token.
+    void withTokenRecordsLocked(const std::string& tokenSerial, const std::function<void()>& work) override;
 
     // Every passkey record, those without a token included, in store order.
     std::vector<PasskeyStorableInfo> fetchRecords();

@@ -4,6 +4,7 @@
 #include "shared/storage/NotImplemented.h"
 #include "shared/model/PasskeyCredentials.h"
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +24,12 @@ public:
     virtual std::vector<PasskeyCredentials> fetchAllCredentials() = 0;
     // Deletes the records of every token whose keyId is in the set.
     virtual void deleteCredentials(const std::set<Bytes>& keyIds) = 0;
+    // Runs work while the records of the token are locked against every other thread and
+    // process that goes through here: a read of the token and the write of its records inside
+    // work are one step for the others, so a refresh never writes back a passkey that a
+    // deletion took off the token and out of the records meanwhile. Not reentrant. Fails with
+    // CredentialsStorageError when the lock cannot be taken; work's own exceptions pass through.
+    virtual void withTokenRecordsLocked(const std::string& tokenSerial, const std::function<void()>& work) = 0;
 };
 
 inline const DependencyKey<CredentialsStorageProtocol> credentialsStorage{

@@ -1,5 +1,8 @@
 #include "shared/storage/Sqlite.h"
 
+#include <chrono>
+#include <thread>
+
 namespace keyvane {
 
 SqliteConnection::SqliteConnection(const std::filesystem::path& path, std::chrono::milliseconds busyTimeout) {
@@ -16,7 +19,21 @@ SqliteConnection::SqliteConnection(const std::filesystem::path& path, std::chron
         if (sqlite3_busy_timeout(db_, static_cast<int>(busyTimeout.count())) != SQLITE_OK) {
             fail(sqlite3_errcode(db_));
         }
-        execute("PRAGMA journal_mode=WAL");
+        // Turning a new database to WAL needs it alone. Another program opening it at the same
+        // moment (both programs' first start) can answer SQLITE_BUSY at once, without the busy
+        // handler, since waiting could deadlock: try again until the busy timeout has passed.
+        const auto deadline = std::chrono::steady_clock::now() + busyTimeout;
+        for (;;) {
+            try {
+                execute("PRAGMA journal_mode=WAL");
+                break;
+            } catch (const SqliteError& error) {
+                if ((error.code & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) {
+                    throw;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         execute("PRAGMA synchronous=NORMAL");
         execute("PRAGMA foreign_keys=ON");
     } catch (...) {

@@ -2,7 +2,6 @@
 // the windows send them.
 #include "ExtensionOnVirtualToken.h"
 
-#include "credential_ext/state/LoginFollowUp.h"
 #include "../SignatureCheck.h"
 
 #include "shared/pin_cache/PinCodeCacheManagerProtocol.h"
@@ -33,17 +32,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string rp = "example.com";
-const std::string pin = "12345678";
-const Bytes clientDataHash(32, 0xC1);
-
-ASPasskeyCredentialRequest registrationRequest(const std::string& user, Bytes userHandle = {0x55, 0x01}) {
-    ASPasskeyCredentialIdentity identity{rp, user, {}, std::move(userHandle), {rp}};
-    return ASPasskeyCredentialRequest{identity, clientDataHash};
-}
-
-bool answered(const Request& request) { return !request.context->answers().empty(); }
-
 // The public key that a registration handed over, read from the COSE key in its attestation
 // object (x under -2, y under -3, each a 32-byte string), as a relying party reads it.
 PublicPoint attestedKey(const Bytes& attestationObject) {
@@ -62,72 +50,6 @@ struct Ceremonies : ::testing::Test, ExtensionOnVirtualToken {
     explicit Ceremonies(std::vector<VirtualTokenSettings> tokens = {VirtualTokenSettings{}},
                         std::chrono::milliseconds pollInterval = 50ms)
         : ExtensionOnVirtualToken(std::move(tokens), pollInterval) {}
-
-    std::string serial;
-
-    // A registration through its window: confirm, log in with the PIN, then the login sheet's
-    // success hook. Answers the request (its answer or its state tell the outcome).
-    Request& startRegistration(const std::string& user) {
-        auto& request = newRequest();
-        request.controller->prepareInterfaceForPasskeyRegistration(registrationRequest(user));
-        open(request, true);
-        serial = waitForUnlockPane(request);
-        return request;
-    }
-    // The login sheet's success hook: the follow-up of the recorded purpose.
-    void confirm(Request& request) {
-        const auto followUp = loginFollowUp(request.state(), serial);
-        ASSERT_TRUE(followUp.has_value()) << printed(request.state());
-        request.store().send(*followUp);
-    }
-    void confirmRegistration(Request& request) { confirm(request); }
-    ASPasskeyRegistrationCredential registerPasskey(const std::string& user) {
-        auto& request = startRegistration(user);
-        EXPECT_EQ(logIn(request, serial, pin), PinVerificationStatus(PinVerificationStatus::success{}));
-        confirmRegistration(request);
-        EXPECT_TRUE(waitFor([&] { return answered(request); })) << printed(request.state());
-        const auto credential = request.context->only<ASPasskeyRegistrationCredential>();
-        EXPECT_TRUE(credential.has_value());
-        return credential.value_or(ASPasskeyRegistrationCredential{});
-    }
-
-    // A sign-in that lets the user choose: the passkeys the choice offers once it has loaded.
-    Request& startChoice(const std::string& relyingParty, std::vector<Bytes> allowed = {}) {
-        auto& request = newRequest();
-        request.controller->prepareCredentialListForServiceIdentifiers(
-            {{relyingParty}}, ASPasskeyCredentialRequestParameters{relyingParty, clientDataHash, std::move(allowed)});
-        open(request, false);
-        // The launch loads the lists; its stream ends after them.
-        EXPECT_TRUE(waitFor([&] { return !request.state().credentialListState.tokens.empty() && !request.store().isForwarding(0); }));
-        return request;
-    }
-    void choose(Request& request, const PasskeyCredentials& passkey) {
-        request.store().send(AppAction::credForAuthenticationSelected{passkey});
-    }
-    // The login sheet's success hook of a sign-in.
-    void confirmSignIn(Request& request) { confirm(request); }
-    // The login sheet of a chosen passkey: unlock its token with the PIN, then confirm.
-    void unlockAndConfirm(Request& request) {
-        EXPECT_EQ(waitForUnlockPane(request), serial);
-        EXPECT_EQ(logIn(request, serial, pin), PinVerificationStatus(PinVerificationStatus::success{}));
-        confirmSignIn(request);
-    }
-    // The first offered passkey of the site, chosen in a new list request, up to the confirmation.
-    Request& chooseAndConfirm() {
-        auto& request = startChoice(rp);
-        choose(request, passkeysForRequest(request.state()).front());
-        unlockAndConfirm(request);
-        return request;
-    }
-    // The same, to the answer.
-    std::optional<ASPasskeyAssertionCredential> signIn(Request& request) {
-        unlockAndConfirm(request);
-        EXPECT_TRUE(waitFor([&] { return answered(request); })) << printed(request.state());
-        return request.context->only<ASPasskeyAssertionCredential>();
-    }
-    std::string alert(const Request& request) const {
-        return request.state().navigationState.alert ? printed(*request.state().navigationState.alert) : "";
-    }
 };
 
 TEST_F(Ceremonies, RegistrationThenSignInFromTheListAndByName) {
@@ -393,79 +315,6 @@ TEST_F(FaultedRegistration, NoOrphanAndNoUnnamedPasskeyAfterAFaultAtAnyCall) {
     }
 }
 
-
-// The extension's passkey service with one of its calls held on the pool thread until the test
-// lets it go: the moment a cancellation can arrive while a ceremony is on the token.
-class HeldPasskeys final : public PasskeyManagerProtocol {
-public:
-    enum class Call { getCredentials, createKeyPair };
-    struct Hold {
-        Call call;
-        int nth = 1;     // which of the call's invocations is held
-        bool after = false; // held once the token has done it, else before
-    };
-
-    HeldPasskeys(std::shared_ptr<PasskeyManagerProtocol> passkeys, Hold hold)
-        : passkeys_(std::move(passkeys)), hold_(hold) {}
-
-    bool isHolding() const {
-        std::lock_guard lock(mutex_);
-        return holding_;
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
-
-    std::shared_ptr<Pkcs11TokenProtocol> getToken(const std::string& serial) override {
-        return passkeys_->getToken(serial);
-    }
-    std::vector<PasskeyCredentials> getCredentials(const std::string& serial) override {
-        return held(Call::getCredentials, [&] { return passkeys_->getCredentials(serial); });
-    }
-    void deleteCredentials(const std::set<Bytes>& keyIds, const std::string& serial) override {
-        passkeys_->deleteCredentials(keyIds, serial);
-    }
-    Bytes createKeyPair(const std::string& serial, const Bytes& keyId, const Bytes& label) override {
-        return held(Call::createKeyPair, [&] { return passkeys_->createKeyPair(serial, keyId, label); });
-    }
-    Bytes sign(const PasskeyCredentials& credentials, const Bytes& data) override {
-        return passkeys_->sign(credentials, data);
-    }
-
-private:
-    template <class Run>
-    std::invoke_result_t<Run> held(Call call, Run run) {
-        bool hold = false;
-        {
-            std::lock_guard lock(mutex_);
-            hold = call == hold_.call && ++seen_ == hold_.nth;
-        }
-        if (hold && !hold_.after) {
-            wait();
-        }
-        auto result = run();
-        if (hold && hold_.after) {
-            wait();
-        }
-        return result;
-    }
-    void wait() {
-        std::unique_lock lock(mutex_);
-        holding_ = true;
-        changed_.wait(lock, [&] { return released_; });
-        holding_ = false;
-    }
-
-    std::shared_ptr<PasskeyManagerProtocol> passkeys_;
-    const Hold hold_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    int seen_ = 0;
-    bool holding_ = false;
-    bool released_ = false;
-};
 
 struct CancelledRegistration : Ceremonies {
     std::vector<std::shared_ptr<HeldPasskeys>> held;

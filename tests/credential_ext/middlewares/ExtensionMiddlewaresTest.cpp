@@ -262,7 +262,7 @@ TEST_F(SignTest, FailuresAndRefusals) {
          chosen, {"handleError(PasskeyManagerError.tokenNotFound)"}, false},
         {"the identity store fails",
          [](SignTest& t) {
-             ON_CALL(*t.services.identities, update(_)).WillByDefault(Throw(TextError("identities")));
+             ON_CALL(*t.services.identities, published(_)).WillByDefault(Throw(TextError("identities")));
          },
          chosen, {"handleError(identities)"}, false},
         {"the touch did not come: lists refreshed, then the error",
@@ -397,7 +397,7 @@ TEST_F(RegisterTest, WritesMetadataAndKeyAndCompletesWithTheAttestation) {
             return validPoint();
         });
     std::vector<PasskeyCredentials> published;
-    EXPECT_CALL(*services.identities, update(_)).WillOnce([&](const std::vector<PasskeyCredentials>& all) {
+    EXPECT_CALL(*services.identities, published(_)).WillOnce([&](const std::vector<PasskeyCredentials>& all) {
         published = all;
     });
     ON_CALL(*services.credentials, fetchAllCredentials()).WillByDefault([&] {
@@ -466,7 +466,7 @@ TEST_F(RegisterTest, FailuresLeaveNoNewPasskeyBehind) {
          pathA, true},
         {"the identity store fails after the key exists",
          [](RegisterTest& t) {
-             ON_CALL(*t.services.identities, update(_)).WillByDefault(Throw(TextError("identities")));
+             ON_CALL(*t.services.identities, published(_)).WillByDefault(Throw(TextError("identities")));
          },
          {"dismissLoginView", "handleError"}, true},
     };

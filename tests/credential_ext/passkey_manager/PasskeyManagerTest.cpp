@@ -203,6 +203,66 @@ TEST_F(PasskeyManagerTest, ListingErrors) {
     EXPECT_EQ(failed.as<PasskeyManagerError::generalError>()->function, "makeDefaultError(_:)");
 }
 
+TEST_F(PasskeyManagerTest, ALoginLostDuringTheKeySearchFailsTheListingAndDestroysNothing) {
+    start();
+    const auto first = addPasskey(1);
+    addPasskey(2, false); // a true orphan
+    const auto third = addPasskey(3);
+
+    // Logged out between the metadata search and the key search: no key is in sight.
+    fixture_->injectLogout("C_FindObjectsInit", 2);
+    EXPECT_EQ(underlyingText(errorOf([&] { passkeys_->getCredentials(serial); })),
+              "The token session was logged out during the listing");
+    token_->login(pin);
+    EXPECT_EQ(count(CKO_DATA), 3U);
+    EXPECT_EQ(count(CKO_PRIVATE_KEY), 2U);
+
+    // Logged in throughout, the orphan goes and the passkeys stay.
+    EXPECT_EQ(passkeys_->getCredentials(serial), (std::vector<PasskeyCredentials>{first, third}));
+    EXPECT_EQ(count(CKO_DATA), 2U);
+}
+
+TEST_F(PasskeyManagerTest, OrphansStayWhileARegistrationHoldsTheTokenAndGoAfterwards) {
+    start();
+    const auto complete = addPasskey(1);
+    addPasskey(2, false); // as a registration's passkey looks before its key exists
+    {
+        const auto registering = passkeys_->holdForRegistration(serial);
+        const auto another = passkeys_->holdForRegistration(serial); // registrations share the hold
+        EXPECT_EQ(passkeys_->getCredentials(serial), std::vector{complete});
+        EXPECT_EQ(count(CKO_DATA), 2U);
+    }
+    EXPECT_EQ(passkeys_->getCredentials(serial), std::vector{complete});
+    EXPECT_EQ(count(CKO_DATA), 1U);
+}
+
+// Another program destroys an object between the search that found it and its read: the
+// handle answers CKR_OBJECT_HANDLE_INVALID. Each read is two calls (length, then value); the
+// first passkey's metadata is read (calls 1-2) before the key search's identifiers (3 on).
+TEST_F(PasskeyManagerTest, AnObjectGoneSinceTheSearchIsPassedOver) {
+    struct Case {
+        const char* gone;
+        std::uint64_t onCall;
+        std::size_t listed;
+    };
+    for (const Case& c : {Case{"the first metadata object", 1, 2}, Case{"a private key", 3, 3}}) {
+        SCOPED_TRACE(c.gone);
+        start();
+        for (std::uint8_t id = 1; id <= 3; ++id) {
+            addPasskey(id);
+        }
+        fixture_->injectFault("C_GetAttributeValue", CKR_OBJECT_HANDLE_INVALID, c.onCall);
+        EXPECT_EQ(passkeys_->getCredentials(serial).size(), c.listed);
+        EXPECT_EQ(count(CKO_DATA), 3U) << "nothing is taken for an orphan";
+
+        // A deletion whose objects another program destroyed first has nothing left to do.
+        const auto all = passkeys_->getCredentials(serial);
+        fixture_->injectFault("C_DestroyObject", CKR_OBJECT_HANDLE_INVALID, 1, 2);
+        EXPECT_NO_THROW(passkeys_->deleteCredentials({all.front().keyId}, serial));
+        TearDown();
+    }
+}
+
 TEST_F(PasskeyManagerTest, ListingAndDeletingSearchTheTokenTwiceWhateverTheNumberOfPasskeys) {
     start();
     std::vector<PasskeyCredentials> all;

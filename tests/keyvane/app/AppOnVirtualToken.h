@@ -1,6 +1,6 @@
 // The main program's core on real services: a virtual token, a temporary group directory, the
 // store with the program's middleware list, time of the token-event collector on a virtual
-// clock. The end-to-end tests build on it.
+// clock. The end-to-end tests build on it, in the test's process or in processes forked from it.
 #pragma once
 
 #include "keyvane/app/KeyvaneApp.h"
@@ -28,24 +28,41 @@
 
 namespace keyvane::app::testing {
 
-class AppOnVirtualToken {
+// The group directory and the token of a test. A process forked from the test finds them
+// through the environment that they set.
+struct AppFixtures {
+    explicit AppFixtures(std::vector<keyvane::testing::VirtualTokenSettings> tokens) : token(std::move(tokens)) {}
+
+    test_support::TemporaryGroupDirectory group;
+    keyvane::testing::VirtualTokenFixture token;
+};
+
+// The program's services and store over the group directory and the token of the environment:
+// in the test's own process, or in a process forked from it (one such object per process).
+class AppServices {
 public:
-    explicit AppOnVirtualToken(std::vector<keyvane::testing::VirtualTokenSettings> tokens = {
-                                   keyvane::testing::VirtualTokenSettings{}})
-        : token(std::move(tokens)) {
+    // What the store's middlewares get as the passkey records, made from the live records.
+    using RecordsWrapper =
+        std::function<std::shared_ptr<CredentialsStorageProtocol>(std::shared_ptr<CredentialsStorageProtocol>)>;
+
+    explicit AppServices(const RecordsWrapper& wrapRecords = {}) {
         using namespace std::chrono_literals;
         manager = std::make_shared<Pkcs11Manager>(
             Pkcs11Library::load(keyvane::testing::VirtualTokenFixture::modulePath().string()), 50ms);
         auto container = std::make_shared<const ModelContainer>();
+        std::shared_ptr<CredentialsStorageProtocol> records = std::make_shared<CredentialsStorage>(container);
+        if (wrapRecords) {
+            records = wrapRecords(std::move(records));
+        }
         Dependencies::install<Pkcs11ManagerProtocol>(pkcs11Manager, manager);
         Dependencies::install<TokenLoginManagerProtocol>(tokenLoginManager, std::make_shared<TokenLoginManager>(manager));
         Dependencies::install<PasskeyManagerProtocol>(passkeyManager, std::make_shared<PasskeyManager>(manager));
         Dependencies::install<TokenStorageProtocol>(tokenStorage, std::make_shared<TokenStorage>(container));
         Dependencies::install<PinCodeStorageProtocol>(pinCodeStorage, std::make_shared<PinCodeStorage>(container));
-        Dependencies::install<CredentialsStorageProtocol>(credentialsStorage, std::make_shared<CredentialsStorage>(container));
+        Dependencies::install<CredentialsStorageProtocol>(credentialsStorage, std::move(records));
         store = std::make_unique<AppStore>(AppState{}, AppReducer{}, KeyvaneApp::makeMiddlewares(clock, false), clock);
     }
-    ~AppOnVirtualToken() {
+    ~AppServices() {
         // Every middleware's work ends before the services go (the activation middleware's
         // stream stays open by design and runs nothing meanwhile).
         store->send(AppAction::stopMonitoring{});
@@ -60,8 +77,8 @@ public:
         store.reset();
         Dependencies::resetForTesting();
     }
-    AppOnVirtualToken(const AppOnVirtualToken&) = delete;
-    AppOnVirtualToken& operator=(const AppOnVirtualToken&) = delete;
+    AppServices(const AppServices&) = delete;
+    AppServices& operator=(const AppServices&) = delete;
 
     const AppState& state() const { return store->state(); }
 
@@ -76,11 +93,12 @@ public:
     }
 
     // Runs the main thread, moving the virtual clock on in small steps, until the condition holds.
-    bool waitFor(const std::function<bool()>& condition) {
+    // The real-time limit keeps a broken run from hanging (PBKDF2 is slow on a loaded machine);
+    // the virtual clock moves 100 ms a step.
+    bool waitFor(const std::function<bool()>& condition,
+                 std::chrono::steady_clock::duration limit = std::chrono::seconds(120)) {
         using namespace std::chrono_literals;
-        // The real-time limit only keeps a broken run from hanging (PBKDF2 is slow on a loaded
-        // machine); the virtual clock moves 100 ms a step.
-        const auto deadline = std::chrono::steady_clock::now() + 120s;
+        const auto deadline = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < deadline) {
             if (clock.runUntil(condition, 25ms)) {
                 return true;
@@ -90,12 +108,18 @@ public:
         return condition();
     }
 
-    test_support::TemporaryGroupDirectory group;
-    keyvane::testing::VirtualTokenFixture token;
     flowkeep::VirtualClockExecutor clock;
     std::shared_ptr<Pkcs11Manager> manager;
     std::unique_ptr<AppStore> store;
     static constexpr std::size_t activationMiddleware = 18;
+};
+
+// A test's own fixtures and the program's services over them.
+class AppOnVirtualToken : public AppFixtures, public AppServices {
+public:
+    explicit AppOnVirtualToken(std::vector<keyvane::testing::VirtualTokenSettings> tokens = {
+                                   keyvane::testing::VirtualTokenSettings{}})
+        : AppFixtures(std::move(tokens)) {}
 };
 
 } // namespace keyvane::app::testing

@@ -399,8 +399,10 @@ TEST_F(PasskeyFixture, ListingStoresThePasskeysAndPublishesEveryStoredOne) {
              InSequence order;
              EXPECT_CALL(*s.passkeys, getCredentials("A1")).WillOnce(Return(onToken));
              EXPECT_CALL(*s.credentials, updateCredentials(onToken, "A1"));
+             // Read for the published list, then for the state.
              EXPECT_CALL(*s.credentials, fetchAllCredentials()).WillOnce(Return(stored));
-             EXPECT_CALL(*s.identities, update(stored));
+             EXPECT_CALL(*s.identities, published(stored));
+             EXPECT_CALL(*s.credentials, fetchAllCredentials()).WillOnce(Return(stored));
          },
          {describe(AppAction::dismissLoginView{}), describe(AppAction::updateCredentialsList{stored})}},
         {"token fails",
@@ -414,7 +416,7 @@ TEST_F(PasskeyFixture, ListingStoresThePasskeysAndPublishesEveryStoredOne) {
          [&](TokenServices& s) {
              EXPECT_CALL(*s.passkeys, getCredentials("A1")).WillOnce(Return(onToken));
              EXPECT_CALL(*s.credentials, fetchAllCredentials()).WillOnce(Return(stored));
-             EXPECT_CALL(*s.identities, update(stored)).WillOnce(Throw(identityFailure));
+             EXPECT_CALL(*s.identities, published(stored)).WillOnce(Throw(identityFailure));
          },
          {describe(AppAction::dismissLoginView{}), describe(AppAction::handleError{identityFailure})}},
     };
@@ -481,7 +483,8 @@ TEST_F(PasskeyFixture, DeletingATokenForgetsItsPinRecordsAndPublishedPasskeys) {
              EXPECT_CALL(*s.tokens, deleteToken("A1"));
              EXPECT_CALL(*s.tokens, listTokens()).WillOnce(Return(std::vector{fakeTokenInfo("B2")}));
              EXPECT_CALL(*s.credentials, fetchAllCredentials()).WillOnce(Return(remaining));
-             EXPECT_CALL(*s.identities, update(remaining));
+             EXPECT_CALL(*s.identities, published(remaining));
+             EXPECT_CALL(*s.credentials, fetchAllCredentials()).WillOnce(Return(remaining));
              EXPECT_CALL(*s.pins, hasPins()).WillOnce(Return(false));
          },
          {describe(AppAction::updateTokenList{{fakeTokenInfo("B2")}}), describe(AppAction::updateCredentialsList{remaining}),
@@ -495,7 +498,7 @@ TEST_F(PasskeyFixture, DeletingATokenForgetsItsPinRecordsAndPublishedPasskeys) {
         {"record store fails",
          [&](TokenServices& s) {
              EXPECT_CALL(*s.tokens, deleteToken("A1")).WillOnce(Throw(failure));
-             EXPECT_CALL(*s.identities, update(_)).Times(0);
+             EXPECT_CALL(*s.identities, published(_)).Times(0);
          },
          {describe(AppAction::handleError{failure})}},
     };

@@ -163,4 +163,36 @@ TEST_F(SecureFileTest, LockedUpdatesFromSeveralProcessesAreAllKept) {
     EXPECT_EQ(modeOf(lock), 0600u);
 }
 
+// Shared holders exclude an exclusive one and nothing else, within one process as between two.
+TEST_F(SecureFileTest, SharedLocksExcludeOnlyAnExclusiveHolder) {
+    using Mode = SharedFileLock::Mode;
+    const fs::path lock = directory / "token.lock";
+    const auto available = [&](Mode mode) { return SharedFileLock::tryTake(lock, mode).has_value(); };
+    struct Case {
+        std::vector<Mode> held;
+        bool sharedAvailable;
+        bool exclusiveAvailable;
+    };
+    for (const Case& c : {Case{{}, true, true}, Case{{Mode::shared}, true, false},
+                          Case{{Mode::shared, Mode::shared}, true, false}, Case{{Mode::exclusive}, false, false}}) {
+        SCOPED_TRACE(c.held.size());
+        std::vector<SharedFileLock> holders;
+        for (const Mode mode : c.held) {
+            holders.push_back(SharedFileLock::take(lock, mode));
+        }
+        EXPECT_EQ(available(Mode::shared), c.sharedAvailable);
+        EXPECT_EQ(available(Mode::exclusive), c.exclusiveAvailable);
+        const auto reports = test_support::runInForkedProcesses(1, [&](int) {
+            return std::string(available(Mode::exclusive) ? "exclusive" : "busy");
+        });
+        EXPECT_EQ(reports, std::vector<std::string>{c.exclusiveAvailable ? "exclusive" : "busy"});
+    }
+    EXPECT_TRUE(available(Mode::exclusive)) << "every holder let go";
+    EXPECT_EQ(modeOf(lock), 0600u);
+
+    const fs::path link = directory / "link.lock";
+    fs::create_symlink(lock, link);
+    EXPECT_THROW(SharedFileLock::tryTake(link, Mode::exclusive), FileError);
+}
+
 } // namespace

@@ -21,11 +21,18 @@ protected:
         {{1}, "example.com", "alice", {0xa1}, "TOKEN-A"},
         {{2}, "example.com", "alice", {0xa2}, "TOKEN-B"},
     };
+
+    void publish(const std::vector<PasskeyCredentials>& credentials) {
+        store.update([&] { return credentials; });
+    }
 };
 
 TEST_F(CredentialIdentityStoreTest, NothingIsPublishedWhileTheExtensionIsOff) {
     EXPECT_FALSE(helper.isEnabled());
-    store.update(twoTokens);
+    store.update([&]() -> std::vector<PasskeyCredentials> {
+        ADD_FAILURE() << "the records are read for nothing";
+        return twoTokens;
+    });
     EXPECT_TRUE(store.publishedIdentities().empty());
     EXPECT_FALSE(helper.requestToTurnOnExtension()); // no one to ask
     helper.setConfirmationHandler([] { return false; });
@@ -37,7 +44,7 @@ TEST_F(CredentialIdentityStoreTest, UpdateReplacesTheWholeList) {
     helper.setConfirmationHandler([] { return true; });
     EXPECT_TRUE(helper.requestToTurnOnExtension());
     EXPECT_TRUE(helper.isEnabled());
-    store.update(twoTokens);
+    publish(twoTokens);
     const auto published = store.publishedIdentities();
     ASSERT_EQ(published.size(), 2u);
     EXPECT_EQ(published[0], (PublishedIdentity{"example.com", "alice", {1}, {0xa1}, std::nullopt}));
@@ -46,11 +53,18 @@ TEST_F(CredentialIdentityStoreTest, UpdateReplacesTheWholeList) {
     // The token serial is not published.
     EXPECT_EQ(readSecureFile(group.path() / "credential-identities.json")->find("TOKEN-A"), std::string::npos);
 
-    store.update({});
+    publish({});
     EXPECT_TRUE(store.publishedIdentities().empty());
-    store.update(twoTokens);
+    publish(twoTokens);
     helper.setEnabled(false);
     EXPECT_TRUE(store.publishedIdentities().empty());
+}
+
+TEST_F(CredentialIdentityStoreTest, ARecordsFailurePassesThroughAndPublishesNothing) {
+    helper.setEnabled(true);
+    publish(twoTokens);
+    EXPECT_THROW(store.update([]() -> std::vector<PasskeyCredentials> { throw TextError("records"); }), TextError);
+    EXPECT_EQ(store.publishedIdentities().size(), 2u);
 }
 
 TEST_F(CredentialIdentityStoreTest, AnUnwritableFileFailsTheUpdate) {
@@ -58,7 +72,7 @@ TEST_F(CredentialIdentityStoreTest, AnUnwritableFileFailsTheUpdate) {
     const auto file = group.path() / "credential-identities.json";
     ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
     try {
-        store.update(twoTokens);
+        publish(twoTokens);
         FAIL();
     } catch (const CredentialIdentityStoreError& error) {
         EXPECT_EQ(error.as<CredentialIdentityStoreError::generalError>()->function, "update(_:)");

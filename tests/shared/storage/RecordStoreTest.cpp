@@ -287,6 +287,20 @@ TEST_F(RecordStoreTest, ConcurrentProcessesSyncingANewTokenInsertItOnce) {
     EXPECT_EQ(tokens.listTokens().size(), 20u);
 }
 
+// Programs that start at the same moment on a group directory without a record store all open
+// it: one of them makes it, none is turned away while another sets it up.
+TEST_F(RecordStoreTest, ProcessesOpeningANewStoreAtOnceAllOpenIt) {
+    constexpr int processes = 4;
+    for (int round = 0; round < 10; ++round) {
+        const auto path = group.path() / ("fresh-" + std::to_string(round) + ".sqlite");
+        const auto reports = test_support::runInForkedProcesses(processes, [&](int) {
+            TokenStorage own(std::make_shared<ModelContainer>(path));
+            return std::to_string(own.listTokens().size());
+        });
+        ASSERT_EQ(reports, std::vector<std::string>(processes, "0")) << "round " << round;
+    }
+}
+
 TEST(RecordStoreRegistryDeathTest, UsingAStoreBeforeTheEntryInstalledOneStops) {
     EXPECT_DEATH(Dependencies::get(tokenStorage), "TokenStorage.liveValue не реализован");
     EXPECT_DEATH(Dependencies::get(credentialsStorage), "CredentialsStorage.liveValue не реализован");

@@ -107,14 +107,21 @@ public:
 
 class MockCredentialsStorage : public CredentialsStorageProtocol {
 public:
+    MockCredentialsStorage() {
+        ON_CALL(*this, withTokenRecordsLocked)
+            .WillByDefault([](const std::string&, const std::function<void()>& work) { work(); });
+    }
     MOCK_METHOD(void, updateCredentials, (const std::vector<PasskeyCredentials>&, const std::string&), (override));
     MOCK_METHOD(std::vector<PasskeyCredentials>, fetchAllCredentials, (), (override));
     MOCK_METHOD(void, deleteCredentials, (const std::set<Bytes>&), (override));
+    MOCK_METHOD(void, withTokenRecordsLocked, (const std::string&, const std::function<void()>&), (override));
 };
 
+// Publishes what the current list answers at once, through published.
 class MockCredentialIdentityStore : public CredentialIdentityStoreProtocol {
 public:
-    MOCK_METHOD(void, update, (const std::vector<PasskeyCredentials>&), (override));
+    void update(const CurrentCredentials& current) override { published(current()); }
+    MOCK_METHOD(void, published, (const std::vector<PasskeyCredentials>&));
 };
 
 class MockAutofillExtensionHelper : public AutofillExtensionHelperProtocol {

@@ -129,6 +129,7 @@ class MockPasskeyManager : public PasskeyManagerProtocol {
 public:
     MOCK_METHOD(std::shared_ptr<Pkcs11TokenProtocol>, getToken, (const std::string&), (override));
     MOCK_METHOD(std::vector<PasskeyCredentials>, getCredentials, (const std::string&), (override));
+    MOCK_METHOD(std::unique_ptr<RegistrationHold>, holdForRegistration, (const std::string&), (override));
     MOCK_METHOD(void, deleteCredentials, (const std::set<Bytes>&, const std::string&), (override));
     MOCK_METHOD(Bytes, createKeyPair, (const std::string&, const Bytes&, const Bytes&), (override));
     MOCK_METHOD(Bytes, sign, (const PasskeyCredentials&, const Bytes&), (override));

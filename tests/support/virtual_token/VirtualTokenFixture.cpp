@@ -204,9 +204,43 @@ void VirtualTokenFixture::setFreeMemory(std::uint64_t slot, std::uint64_t bytes)
 
 void VirtualTokenFixture::injectFault(const std::string& function, std::uint64_t rv, std::uint64_t onCall,
                                       std::uint64_t times) {
+    VirtualTokenFault fault;
+    fault.rv = rv;
+    fault.onCall = onCall;
+    fault.times = times;
+    injectFault(function, fault);
+}
+
+void VirtualTokenFixture::injectLogout(const std::string& function, std::uint64_t onCall) {
+    VirtualTokenFault fault;
+    fault.logout = true;
+    fault.onCall = onCall;
+    injectFault(function, fault);
+}
+
+void VirtualTokenFixture::injectDelay(const std::string& function, unsigned milliseconds, std::uint64_t onCall,
+                                      std::uint64_t times, std::optional<std::uint64_t> rv) {
+    VirtualTokenFault fault;
+    fault.rv = rv;
+    fault.delayMs = milliseconds;
+    fault.onCall = onCall;
+    fault.times = times;
+    injectFault(function, fault);
+}
+
+void VirtualTokenFixture::injectFault(const std::string& function, const VirtualTokenFault& fault) {
     // The id makes each injection a new fault, counted afresh, even when it repeats one.
-    control_["faults"].push_back(
-        {{"function", function}, {"rv", rv}, {"call", onCall}, {"times", times}, {"id", ++faultId_}});
+    nlohmann::json rule = {{"function", function}, {"call", fault.onCall}, {"times", fault.times}, {"id", ++faultId_}};
+    if (fault.rv) {
+        rule["rv"] = *fault.rv;
+    }
+    if (fault.delayMs > 0) {
+        rule["delay_ms"] = fault.delayMs;
+    }
+    if (fault.logout) {
+        rule["logout"] = true;
+    }
+    control_["faults"].push_back(std::move(rule));
     writeControl();
 }
 

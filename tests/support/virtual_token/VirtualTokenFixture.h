@@ -51,6 +51,16 @@ struct VirtualTokenSettings {
     nlohmann::json extra = nlohmann::json::object();
 };
 
+// What an injected fault does to the calls it is due on: wait, log the call's session out (a
+// call on a session only), then answer rv without running the call, or run it without rv.
+struct VirtualTokenFault {
+    std::optional<std::uint64_t> rv;
+    unsigned delayMs = 0;
+    bool logout = false;
+    std::uint64_t onCall = 1;
+    std::uint64_t times = 1;
+};
+
 // One line of the module's call log.
 struct VirtualTokenCall {
     std::uint64_t sequence = 0;
@@ -91,6 +101,12 @@ public:
     // (times 0: every call from then on).
     void injectFault(const std::string& function, std::uint64_t rv, std::uint64_t onCall = 1,
                      std::uint64_t times = 1);
+    void injectFault(const std::string& function, const VirtualTokenFault& fault);
+    // The Nth call of the function logs its session's token out, then runs.
+    void injectLogout(const std::string& function, std::uint64_t onCall = 1);
+    // The Nth call of the function (and the times-1 after it) waits, then runs, or answers rv.
+    void injectDelay(const std::string& function, unsigned milliseconds, std::uint64_t onCall = 1,
+                     std::uint64_t times = 1, std::optional<std::uint64_t> rv = std::nullopt);
     void clearFaults();
 
     std::vector<VirtualTokenCall> callLog() const;

@@ -1,5 +1,6 @@
 // The virtual token as a PKCS#11 client sees it: loaded with dlopen and called through the
 // standard function list and the vendor function.
+#include "ForkedProcesses.h"
 #include "Pkcs11Client.h"
 #include "VirtualTokenFixture.h"
 
@@ -14,6 +15,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -527,6 +529,45 @@ TEST_F(VirtualTokenTest, InjectedFaultsAnswerOnTheirCallWithoutRunningIt) {
     initialize();
 }
 
+TEST_F(VirtualTokenTest, FaultsCanDelayACallAndLogItsSessionOut) {
+    start({plainToken(1)});
+    const auto session = openSession(1);
+    const auto loggedIn = [&] {
+        CK_SESSION_INFO info{};
+        EXPECT_EQ(p11->C_GetSessionInfo(session, &info), CKR_OK);
+        return info.state == CKS_RW_USER_FUNCTIONS;
+    };
+    ASSERT_EQ(login(session, "12345678"), CKR_OK);
+    const auto keys = generateKeyPair(session);
+    CK_OBJECT_CLASS privateKey = CKO_PRIVATE_KEY;
+    const std::vector<CK_ATTRIBUTE> privateKeys{{CKA_CLASS, &privateKey, sizeof privateKey}};
+
+    // The second search runs after the logout: the private key is out of its sight.
+    fixture().injectLogout("C_FindObjectsInit", 2);
+    EXPECT_EQ(find(session, privateKeys), std::vector{keys.privateKey});
+    EXPECT_TRUE(loggedIn());
+    EXPECT_TRUE(find(session, privateKeys).empty());
+    EXPECT_FALSE(loggedIn());
+    ASSERT_EQ(login(session, "12345678"), CKR_OK);
+
+    // A wait runs the call afterwards, or answers the fault's value instead.
+    fixture().injectDelay("C_GetSessionInfo", 60);
+    auto began = std::chrono::steady_clock::now();
+    EXPECT_TRUE(loggedIn());
+    EXPECT_GE(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(60));
+    fixture().injectDelay("C_GetSessionInfo", 60, 1, 1, CKR_DEVICE_ERROR);
+    began = std::chrono::steady_clock::now();
+    CK_SESSION_INFO info{};
+    EXPECT_EQ(p11->C_GetSessionInfo(session, &info), CKR_DEVICE_ERROR);
+    EXPECT_GE(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(60));
+
+    // A logout needs the call's session.
+    fixture().injectLogout("C_GetSlotList");
+    CK_ULONG count = 0;
+    EXPECT_EQ(p11->C_GetSlotList(CK_TRUE, nullptr, &count), CKR_GENERAL_ERROR);
+    EXPECT_TRUE(loggedIn());
+}
+
 TEST_F(VirtualTokenTest, CallLogRecordsEachCallWithItsThreadAndResult) {
     start({touchToken(1)});
     fixture().clearCallLog();
@@ -590,6 +631,62 @@ TEST_F(VirtualTokenTest, ConcurrentSessionsSignIndependently) {
     EXPECT_EQ(verified, std::vector<int>(4, 10));
 }
 
+// Processes that write one token at once each see every object that all of them wrote, as on a
+// hardware token, though the backend keeps a view of its store per process.
+TEST(VirtualTokenProcessesTest, ProcessesWritingAtOnceSeeEachOthersObjects) {
+    VirtualTokenFixture fixture({plainToken(1)});
+    const std::filesystem::path marks = fixture.directory();
+    constexpr int processes = 3;
+    constexpr int objectsEach = 15;
+    const auto mark = [&](int index) { return marks / ("written-" + std::to_string(index)); };
+    const auto reports = keyvane::test_support::runInForkedProcesses(processes, [&](int index) {
+        Pkcs11Client client;
+        CK_FUNCTION_LIST_PTR p11 = client.functions();
+        const auto write = [&]() -> std::string {
+            auto arguments = osLockingArguments();
+            if (const CK_RV rv = p11->C_Initialize(&arguments); rv != CKR_OK) {
+                return "failed: initialize " + std::to_string(rv);
+            }
+            const auto session = client.openSession(1);
+            if (const CK_RV rv = client.login(session, "12345678"); rv != CKR_OK) {
+                return "failed: login " + std::to_string(rv);
+            }
+            CK_OBJECT_CLASS dataClass = CKO_DATA;
+            CK_BBOOL yes = CK_TRUE;
+            for (int i = 0; i < objectsEach; ++i) {
+                std::string value = std::to_string(index) + "/" + std::to_string(i);
+                CK_ATTRIBUTE object[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
+                                         {CKA_TOKEN, &yes, sizeof yes},
+                                         {CKA_PRIVATE, &yes, sizeof yes},
+                                         {CKA_VALUE, value.data(), value.size()}};
+                CK_OBJECT_HANDLE handle = 0;
+                if (const CK_RV rv = p11->C_CreateObject(session, object, 4, &handle); rv != CKR_OK) {
+                    return "failed: create " + std::to_string(rv);
+                }
+            }
+            return "";
+        };
+        std::string report = write();
+        std::ofstream(mark(index)).close(); // also after a failure: the others must not wait in vain
+        if (!report.empty()) {
+            return report;
+        }
+        for (int other = 0; other < processes; ++other) {
+            for (int tries = 0; !std::filesystem::exists(mark(other)); ++tries) {
+                if (tries == 6000) {
+                    return std::string("failed: process ") + std::to_string(other) + " never wrote";
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+        CK_OBJECT_CLASS dataClass = CKO_DATA;
+        const auto seen = client.find(client.openSession(1), {{CKA_CLASS, &dataClass, sizeof dataClass}}).size();
+        p11->C_Finalize(nullptr);
+        return std::to_string(seen);
+    });
+    EXPECT_EQ(reports, std::vector<std::string>(processes, std::to_string(processes * objectsEach)));
+}
+
 class VirtualTokenStartTest : public ::testing::Test {
 protected:
     CK_FUNCTION_LIST_PTR p11 = virtualTokenModule().functions;
@@ -615,6 +712,8 @@ TEST_F(VirtualTokenStartTest, BadConfigurationFailsInitialisationCleanly) {
     twice["slots"].push_back(valid["slots"][0]);
     auto badBackend = valid;
     badBackend["backend"] = "/nonexistent/libnothing.so";
+    auto idleFault = valid;
+    idleFault["faults"] = nlohmann::json::array({{{"function", "C_Login"}, {"call", 2}}});
     const std::vector<Case> cases = {
         {"unset", std::nullopt},
         {"not JSON", "{"},
@@ -623,6 +722,7 @@ TEST_F(VirtualTokenStartTest, BadConfigurationFailsInitialisationCleanly) {
         {"serial longer than its field", longSerial.dump()},
         {"slot twice", twice.dump()},
         {"backend missing", badBackend.dump()},
+        {"fault that does nothing", idleFault.dump()},
     };
     for (const auto& c : cases) {
         const auto path = fixture.directory() / "case.json";

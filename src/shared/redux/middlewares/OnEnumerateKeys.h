@@ -30,11 +30,15 @@ public:
                                           identities = credentialIdentityStore_,
                                           serial = enumerate->serial](const flowkeep::ActionSink<Action>& sink) {
             try {
-                const auto found = passkeys->getCredentials(serial);
-                sink.yield(typename Action::dismissLoginView{});
-                storage->updateCredentials(found, serial);
+                // The token is read and its records written as one step for other programs, so
+                // a deletion made meanwhile is never written back.
+                storage->withTokenRecordsLocked(serial, [&] {
+                    const auto found = passkeys->getCredentials(serial);
+                    sink.yield(typename Action::dismissLoginView{});
+                    storage->updateCredentials(found, serial);
+                });
+                identities->update([&] { return storage->fetchAllCredentials(); });
                 auto all = storage->fetchAllCredentials();
-                identities->update(all);
                 sink.yield(typename Action::updateCredentialsList{std::move(all)});
             } catch (const PasskeyManagerError& error) {
                 // The token could not be read: the login has to be done again.
