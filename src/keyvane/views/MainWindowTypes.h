@@ -5,6 +5,7 @@
 #include "keyvane/viewmodels/OnboardingViewModel.h"
 #include "keyvane/viewmodels/PasskeyListModel.h"
 #include "keyvane/viewmodels/TokenDetailsModel.h"
+#include "keyvane/viewmodels/WindowLayersModel.h"
 
 #include <QObject>
 #include <QtQml/qqml.h>
@@ -41,7 +42,14 @@ struct TokenDetailsModelType {
     QML_UNCREATABLE("Made by the window")
 };
 
-// The onboarding layer and the About sheet.
+// The onboarding layer and the About sheet, and what holds them.
+struct WindowLayersModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::app::WindowLayersModel)
+    QML_NAMED_ELEMENT(WindowLayersModel)
+    QML_UNCREATABLE("Made by the program")
+};
+
 struct OnboardingViewModelType {
     Q_GADGET
     QML_FOREIGN(keyvane::app::OnboardingViewModel)

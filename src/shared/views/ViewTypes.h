@@ -3,6 +3,7 @@
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/AlertButtons.h"
 #include "shared/viewmodels/BiometricPromptModel.h"
+#include "shared/viewmodels/ConfirmationBridge.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "shared/viewmodels/MasterPassInputModel.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
@@ -27,6 +28,14 @@ struct BiometricPromptModelType {
     Q_GADGET
     QML_FOREIGN(keyvane::views::BiometricPromptModel)
     QML_NAMED_ELEMENT(BiometricPromptModel)
+    QML_UNCREATABLE("Made by the host")
+};
+
+// The question a window asks for a task on a pool thread (turning the extension on).
+struct ConfirmationBridgeType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::ConfirmationBridge)
+    QML_NAMED_ELEMENT(ConfirmationBridge)
     QML_UNCREATABLE("Made by the host")
 };
 
