@@ -52,6 +52,4 @@ QtObject {
     readonly property string unsupportedTokenPicture: dark ? "token-grey-dark.svg" : "token-grey.svg"
     // What lies under a sheet or an alert, over the view it covers.
     readonly property color scrim: dark ? "#99000000" : "#66000000"
-    // The font, for the views not yet on the style's controls.
-    readonly property string fontFamily: TypeScale.family
 }
