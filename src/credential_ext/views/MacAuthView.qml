@@ -79,43 +79,51 @@ Sheet {
             highlightFollowsCurrentItem: false
             onCurrentIndexChanged: if (currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
-            // One delegate for both kinds of entry: a section header or a passkey row.
+            // One delegate for both kinds of row: a section header or a passkey. A header after
+            // another section keeps a gap above it.
             delegate: Item {
                 id: entry
-                required property var modelData
                 required property int index
+                required property int kind
+                required property string tokenModel
+                required property string serial
+                required property string username
+                required property string relyingParty
+                required property string keyId
+                required property int place
+                readonly property bool isHeader: kind === PasskeyListModel.Header
                 width: ListView.view.width
-                height: modelData.isHeader ? 32 + (modelData.firstSection ? 0 : Spacing.m) : 60
+                height: isHeader ? 32 + (index === 0 ? 0 : Spacing.m) : 60
                 RowLayout {
-                    objectName: "sectionHeader_" + entry.modelData.serial
-                    visible: entry.modelData.isHeader
+                    objectName: entry.isHeader ? "sectionHeader_" + entry.serial : ""
+                    visible: entry.isHeader
                     anchors.fill: parent
                     spacing: 6
                     PlainLabel {
                         Layout.alignment: Qt.AlignBottom
                         Layout.bottomMargin: Spacing.xs
-                        text: entry.modelData.isHeader ? entry.modelData.model : ""
+                        text: entry.tokenModel
                         font.bold: true
                         color: Theme.secondaryText
                     }
                     PlainLabel {
                         Layout.alignment: Qt.AlignBottom
                         Layout.bottomMargin: Spacing.xs
-                        text: entry.modelData.isHeader ? entry.modelData.serial : ""
+                        text: entry.serial
                         color: Theme.secondaryText
                     }
                     Item { Layout.fillWidth: true }
                 }
                 AbstractButton {
                     id: rowButton
-                    objectName: entry.modelData.isHeader ? "" : "passkeyRow_" + entry.modelData.keyId
-                    visible: !entry.modelData.isHeader
-                    readonly property bool current: !entry.modelData.isHeader && entry.modelData.choice === root.model.currentChoice
+                    objectName: entry.isHeader ? "" : "passkeyRow_" + entry.keyId
+                    visible: !entry.isHeader
+                    readonly property bool current: !entry.isHeader && entry.index === root.model.currentRow
                     anchors.fill: parent
                     Accessible.role: Accessible.Button
-                    Accessible.name: entry.modelData.isHeader ? "" : entry.modelData.username + ", " + entry.modelData.relyingPartyId
+                    Accessible.name: entry.isHeader ? "" : entry.username + ", " + entry.relyingParty
                     focusPolicy: Qt.NoFocus
-                    onClicked: entry.ListView.view.chosen(entry.modelData.choice)
+                    onClicked: entry.ListView.view.chosen(entry.place)
                     background: Item {
                         Rectangle {
                             anchors.fill: parent
@@ -150,13 +158,13 @@ Sheet {
                                 objectName: "passkeyUserName"
                                 Layout.fillWidth: true
                                 elide: Text.ElideRight
-                                text: entry.modelData.isHeader ? "" : entry.modelData.username
+                                text: entry.username
                                 font.bold: true
                             }
                             PlainLabel {
                                 Layout.fillWidth: true
                                 elide: Text.ElideRight
-                                text: entry.modelData.isHeader ? "" : entry.modelData.relyingPartyId
+                                text: entry.relyingParty
                                 color: Theme.secondaryText
                             }
                         }

@@ -3,7 +3,7 @@
 #include "keyvane/viewmodels/AboutViewModel.h"
 #include "keyvane/viewmodels/MainWindowModel.h"
 #include "keyvane/viewmodels/OnboardingViewModel.h"
-#include "keyvane/viewmodels/PasskeyListModel.h"
+#include "keyvane/viewmodels/SidebarModel.h"
 #include "keyvane/viewmodels/TokenDetailsModel.h"
 #include "keyvane/viewmodels/WindowLayersModel.h"
 
@@ -25,13 +25,6 @@ struct SidebarModelType {
     Q_GADGET
     QML_FOREIGN(keyvane::app::SidebarModel)
     QML_NAMED_ELEMENT(SidebarModel)
-    QML_UNCREATABLE("Made by the window")
-};
-
-struct PasskeyListModelType {
-    Q_GADGET
-    QML_FOREIGN(keyvane::app::PasskeyListModel)
-    QML_NAMED_ELEMENT(PasskeyListModel)
     QML_UNCREATABLE("Made by the window")
 };
 

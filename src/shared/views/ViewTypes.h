@@ -6,6 +6,7 @@
 #include "shared/viewmodels/ConfirmationBridge.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "shared/viewmodels/MasterPassInputModel.h"
+#include "shared/viewmodels/PasskeyListModel.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
 #include "shared/viewmodels/TokenListModel.h"
 #include "shared/viewmodels/TouchCountdownModel.h"
@@ -51,6 +52,15 @@ struct MasterPassInputModelType {
     QML_FOREIGN(keyvane::views::MasterPassInputModel)
     QML_NAMED_ELEMENT(MasterPassInputModel)
     QML_UNCREATABLE("Made by the host")
+};
+
+// The rows of a list of passkeys grouped per token (the main window's list, the extension's
+// passkey choice).
+struct PasskeyListModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::PasskeyListModel)
+    QML_NAMED_ELEMENT(PasskeyListModel)
+    QML_UNCREATABLE("Made by the list's view model")
 };
 
 struct SettingsSheetModelType {
