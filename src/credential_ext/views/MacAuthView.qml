@@ -71,9 +71,6 @@ Sheet {
             Layout.leftMargin: Spacing.l
             Layout.rightMargin: Spacing.l
             clip: true
-            // A click on a row, by its place among the passkeys.
-            signal chosen(int choice)
-            onChosen: choice => root.model.choose(choice)
             model: root.model.rows
             currentIndex: root.model.currentRow
             highlightFollowsCurrentItem: false
@@ -123,7 +120,8 @@ Sheet {
                     Accessible.role: Accessible.Button
                     Accessible.name: entry.isHeader ? "" : entry.username + ", " + entry.relyingParty
                     focusPolicy: Qt.NoFocus
-                    onClicked: entry.ListView.view.chosen(entry.place)
+                    // A click chooses the passkey by its place among the passkeys.
+                    onClicked: root.model.choose(entry.place)
                     background: Item {
                         Rectangle {
                             anchors.fill: parent

@@ -39,12 +39,16 @@ FocusScope {
         id: body
         anchors.fill: parent
     }
-    AlertOverlay {
+    // Made only for a sheet whose model has alerts.
+    Loader {
         anchors.fill: parent
-        shown: sheet.alertShown
-        title: sheet.alerts !== null ? sheet.alerts.alertTitle : ""
-        message: sheet.alerts !== null ? sheet.alerts.alertMessage : ""
-        buttons: sheet.alerts !== null ? sheet.alerts.alertButtons : []
-        onPressed: index => sheet.alerts.pressAlertButton(index)
+        active: sheet.alerts !== null
+        sourceComponent: AlertOverlay {
+            shown: sheet.alertShown
+            title: sheet.alerts.alertTitle
+            message: sheet.alerts.alertMessage
+            buttons: sheet.alerts.alertButtons
+            onPressed: index => sheet.alerts.pressAlertButton(index)
+        }
     }
 }
