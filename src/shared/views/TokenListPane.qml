@@ -68,12 +68,21 @@ ScrollView {
                 Behavior on opacity { NumberAnimation { duration: 160; easing.type: Easing.InOutQuad } }
             }
             AbstractButton {
+                id: foldButton
                 objectName: "unsupportedFoldButton"
                 implicitWidth: 24
                 implicitHeight: 24
                 Accessible.role: Accessible.Button
                 Accessible.name: Texts.text("ChooseVarnel_NonSupportedSection_Title")
                 onClicked: pane.sheet.toggleUnsupported()
+                Keys.onReturnPressed: clicked()
+                Keys.onEnterPressed: clicked()
+                background: Item {
+                    FocusRing {
+                        shown: foldButton.visualFocus
+                        radius: height / 2
+                    }
+                }
                 contentItem: Image {
                     source: "images/chevron.svg"
                     sourceSize.width: 26
