@@ -1,8 +1,7 @@
 #include "credential_ext/viewmodels/PasskeyChoiceModel.h"
 
-#include "shared/viewmodels/OneLineText.h"
+#include "shared/viewmodels/CredentialsSections.h"
 
-#include <QByteArray>
 #include <QVariantMap>
 
 #include <algorithm>
@@ -19,8 +18,7 @@ std::vector<CredentialsSection> PasskeyChoiceModel::filteredSections(const Filte
     const auto search = QString::fromStdString(trigger.searchText);
     std::map<std::string, std::vector<PasskeyCredentials>> groups;
     for (const auto& passkey : trigger.credentials) {
-        if (search.isEmpty() || QString::fromStdString(passkey.username).contains(search, Qt::CaseInsensitive) ||
-            QString::fromStdString(passkey.relyingPartyId).contains(search, Qt::CaseInsensitive)) {
+        if (keyvane::views::matchesSearch(passkey, search)) {
             groups[passkey.tokenSerial].push_back(passkey);
         }
     }
@@ -56,6 +54,7 @@ bool PasskeyChoiceModel::refilter() {
         return false;
     }
     sections_ = std::move(next);
+    rows_.setSections(sections_, true, false);
     const int count = static_cast<int>(shownPasskeys().size());
     currentChoice_ = count == 0 ? -1 : std::clamp(currentChoice_, 0, count - 1);
     return true;
@@ -78,41 +77,7 @@ PasskeyChoiceModel::Content PasskeyChoiceModel::content() const {
     return searchText_.isEmpty() ? Empty : NotFound;
 }
 
-QVariantList PasskeyChoiceModel::rows() const {
-    QVariantList rows;
-    int choice = 0;
-    for (const auto& section : sections_) {
-        rows.append(QVariantMap{{QStringLiteral("isHeader"), true},
-                                {QStringLiteral("model"), keyvane::views::oneLineText(section.token.model)},
-                                {QStringLiteral("serial"), keyvane::views::oneLineText(section.token.serial)},
-                                {QStringLiteral("firstSection"), &section == &sections_.front()}});
-        for (const auto& passkey : section.credentials) {
-            rows.append(QVariantMap{{QStringLiteral("isHeader"), false},
-                                    {QStringLiteral("username"), keyvane::views::oneLineText(passkey.username)},
-                                    {QStringLiteral("relyingPartyId"), keyvane::views::oneLineText(passkey.relyingPartyId)},
-                                    {QStringLiteral("keyId"), QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(passkey.keyId.data()), static_cast<qsizetype>(passkey.keyId.size())).toHex())},
-                                    {QStringLiteral("choice"), choice++}});
-        }
-    }
-    return rows;
-}
-
-int PasskeyChoiceModel::currentRow() const {
-    if (currentChoice_ < 0) {
-        return -1;
-    }
-    int row = 0;
-    int choice = 0;
-    for (const auto& section : sections_) {
-        ++row;
-        for (std::size_t i = 0; i < section.credentials.size(); ++i, ++row, ++choice) {
-            if (choice == currentChoice_) {
-                return row;
-            }
-        }
-    }
-    return -1;
-}
+int PasskeyChoiceModel::currentRow() const { return rows_.rowOfPlace(currentChoice_); }
 
 void PasskeyChoiceModel::moveChoice(int delta) {
     const int count = static_cast<int>(shownPasskeys().size());

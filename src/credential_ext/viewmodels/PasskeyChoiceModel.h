@@ -3,6 +3,7 @@
 #include "credential_ext/viewmodels/ExtensionRootModel.h"
 #include "shared/redux/CredentialsSection.h"
 #include "shared/redux/FilterTrigger.h"
+#include "shared/viewmodels/PasskeyListModel.h"
 
 namespace keyvane::ext::views {
 
@@ -16,10 +17,10 @@ class PasskeyChoiceModel final : public keyvane::ext::views::ExtensionRootModel 
     Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY changed)
     Q_PROPERTY(Content content READ content NOTIFY changed)
     Q_PROPERTY(bool searchBarShown READ searchBarShown NOTIFY changed)
-    // One entry per section header and per passkey, in display order: isHeader, model,
-    // serial, firstSection (headers); username, relyingPartyId, keyId, choice (passkeys: the
-    // place among the passkeys).
-    Q_PROPERTY(QVariantList rows READ rows NOTIFY changed)
+    // A header row per section and a row per passkey, in display order: the list model of
+    // the main window's list too (there, with a spacer after each section). A passkey row's
+    // place among the passkeys is the choice it makes.
+    Q_PROPERTY(keyvane::views::PasskeyListModel* rows READ rows CONSTANT)
     Q_PROPERTY(int currentChoice READ currentChoice NOTIFY changed)
     Q_PROPERTY(int currentRow READ currentRow NOTIFY changed)
 
@@ -33,7 +34,7 @@ public:
     void setSearchText(const QString& text);
     Content content() const;
     bool searchBarShown() const { return !sections_.empty() || !searchText_.isEmpty(); }
-    QVariantList rows() const;
+    keyvane::views::PasskeyListModel* rows() { return &rows_; }
     const std::vector<CredentialsSection>& sections() const { return sections_; }
     int currentChoice() const { return currentChoice_; }
     // The row of the current choice in rows, or -1.
@@ -66,6 +67,7 @@ private:
 
     QString searchText_;
     std::vector<CredentialsSection> sections_;
+    keyvane::views::PasskeyListModel rows_;
     int currentChoice_ = -1;
 };
 

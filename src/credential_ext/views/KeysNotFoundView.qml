@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Layouts
 
 // What the passkey choice shows when a search matches no passkey: 352 wide plus its margins
@@ -7,24 +8,22 @@ import QtQuick.Layouts
 Item {
     id: view
     objectName: "keysNotFoundView"
-    implicitWidth: 352 + 64
-    implicitHeight: column.implicitHeight + 64
+    implicitWidth: 352 + 2 * Spacing.xxl
+    implicitHeight: column.implicitHeight + 2 * Spacing.xxl
     ColumnLayout {
         id: column
-        x: 32
-        y: 32
+        x: Spacing.xxl
+        y: Spacing.xxl
         width: 352
-        spacing: 8
+        spacing: Spacing.xs
         PlainLabel {
             objectName: "notFoundTitle"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             text: Texts.text("PasskeysScreen_SearchView_NotFound_Title")
-            font.family: Theme.fontFamily
-            font.pixelSize: 22
+            font.pixelSize: TypeScale.largeTitle
             font.weight: Font.DemiBold
-            color: Theme.primaryText
         }
         PlainLabel {
             objectName: "notFoundDescription"
@@ -32,8 +31,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             text: Texts.text("PasskeysScreen_SearchView_NotFound_Description")
-            font.family: Theme.fontFamily
-            font.pixelSize: 17
+            font.pixelSize: TypeScale.title
             color: Theme.secondaryText
         }
     }

@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.Extension
 
 // The shared login sheet over a request's view while the state holds a login purpose: built
@@ -9,9 +10,8 @@ Item {
     id: sheetLayer
     required property var host
     visible: loader.active
-    Rectangle { anchors.fill: parent; color: Theme.scrim }
     // Clicks never reach the view behind.
-    MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
+    Scrim { anchors.fill: parent }
     Loader {
         id: loader
         objectName: "loginSheetLoader"

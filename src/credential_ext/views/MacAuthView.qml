@@ -1,19 +1,25 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.Extension
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // The passkey choice of a sign-in request: the request's passkeys by token, a search field,
 // and the bottom bar (refresh, cancel). Up and Down move the choice, Return takes it, Escape
-// cancels the request; the login sheet covers the list until the passkey's token is unlocked.
-FocusScope {
+// cancels the request (the sheet routes Return and Escape to the alert while it shows); the
+// login sheet covers the list until the passkey's token is unlocked.
+Sheet {
     id: root
     objectName: "macAuthView"
     required property PasskeyChoiceModel model
     implicitWidth: 464
     implicitHeight: 512
     focus: true
+    alerts: model
+    acceptsReturn: true
+    onAccepted: model.chooseCurrent()
+    onCancelled: model.cancel()
 
     Component.onCompleted: model.appeared()
     // Back from the login sheet, the search field has the keyboard again.
@@ -22,11 +28,6 @@ FocusScope {
 
     Keys.onUpPressed: model.moveChoice(-1)
     Keys.onDownPressed: model.moveChoice(1)
-    Keys.onReturnPressed: model.alertShown ? model.alertReturnPressed() : model.chooseCurrent()
-    Keys.onEnterPressed: model.alertShown ? model.alertReturnPressed() : model.chooseCurrent()
-    Keys.onEscapePressed: model.alertShown ? model.alertEscapePressed() : model.cancel()
-
-    Rectangle { anchors.fill: parent; color: Theme.background }
 
     ColumnLayout {
         anchors.fill: parent
@@ -38,44 +39,26 @@ FocusScope {
             objectName: "searchBar"
             visible: root.model.searchBarShown
             Layout.fillWidth: true
-            Layout.topMargin: 20
-            Layout.rightMargin: 20
+            Layout.topMargin: Spacing.l
+            Layout.rightMargin: Spacing.l
             spacing: 0
             Item { Layout.fillWidth: true }
-            TextField {
+            InputField {
                 id: searchField
                 objectName: "searchField"
                 Layout.preferredWidth: 183
                 Layout.preferredHeight: 24
                 focus: true
-                leftPadding: 30
+                search: true
                 topPadding: 2
                 bottomPadding: 2
                 text: root.model.searchText
                 onTextEdited: root.model.searchText = text
                 placeholderText: Texts.text("PasskeysScreen_SearchField_Placeholder")
-                placeholderTextColor: Theme.secondaryText
-                color: Theme.primaryText
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
                 Accessible.name: placeholderText
                 // The list's keys work while the field has the keyboard.
                 Keys.onUpPressed: root.model.moveChoice(-1)
                 Keys.onDownPressed: root.model.moveChoice(1)
-                background: Rectangle {
-                    radius: height / 2
-                    color: Theme.card
-                    border.width: searchField.activeFocus ? 1.5 : 1
-                    border.color: searchField.activeFocus ? Theme.focusRing : Qt.rgba(Theme.primaryText.r, Theme.primaryText.g, Theme.primaryText.b, 0.08)
-                    PlainLabel {
-                        x: 10
-                        anchors.verticalCenter: parent.verticalCenter
-                        text: "\u2315"
-                        font.family: Theme.fontFamily
-                        font.pixelSize: 15
-                        color: Theme.secondaryText
-                    }
-                }
             }
         }
 
@@ -85,68 +68,70 @@ FocusScope {
             visible: root.model.content === PasskeyChoiceModel.PasskeyList
             Layout.fillWidth: true
             Layout.fillHeight: true
-            Layout.leftMargin: 20
-            Layout.rightMargin: 20
+            Layout.leftMargin: Spacing.l
+            Layout.rightMargin: Spacing.l
             clip: true
-            // A click on a row, by its place among the passkeys.
-            signal chosen(int choice)
-            onChosen: choice => root.model.choose(choice)
             model: root.model.rows
             currentIndex: root.model.currentRow
             highlightFollowsCurrentItem: false
             onCurrentIndexChanged: if (currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
-            // One delegate for both kinds of entry: a section header or a passkey row.
+            // One delegate for both kinds of row: a section header or a passkey. A header after
+            // another section keeps a gap above it.
             delegate: Item {
                 id: entry
-                required property var modelData
                 required property int index
+                required property int kind
+                required property string tokenModel
+                required property string serial
+                required property string username
+                required property string relyingParty
+                required property string keyId
+                required property int place
+                readonly property bool isHeader: kind === PasskeyListModel.Header
                 width: ListView.view.width
-                height: modelData.isHeader ? 32 + (modelData.firstSection ? 0 : 16) : 60
+                height: isHeader ? 32 + (index === 0 ? 0 : Spacing.m) : 60
                 RowLayout {
-                    objectName: "sectionHeader_" + entry.modelData.serial
-                    visible: entry.modelData.isHeader
+                    objectName: entry.isHeader ? "sectionHeader_" + entry.serial : ""
+                    visible: entry.isHeader
                     anchors.fill: parent
                     spacing: 6
                     PlainLabel {
                         Layout.alignment: Qt.AlignBottom
-                        Layout.bottomMargin: 8
-                        text: entry.modelData.isHeader ? entry.modelData.model : ""
-                        font.family: Theme.fontFamily
-                        font.pixelSize: 13
+                        Layout.bottomMargin: Spacing.xs
+                        text: entry.tokenModel
                         font.bold: true
                         color: Theme.secondaryText
                     }
                     PlainLabel {
                         Layout.alignment: Qt.AlignBottom
-                        Layout.bottomMargin: 8
-                        text: entry.modelData.isHeader ? entry.modelData.serial : ""
-                        font.family: Theme.fontFamily
-                        font.pixelSize: 13
+                        Layout.bottomMargin: Spacing.xs
+                        text: entry.serial
                         color: Theme.secondaryText
                     }
                     Item { Layout.fillWidth: true }
                 }
                 AbstractButton {
                     id: rowButton
-                    objectName: entry.modelData.isHeader ? "" : "passkeyRow_" + entry.modelData.keyId
-                    visible: !entry.modelData.isHeader
-                    readonly property bool current: !entry.modelData.isHeader && entry.modelData.choice === root.model.currentChoice
+                    objectName: entry.isHeader ? "" : "passkeyRow_" + entry.keyId
+                    visible: !entry.isHeader
+                    readonly property bool current: !entry.isHeader && entry.index === root.model.currentRow
                     anchors.fill: parent
                     Accessible.role: Accessible.Button
-                    Accessible.name: entry.modelData.isHeader ? "" : entry.modelData.username + ", " + entry.modelData.relyingPartyId
+                    Accessible.name: entry.isHeader ? "" : entry.username + ", " + entry.relyingParty
                     focusPolicy: Qt.NoFocus
-                    onClicked: entry.ListView.view.chosen(entry.modelData.choice)
+                    // A click chooses the passkey by its place among the passkeys.
+                    onClicked: root.model.choose(entry.place)
                     background: Item {
                         Rectangle {
                             anchors.fill: parent
                             anchors.bottomMargin: 1
-                            radius: 8
+                            radius: Spacing.smallCorner
                             color: rowButton.current ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.14) : "transparent"
                         }
                         Rectangle {
-                            x: 32
-                            width: parent.width - 32
+                            x: Spacing.xxl
+                            width: parent.width - Spacing.xxl
                             anchors.bottom: parent.bottom
                             height: 1
                             color: Theme.separator
@@ -154,7 +139,7 @@ FocusScope {
                         }
                     }
                     contentItem: RowLayout {
-                        spacing: 12
+                        spacing: Spacing.s
                         Symbol {
                             Layout.preferredWidth: 20
                             Layout.preferredHeight: 22
@@ -165,24 +150,19 @@ FocusScope {
                             color: Theme.accentText
                         }
                         ColumnLayout {
-                            spacing: 4
+                            spacing: Spacing.xxs
                             Layout.fillWidth: true
                             PlainLabel {
                                 objectName: "passkeyUserName"
                                 Layout.fillWidth: true
                                 elide: Text.ElideRight
-                                text: entry.modelData.isHeader ? "" : entry.modelData.username
-                                font.family: Theme.fontFamily
-                                font.pixelSize: 13
+                                text: entry.username
                                 font.bold: true
-                                color: Theme.primaryText
                             }
                             PlainLabel {
                                 Layout.fillWidth: true
                                 elide: Text.ElideRight
-                                text: entry.modelData.isHeader ? "" : entry.modelData.relyingPartyId
-                                font.family: Theme.fontFamily
-                                font.pixelSize: 13
+                                text: entry.relyingParty
                                 color: Theme.secondaryText
                             }
                         }
@@ -214,31 +194,28 @@ FocusScope {
                 spacing: 0
                 PlainLabel {
                     Layout.fillWidth: true
-                    Layout.bottomMargin: 8
+                    Layout.bottomMargin: Spacing.xs
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.WordWrap
                     text: Texts.text("PasskeysScreen_EmptyView_Title")
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 17
+                    font.pixelSize: TypeScale.title
                     font.weight: Font.DemiBold
-                    color: Theme.primaryText
                 }
                 PlainLabel {
                     Layout.fillWidth: true
-                    Layout.bottomMargin: 32
+                    Layout.bottomMargin: Spacing.xxl
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.WordWrap
                     text: Texts.text("PasskeysScreen_EmptyView_Description")
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 13
                     color: Theme.secondaryText
                 }
-                SheetButton {
+                PushButton {
                     objectName: "largeRefreshButton"
                     Layout.alignment: Qt.AlignHCenter
                     Layout.preferredWidth: 229
-                    prominent: true
-                    refreshMark: true
+                    kind: PushButton.Prominent
+                    size: PushButton.Large
+                    symbol: Symbols.sync
                     text: Texts.text("PasskeysScreen_SyncButton_Label")
                     onClicked: root.model.refresh()
                 }
@@ -256,31 +233,22 @@ FocusScope {
             objectName: "bottomBar"
             Layout.fillWidth: true
             Layout.preferredHeight: 67
-            Layout.leftMargin: 20
-            Layout.rightMargin: 20
-            SheetButton {
+            Layout.leftMargin: Spacing.l
+            Layout.rightMargin: Spacing.l
+            PushButton {
                 objectName: "refreshButton"
                 visible: root.model.content !== PasskeyChoiceModel.Empty
-                refreshMark: true
+                symbol: Symbols.sync
                 text: Texts.text("PasskeysScreen_SyncButton_Label")
                 onClicked: root.model.refresh()
             }
             Item { Layout.fillWidth: true }
-            SheetButton {
+            PushButton {
                 objectName: "cancelRequestButton"
                 text: Texts.text("SheetView_CancelButton_Label")
                 onClicked: root.model.cancel()
             }
         }
-    }
-
-    AlertOverlay {
-        anchors.fill: parent
-        shown: root.model.alertShown
-        title: root.model.alertTitle
-        message: root.model.alertMessage
-        buttons: root.model.alertButtons
-        onPressed: index => root.model.pressAlertButton(index)
     }
 
     LoginSheetLayer {

@@ -1,30 +1,28 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.Extension
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // The registration request: the passkey's user name and site, and Continue, which opens the
-// login sheet. Return continues, Escape (or the close button) cancels the request. The view
-// grows to hold the login sheet while it shows.
-FocusScope {
+// login sheet. Return continues, Escape (or the close button) cancels the request; while the
+// alert shows, both answer it. The view grows to hold the login sheet while it shows.
+Sheet {
     id: root
     objectName: "macRegistrationView"
     required property RegistrationModel model
     implicitWidth: model.loginSheetShown ? 416 : 352
     implicitHeight: model.loginSheetShown ? 395 : 384
     focus: true
+    alerts: model
+    acceptsReturn: true
+    onAccepted: model.continuePressed()
+    onCancelled: model.cancel()
 
     Component.onCompleted: model.appeared()
     // Back from the login sheet, the view has the keyboard again (Return continues).
     readonly property bool sheetShown: model.loginSheetShown
     onSheetShownChanged: if (!sheetShown) root.forceActiveFocus()
-
-    Keys.onReturnPressed: model.alertShown ? model.alertReturnPressed() : model.continuePressed()
-    Keys.onEnterPressed: model.alertShown ? model.alertReturnPressed() : model.continuePressed()
-    Keys.onEscapePressed: model.alertShown ? model.alertEscapePressed() : model.cancel()
-
-    Rectangle { anchors.fill: parent; color: Theme.background }
 
     Item {
         anchors.fill: parent
@@ -32,14 +30,14 @@ FocusScope {
 
         CloseButton {
             objectName: "closeButton"
-            x: 16
-            y: 16
+            x: Spacing.m
+            y: Spacing.m
             onClicked: root.model.cancel()
         }
 
         ColumnLayout {
             anchors.fill: parent
-            spacing: 8
+            spacing: Spacing.xs
             Item { Layout.fillHeight: true }
             Item {
                 Layout.alignment: Qt.AlignHCenter
@@ -69,10 +67,10 @@ FocusScope {
             ColumnLayout {
                 objectName: "requestBlock"
                 Layout.alignment: Qt.AlignHCenter
-                Layout.topMargin: 16
-                Layout.bottomMargin: 16
+                Layout.topMargin: Spacing.m
+                Layout.bottomMargin: Spacing.m
                 Layout.maximumWidth: 320
-                spacing: 8
+                spacing: Spacing.xs
                 visible: root.model.hasRequest
                 PlainLabel {
                     objectName: "userName"
@@ -82,10 +80,8 @@ FocusScope {
                     horizontalAlignment: Text.AlignHCenter
                     elide: Text.ElideMiddle
                     text: root.model.userName
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 22
+                    font.pixelSize: TypeScale.largeTitle
                     font.bold: true
-                    color: Theme.primaryText
                 }
                 PlainLabel {
                     objectName: "relyingParty"
@@ -95,50 +91,19 @@ FocusScope {
                     horizontalAlignment: Text.AlignHCenter
                     elide: Text.ElideMiddle
                     text: root.model.relyingParty
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 13
                     color: Theme.secondaryText
                 }
             }
-            Button {
-                id: continueButton
+            PushButton {
                 objectName: "continueButton"
                 Layout.alignment: Qt.AlignHCenter
+                kind: PushButton.Prominent
+                size: PushButton.Tall
                 text: Texts.text("PasskeyRegistration_Button_Continue")
-                Accessible.name: text
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
-                font.weight: Font.Medium
-                leftPadding: 16
-                rightPadding: 16
                 onClicked: root.model.continuePressed()
-                contentItem: PlainLabel {
-                    text: continueButton.text
-                    font: continueButton.font
-                    color: Theme.textOnAccent
-                    horizontalAlignment: Text.AlignHCenter
-                    verticalAlignment: Text.AlignVCenter
-                }
-                background: Rectangle {
-                    implicitHeight: 36
-                    radius: 18
-                    color: Theme.accent
-                    opacity: continueButton.pressed ? 0.75 : 1
-                    border.width: continueButton.visualFocus ? 2 : 0
-                    border.color: Theme.primaryText
-                }
             }
             Item { Layout.fillHeight: true }
         }
-    }
-
-    AlertOverlay {
-        anchors.fill: parent
-        shown: root.model.alertShown
-        title: root.model.alertTitle
-        message: root.model.alertMessage
-        buttons: root.model.alertButtons
-        onPressed: index => root.model.pressAlertButton(index)
     }
 
     LoginSheetLayer {

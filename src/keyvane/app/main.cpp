@@ -20,7 +20,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickWindow>
 #include <QSocketNotifier>
 
@@ -130,16 +129,17 @@ int main(int argc, char** argv) {
     });
 
     keyvane::app::MainWindowModel model(app->store(), executor);
-    engine.rootContext()->setContextProperty("mainWindow", &model);
     // The onboarding layer and the About sheet. Every address the window opens (the login
     // sheet's help, the About sheet's links and support line) goes to the desktop through
     // this one opener.
     keyvane::app::DesktopUrlOpener desktop;
     keyvane::app::WindowLayersModel layers(app->store(), executor, model, desktop, keyvane::app::programBuildInfo(),
                                            keyvane::app::programAboutConfiguration());
-    engine.rootContext()->setContextProperty("windowLayers", &layers);
-    engine.rootContext()->setContextProperty("extensionConfirmation", confirmation);
-    engine.rootContext()->setContextProperty("uiTesting", app->uiTesting());
+    // The window's required properties: it reaches its models through these alone.
+    engine.setInitialProperties({{QStringLiteral("mainWindow"), QVariant::fromValue(&model)},
+                                 {QStringLiteral("windowLayers"), QVariant::fromValue(&layers)},
+                                 {QStringLiteral("extensionConfirmation"), QVariant::fromValue(confirmation)},
+                                 {QStringLiteral("uiTesting"), app->uiTesting()}});
     engine.load(QUrl(QStringLiteral("qrc:/keyvane/qml/Main.qml")));
     if (engine.rootObjects().isEmpty()) {
         std::fprintf(stderr, "Keyvane: the window could not be built\n");

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "keyvane/state/AppStore.h"
-#include "keyvane/viewmodels/PasskeyListModel.h"
+#include "keyvane/viewmodels/SidebarModel.h"
 #include "keyvane/viewmodels/StoreSettingsPort.h"
 #include "keyvane/viewmodels/TokenDetailsModel.h"
 #include "shared/redux/FilterTrigger.h"
 #include "shared/viewmodels/AlertButtons.h"
 #include "shared/viewmodels/LoginSheetModel.h"
+#include "shared/viewmodels/PasskeyListModel.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
 #include "shared/viewmodels/StoreLoginPort.h"
 
@@ -19,6 +20,9 @@
 #include <set>
 
 namespace keyvane::app {
+
+// The passkey list's rows are the shared list model's, as in the extension's passkey choice.
+using views::PasskeyListModel;
 
 // The main window: the sidebar's choice, the passkey list with its search and selection, the
 // toolbar, the deletion of passkeys through the login sheet, the token details, the two
@@ -34,7 +38,7 @@ class MainWindowModel : public keyvane::views::AlertPresenter {
     Q_PROPERTY(bool onboardingShown READ onboardingShown NOTIFY changed)
     Q_PROPERTY(bool aboutShown READ aboutShown NOTIFY changed)
     Q_PROPERTY(keyvane::app::SidebarModel* sidebar READ sidebar CONSTANT)
-    Q_PROPERTY(keyvane::app::PasskeyListModel* passkeys READ passkeys CONSTANT)
+    Q_PROPERTY(keyvane::views::PasskeyListModel* passkeys READ passkeys CONSTANT)
     Q_PROPERTY(keyvane::app::TokenDetailsModel* tokenDetails READ tokenDetails CONSTANT)
     Q_PROPERTY(bool tokenChosen READ tokenChosen NOTIFY changed)
     Q_PROPERTY(int chosenCard READ chosenCard NOTIFY changed)

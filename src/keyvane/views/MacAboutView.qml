@@ -1,29 +1,27 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.MainWindow
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // The About sheet, 416 × 464: the logo and name, the call button, the three links and the
 // version footer. Its buttons close it or hand an address to the system.
-FocusScope {
+Sheet {
     id: root
     objectName: "aboutSheet"
     required property AboutViewModel model
     implicitWidth: 416
     implicitHeight: 464
     focus: true
-    Keys.onEscapePressed: model.close()
-
-    Rectangle { anchors.fill: parent; color: Theme.background }
+    onCancelled: model.close()
 
     CloseButton {
         objectName: "aboutCloseButton"
-        x: 16
-        y: 16
+        x: Spacing.m
+        y: Spacing.m
         onClicked: root.model.close()
-        Keys.onReturnPressed: clicked()
     }
 
     ColumnLayout {
@@ -33,9 +31,9 @@ FocusScope {
 
         ColumnLayout {
             Layout.alignment: Qt.AlignHCenter
-            Layout.topMargin: 16
-            Layout.bottomMargin: 16
-            spacing: 16
+            Layout.topMargin: Spacing.m
+            Layout.bottomMargin: Spacing.m
+            spacing: Spacing.m
             Image {
                 objectName: "aboutLogo"
                 Layout.alignment: Qt.AlignHCenter
@@ -50,61 +48,34 @@ FocusScope {
                 text: Texts.text("AppName")
                 Accessible.role: Accessible.Heading
                 Accessible.name: text
-                font.family: Theme.fontFamily
-                font.pixelSize: 22
+                font.pixelSize: TypeScale.largeTitle
                 font.bold: true
-                color: Theme.primaryText
             }
         }
 
         // The call button: a capsule with a border.
-        Button {
-            id: callButton
+        PushButton {
             objectName: "aboutCallButton"
             Layout.alignment: Qt.AlignHCenter
-            Layout.topMargin: 8
-            Layout.bottomMargin: 8
+            Layout.topMargin: Spacing.xs
+            Layout.bottomMargin: Spacing.xs
+            kind: PushButton.Outlined
+            size: PushButton.Large
             focus: true
             text: Texts.text("AboutAppView_CallButton_Label")
             Accessible.name: text + ", " + root.model.supportPhone
-            leftPadding: 20
-            rightPadding: 20
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
-            font.weight: Font.Medium
-            Keys.onReturnPressed: clicked()
-            Keys.onEnterPressed: clicked()
+            leftPadding: Spacing.l
+            rightPadding: Spacing.l
+            symbol: Qt.resolvedUrl("images/phone.svg")
+            labelColor: Theme.accentText
             onClicked: root.model.call()
-            contentItem: RowLayout {
-                spacing: 8
-                Symbol {
-                    Layout.preferredWidth: 15
-                    Layout.preferredHeight: 16
-                    source: "images/phone.svg"
-                    sourceSize.width: 30
-                    sourceSize.height: 32
-                    color: Theme.accentText
-                }
-                PlainLabel {
-                    text: callButton.text
-                    font: callButton.font
-                    color: Theme.accentText
-                }
-            }
-            background: Rectangle {
-                implicitHeight: 44
-                radius: height / 2
-                color: callButton.down ? Theme.fill : "transparent"
-                border.width: callButton.visualFocus ? 2 : 1
-                border.color: callButton.visualFocus ? Theme.focusRing : Theme.separator
-            }
         }
 
         ColumnLayout {
             Layout.alignment: Qt.AlignHCenter
-            Layout.topMargin: 16
-            Layout.bottomMargin: 16
-            spacing: 12
+            Layout.topMargin: Spacing.m
+            Layout.bottomMargin: Spacing.m
+            spacing: Spacing.s
             Repeater {
                 model: root.model.links
                 AbstractButton {
@@ -126,8 +97,6 @@ FocusScope {
                         text: link.text
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
-                        font.family: Theme.fontFamily
-                        font.pixelSize: 13
                         font.weight: Font.Medium
                         font.underline: link.hovered || link.visualFocus
                         color: link.down ? Theme.blue : Theme.accentText
@@ -141,10 +110,10 @@ FocusScope {
         // The footer: which build runs, and whose it is.
         ColumnLayout {
             Layout.fillWidth: true
-            Layout.topMargin: 8
-            Layout.leftMargin: 16
-            Layout.rightMargin: 16
-            Layout.bottomMargin: 32
+            Layout.topMargin: Spacing.xs
+            Layout.leftMargin: Spacing.m
+            Layout.rightMargin: Spacing.m
+            Layout.bottomMargin: Spacing.xxl
             spacing: 9
             PlainLabel {
                 objectName: "aboutVersionLine"
@@ -153,8 +122,7 @@ FocusScope {
                 elide: Text.ElideMiddle
                 text: root.model.versionLine
                 Accessible.name: text
-                font.family: Theme.fontFamily
-                font.pixelSize: 11
+                font.pixelSize: TypeScale.footnote
                 color: Theme.secondaryText
             }
             PlainLabel {
@@ -164,8 +132,7 @@ FocusScope {
                 elide: Text.ElideMiddle
                 text: Texts.text("AboutAppView_Company")
                 Accessible.name: text
-                font.family: Theme.fontFamily
-                font.pixelSize: 11
+                font.pixelSize: TypeScale.footnote
                 color: Theme.secondaryText
             }
         }

@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.MainWindow
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -52,9 +53,9 @@ FocusScope {
                 Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: Theme.separator }
                 // Over the sidebar: the program's mark and name.
                 Row {
-                    x: 20
+                    x: Spacing.l
                     anchors.verticalCenter: parent.verticalCenter
-                    spacing: 8
+                    spacing: Spacing.xs
                     Image {
                         objectName: "appLogo"
                         width: 24
@@ -66,8 +67,6 @@ FocusScope {
                     PlainLabel {
                         anchors.verticalCenter: parent.verticalCenter
                         text: Texts.text("AppName")
-                        font.family: Theme.fontFamily
-                        font.pixelSize: 13
                         font.weight: Font.Medium
                         color: Theme.secondaryText
                     }
@@ -75,9 +74,9 @@ FocusScope {
 
                 RowLayout {
                     anchors.fill: parent
-                    anchors.leftMargin: 304 + 16
-                    anchors.rightMargin: 12
-                    spacing: 8
+                    anchors.leftMargin: 304 + Spacing.m
+                    anchors.rightMargin: Spacing.s
+                    spacing: Spacing.xs
                     ColumnLayout {
                         spacing: 1
                         Layout.preferredWidth: 220
@@ -86,10 +85,8 @@ FocusScope {
                             Layout.fillWidth: true
                             text: root.model.title
                             elide: Text.ElideRight
-                            font.family: Theme.fontFamily
-                            font.pixelSize: 15
+                            font.pixelSize: TypeScale.headline
                             font.bold: true
-                            color: Theme.primaryText
                         }
                         PlainLabel {
                             objectName: "listSubtitle"
@@ -97,8 +94,7 @@ FocusScope {
                             Layout.fillWidth: true
                             text: root.model.subtitle
                             elide: Text.ElideRight
-                            font.family: Theme.fontFamily
-                            font.pixelSize: 11
+                            font.pixelSize: TypeScale.footnote
                             color: Theme.secondaryText
                         }
                     }
@@ -106,9 +102,9 @@ FocusScope {
                     ToolbarButton {
                         objectName: "deleteSelectionButton"
                         visible: root.model.selectionCount > 0
-                        symbol: "images/trash.svg"
+                        symbol: Qt.resolvedUrl("images/trash.svg")
                         spokenName: Texts.counted("KeysChoose_DeleteButton", root.model.selectionCount)
-                        icon.color: Theme.red
+                        destructive: true
                         onClicked: root.model.deletePressed()
                     }
                     ToolbarButton {
@@ -121,7 +117,7 @@ FocusScope {
                     ToolbarButton {
                         objectName: "syncButton"
                         visible: root.model.selectionCount === 0
-                        symbol: "images/sync.svg"
+                        symbol: Symbols.sync
                         spokenName: Texts.text("PasskeysScreen_SyncButton_Label")
                         onClicked: root.model.synchronise()
                     }
@@ -129,7 +125,7 @@ FocusScope {
                         id: menuButton
                         objectName: "menuButton"
                         visible: root.model.selectionCount === 0
-                        symbol: "images/ellipsis.svg"
+                        symbol: Qt.resolvedUrl("images/ellipsis.svg")
                         spokenName: Texts.text("AppName")
                         // The menu is made on its first opening: most starts never open it.
                         property Menu menu: null
@@ -152,7 +148,7 @@ FocusScope {
                                 background: Rectangle {
                                     objectName: "moreMenuBackground"
                                     implicitWidth: 240
-                                    radius: 8
+                                    radius: Spacing.smallCorner
                                     color: Theme.card
                                     border.width: 1
                                     border.color: Theme.separator
@@ -172,41 +168,21 @@ FocusScope {
                             }
                         }
                     }
-                    TextField {
+                    InputField {
                         id: searchField
                         objectName: "searchField"
                         Layout.preferredWidth: 200
                         Layout.preferredHeight: 30
-                        leftPadding: 30
+                        search: true
+                        overCard: true
                         text: root.model.searchText
                         onTextEdited: root.model.searchText = text
                         placeholderText: Texts.text("PasskeysScreen_SearchField_Placeholder")
-                        placeholderTextColor: Theme.secondaryText
-                        color: Theme.primaryText
-                        font.family: Theme.fontFamily
-                        font.pixelSize: 13
-                        selectByMouse: true
                         Accessible.name: Texts.text("PasskeysScreen_SearchField_Placeholder")
                         Keys.onEscapePressed: event => {
                             if (text !== "") { root.model.searchText = ""; text = "" } else event.accepted = false
                         }
                         Keys.onDownPressed: passkeyView.list.forceActiveFocus()
-                        background: Rectangle {
-                            radius: 8
-                            color: Theme.fill
-                            border.width: searchField.activeFocus ? 2 : 0
-                            border.color: Theme.focusRing
-                            Symbol {
-                                x: 9
-                                anchors.verticalCenter: parent.verticalCenter
-                                width: 14
-                                height: 14
-                                source: "images/search.svg"
-                                sourceSize.width: 28
-                                sourceSize.height: 28
-                                color: Theme.secondaryText
-                            }
-                        }
                     }
                 }
             }
@@ -255,11 +231,9 @@ FocusScope {
         id: loginSheet
         LoginSheet { model: root.model.loginSheet }
     }
-    Rectangle {
+    Scrim {
         anchors.fill: parent
         visible: loginLoader.active || settingsLoader.active || aboutLoader.active
-        color: Theme.scrim
-        MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
     }
     Sheet {
         id: settingsLoader

@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.MainWindow
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -28,33 +29,13 @@ FocusScope {
     }
     MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
 
-    component StepButton: Button {
-        id: stepButton
+    // The step's buttons: the main one on the accent, the other plain; large on the steps
+    // that say so.
+    component StepButton: PushButton {
         property bool primary: true
         property bool large: false
-        Accessible.name: text
-        font.family: Theme.fontFamily
-        font.pixelSize: 13
-        font.weight: Font.Medium
-        leftPadding: 16
-        rightPadding: 16
-        Keys.onReturnPressed: clicked()
-        Keys.onEnterPressed: clicked()
-        contentItem: PlainLabel {
-            text: stepButton.text
-            font: stepButton.font
-            horizontalAlignment: Text.AlignHCenter
-            verticalAlignment: Text.AlignVCenter
-            color: stepButton.primary ? Theme.textOnAccent : Theme.primaryText
-        }
-        background: Rectangle {
-            implicitHeight: stepButton.large ? 44 : 36
-            radius: height / 2
-            color: stepButton.primary ? Theme.accent : Theme.fill
-            opacity: stepButton.enabled ? (stepButton.down ? 0.8 : 1) : 0.5
-            border.width: stepButton.visualFocus ? 2 : 0
-            border.color: Theme.primaryText
-        }
+        kind: primary ? PushButton.Prominent : PushButton.Plain
+        size: large ? PushButton.Large : PushButton.Tall
     }
 
     // The step, centred and lifted a little; replaced, it comes in from larger and fades in.
@@ -62,8 +43,8 @@ FocusScope {
         id: step
         objectName: "onboardingStep"
         anchors.fill: parent
-        anchors.leftMargin: 32
-        anchors.rightMargin: 32
+        anchors.leftMargin: Spacing.xxl
+        anchors.rightMargin: Spacing.xxl
         visible: root.model.step !== OnboardingViewModel.None
         focus: !root.model.masterPasswordSheetShown
         enabled: !root.model.masterPasswordSheetShown && !root.model.beginPressed
@@ -95,7 +76,7 @@ FocusScope {
             Item {
                 objectName: "onboardingHeader"
                 Layout.alignment: Qt.AlignHCenter
-                Layout.bottomMargin: 16
+                Layout.bottomMargin: Spacing.m
                 Layout.preferredWidth: 96
                 Layout.preferredHeight: root.model.header === "app-logo" ? 96 : 57
                 Image {
@@ -158,30 +139,25 @@ FocusScope {
                     Layout.alignment: Qt.AlignHCenter
                     Layout.maximumWidth: 288
                     Layout.minimumHeight: 26
-                    Layout.bottomMargin: 8
+                    Layout.bottomMargin: Spacing.xs
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.WordWrap
                     text: root.model.title
                     Accessible.role: Accessible.Heading
                     Accessible.name: text
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 22
+                    font.pixelSize: TypeScale.largeTitle
                     font.bold: true
-                    color: Theme.primaryText
                 }
                 PlainLabel {
                     objectName: "onboardingDescription"
                     visible: text !== ""
                     Layout.alignment: Qt.AlignHCenter
                     Layout.preferredWidth: 288
-                    Layout.bottomMargin: 8
+                    Layout.bottomMargin: Spacing.xs
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.WordWrap
                     text: root.model.description
                     Accessible.name: text
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 13
-                    color: Theme.primaryText
                 }
 
                 // The last step's hint: where help is found later.
@@ -191,22 +167,22 @@ FocusScope {
                     Layout.alignment: Qt.AlignHCenter
                     Layout.preferredWidth: 288
                     Layout.preferredHeight: hintRow.implicitHeight + 24
-                    Layout.topMargin: 16
-                    Layout.bottomMargin: 8
-                    radius: 12
+                    Layout.topMargin: Spacing.m
+                    Layout.bottomMargin: Spacing.xs
+                    radius: Spacing.corner
                     color: Theme.fill
                     Accessible.role: Accessible.StaticText
                     Accessible.name: hintTitle.text + ". " + hintText.text
                     RowLayout {
                         id: hintRow
                         anchors.fill: parent
-                        anchors.margins: 12
+                        anchors.margins: Spacing.s
                         spacing: 0
                         Rectangle {
                             Layout.alignment: Qt.AlignTop
                             Layout.preferredWidth: 26
                             Layout.preferredHeight: 26
-                            Layout.rightMargin: 12
+                            Layout.rightMargin: Spacing.s
                             radius: 6
                             color: Theme.background
                             Image {
@@ -225,21 +201,16 @@ FocusScope {
                             PlainLabel {
                                 id: hintTitle
                                 Layout.fillWidth: true
-                                Layout.bottomMargin: 4
+                                Layout.bottomMargin: Spacing.xxs
                                 wrapMode: Text.WordWrap
                                 text: Texts.text("Onboarding_ReadyToGo_AboutAppHint_Title")
-                                font.family: Theme.fontFamily
-                                font.pixelSize: 13
                                 font.bold: true
-                                color: Theme.primaryText
                             }
                             PlainLabel {
                                 id: hintText
                                 Layout.fillWidth: true
                                 wrapMode: Text.WordWrap
                                 text: Texts.text("Onboarding_ReadyToGo_AboutAppHint_Description")
-                                font.family: Theme.fontFamily
-                                font.pixelSize: 13
                                 color: Theme.secondaryText
                             }
                         }
@@ -273,11 +244,9 @@ FocusScope {
 
     // The master-password sheet: the two-step entry; Escape or its close button closes it
     // and the step stays.
-    Rectangle {
+    Scrim {
         anchors.fill: parent
         visible: root.model.masterPasswordSheetShown
-        color: Theme.scrim
-        MouseArea { anchors.fill: parent; acceptedButtons: Qt.AllButtons }
     }
     DoubleMasterPassView {
         id: sheet

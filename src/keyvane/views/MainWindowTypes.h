@@ -3,8 +3,9 @@
 #include "keyvane/viewmodels/AboutViewModel.h"
 #include "keyvane/viewmodels/MainWindowModel.h"
 #include "keyvane/viewmodels/OnboardingViewModel.h"
-#include "keyvane/viewmodels/PasskeyListModel.h"
+#include "keyvane/viewmodels/SidebarModel.h"
 #include "keyvane/viewmodels/TokenDetailsModel.h"
+#include "keyvane/viewmodels/WindowLayersModel.h"
 
 #include <QObject>
 #include <QtQml/qqml.h>
@@ -27,13 +28,6 @@ struct SidebarModelType {
     QML_UNCREATABLE("Made by the window")
 };
 
-struct PasskeyListModelType {
-    Q_GADGET
-    QML_FOREIGN(keyvane::app::PasskeyListModel)
-    QML_NAMED_ELEMENT(PasskeyListModel)
-    QML_UNCREATABLE("Made by the window")
-};
-
 struct TokenDetailsModelType {
     Q_GADGET
     QML_FOREIGN(keyvane::app::TokenDetailsModel)
@@ -41,7 +35,14 @@ struct TokenDetailsModelType {
     QML_UNCREATABLE("Made by the window")
 };
 
-// The onboarding layer and the About sheet.
+// The onboarding layer and the About sheet, and what holds them.
+struct WindowLayersModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::app::WindowLayersModel)
+    QML_NAMED_ELEMENT(WindowLayersModel)
+    QML_UNCREATABLE("Made by the program")
+};
+
 struct OnboardingViewModelType {
     Q_GADGET
     QML_FOREIGN(keyvane::app::OnboardingViewModel)

@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.MainWindow
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -19,7 +20,7 @@ FocusScope {
         id: passkeyList
         objectName: "passkeyList"
         anchors.fill: parent
-        anchors.topMargin: 8
+        anchors.topMargin: Spacing.xs
         visible: !root.model.listEmpty
         clip: true
         focus: true
@@ -70,20 +71,19 @@ FocusScope {
         visible: root.model.listEmpty
         anchors.centerIn: parent
         width: 288
-        spacing: 16
+        spacing: Spacing.m
         ColumnLayout {
             Layout.fillWidth: true
-            Layout.topMargin: 8
-            Layout.bottomMargin: 8
-            spacing: 8
+            Layout.topMargin: Spacing.xs
+            Layout.bottomMargin: Spacing.xs
+            spacing: Spacing.xs
             PlainLabel {
                 objectName: "emptyTitle"
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
                 text: root.model.emptyTitle
-                font.family: Theme.fontFamily
-                font.pixelSize: 17
+                font.pixelSize: TypeScale.title
                 font.bold: true
                 color: Theme.secondaryText
             }
@@ -93,65 +93,32 @@ FocusScope {
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
                 text: root.model.emptyDescription
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
                 color: Theme.secondaryText
             }
         }
-        Button {
-            id: syncButton
+        PushButton {
             objectName: "emptySyncButton"
             visible: root.model.emptyButton === MainWindowModel.SyncButton
             Layout.alignment: Qt.AlignHCenter
             Layout.preferredWidth: 182
-            Layout.preferredHeight: 36
+            kind: PushButton.Prominent
+            size: PushButton.Tall
             text: Texts.text("PasskeysScreen_SyncButton_Label")
-            Accessible.name: text
+            symbol: Symbols.sync
             activeFocusOnTab: visible
             focus: root.model.listEmpty
-            icon.source: "images/sync.svg"
-            icon.width: 16
-            icon.height: 16
-            icon.color: Theme.textOnAccent
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
-            font.weight: Font.Medium
-            palette.buttonText: Theme.textOnAccent
             onClicked: root.model.synchronise()
-            Keys.onReturnPressed: clicked()
-            Keys.onEnterPressed: clicked()
-            background: Rectangle {
-                radius: 18
-                color: Theme.accent
-                border.width: syncButton.visualFocus ? 2 : 0
-                border.color: Theme.primaryText
-            }
         }
-        Button {
-            id: detailsButton
+        PushButton {
             objectName: "moreDetailsButton"
             visible: root.model.emptyButton === MainWindowModel.MoreDetailsButton
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredHeight: 28
-            leftPadding: 17
-            rightPadding: 17
+            kind: PushButton.Outlined
+            size: PushButton.Compact
             text: Texts.text("Action_MoreDetails")
-            Accessible.name: text
             activeFocusOnTab: visible
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
-            font.weight: Font.Medium
-            palette.buttonText: Theme.primaryText
             // The token's details sit in the sidebar: the button takes the keyboard there.
             onClicked: root.detailsRequested()
-            Keys.onReturnPressed: clicked()
-            Keys.onEnterPressed: clicked()
-            background: Rectangle {
-                radius: height / 2
-                color: detailsButton.down ? Theme.fill : Theme.card
-                border.width: detailsButton.visualFocus ? 2 : 1
-                border.color: detailsButton.visualFocus ? Theme.focusRing : Theme.separator
-            }
         }
     }
     signal detailsRequested()

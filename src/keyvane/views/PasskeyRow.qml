@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.MainWindow
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -24,8 +25,8 @@ Control {
     width: ListView.view ? ListView.view.width : implicitWidth
     height: kind === PasskeyListModel.Header ? 32 : (isPasskey ? 60 : 16)
     padding: 0
-    leftPadding: 16
-    rightPadding: 16
+    leftPadding: Spacing.m
+    rightPadding: Spacing.m
     focusPolicy: Qt.NoFocus
     opacity: isPasskey && !selectable ? 0.45 : 1
     Accessible.role: isPasskey ? Accessible.ListItem : Accessible.StaticText
@@ -42,18 +43,14 @@ Control {
         RowLayout {
             visible: row.kind === PasskeyListModel.Header
             anchors.fill: parent
-            spacing: 8
+            spacing: Spacing.xs
             PlainLabel {
                 text: row.tokenModel
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
                 font.bold: true
                 color: Theme.secondaryText
             }
             PlainLabel {
                 text: row.serial
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
                 color: Theme.secondaryText
             }
             Item { Layout.fillWidth: true }
@@ -61,7 +58,7 @@ Control {
         RowLayout {
             visible: row.isPasskey
             anchors.fill: parent
-            spacing: 12
+            spacing: Spacing.s
             // The site's globe, white on the selection's accent like the texts beside it.
             Symbol {
                 objectName: "passkeyGlobe"
@@ -73,15 +70,13 @@ Control {
                 color: row.selected ? Theme.textOnAccent : Theme.accentText
             }
             ColumnLayout {
-                spacing: 4
+                spacing: Spacing.xxs
                 Layout.fillWidth: true
                 PlainLabel {
                     objectName: "username"
                     Layout.fillWidth: true
                     text: row.username
                     elide: Text.ElideRight
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 13
                     font.bold: true
                     color: row.selected ? Theme.textOnAccent : Theme.primaryText
                 }
@@ -90,8 +85,6 @@ Control {
                     Layout.fillWidth: true
                     text: row.relyingParty
                     elide: Text.ElideRight
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 13
                     color: row.selected ? Theme.textOnAccent : Theme.secondaryText
                 }
             }
@@ -99,8 +92,6 @@ Control {
     }
     background: Rectangle {
         color: row.selected ? Theme.accent : "transparent"
-        border.width: row.current && row.ListView.view && row.ListView.view.activeFocus ? 2 : 0
-        border.color: row.selected ? Theme.textOnAccent : Theme.focusRing
         // The separator under a passkey.
         Rectangle {
             visible: row.isPasskey && !row.selected
@@ -110,6 +101,11 @@ Control {
             anchors.leftMargin: 48
             height: 1
             color: Theme.separator
+        }
+        // The keyboard's place: in the selection's text colour on the selection.
+        FocusRing {
+            shown: row.current && row.ListView.view !== null && row.ListView.view.activeFocus
+            ringColor: row.selected ? Theme.textOnAccent : Theme.focusRing
         }
     }
 }

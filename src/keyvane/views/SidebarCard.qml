@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
@@ -22,8 +23,8 @@ ItemDelegate {
     rightInset: 10
     leftPadding: 27
     rightPadding: 27
-    topPadding: 12
-    bottomPadding: 12
+    topPadding: Spacing.s
+    bottomPadding: Spacing.s
     hoverEnabled: false
     focusPolicy: Qt.NoFocus
     Accessible.role: Accessible.ListItem
@@ -33,13 +34,11 @@ ItemDelegate {
     onClicked: card.chosen(index)
 
     contentItem: RowLayout {
-        spacing: 8
+        spacing: Spacing.xs
         ColumnLayout {
-            spacing: 4
+            spacing: Spacing.xxs
             PlainLabel {
                 text: card.all ? Texts.text("Passkeys_AllPasskeys_Name") : card.tokenModel
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
                 color: card.selected ? Theme.textOnAccent : Theme.primaryText
                 elide: Text.ElideRight
                 Layout.fillWidth: true
@@ -47,8 +46,6 @@ ItemDelegate {
             PlainLabel {
                 visible: !card.all
                 text: card.serial
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
                 color: card.selected ? Theme.textOnAccent : Theme.secondaryText
                 elide: Text.ElideRight
                 Layout.fillWidth: true
@@ -59,16 +56,16 @@ ItemDelegate {
             Layout.leftMargin: 5
             Layout.rightMargin: 5
             text: Texts.format("%lld", [String(card.passkeyCount)])
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
             color: card.selected ? Theme.textOnAccent : Theme.secondaryText
         }
     }
     background: Rectangle {
-        radius: 12
+        radius: Spacing.corner
         color: card.selected ? Theme.accent : (card.down ? Theme.fill : "transparent")
         // The keyboard's place, where the fill does not already show it.
-        border.width: card.current && !card.selected && card.ListView.view && card.ListView.view.activeFocus ? 2 : 0
-        border.color: Theme.focusRing
+        FocusRing {
+            shown: card.current && !card.selected && card.ListView.view !== null && card.ListView.view.activeFocus
+            radius: Spacing.corner
+        }
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.MainWindow
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -26,7 +27,7 @@ FocusScope {
             objectName: "sidebarCards"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            Layout.topMargin: 8
+            Layout.topMargin: Spacing.xs
             clip: true
             focus: true
             activeFocusOnTab: true

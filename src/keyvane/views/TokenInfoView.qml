@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.MainWindow
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -10,7 +11,7 @@ ColumnLayout {
     id: root
     required property TokenDetailsModel model
     objectName: "token_info"
-    spacing: 8
+    spacing: Spacing.xs
     Accessible.role: Accessible.Grouping
     Accessible.name: Texts.text("AboutDeviceInfo_Title")
 
@@ -29,21 +30,16 @@ ColumnLayout {
             anchors.verticalCenter: parent.verticalCenter
             width: Math.min(implicitWidth, parent.width * 0.45)
             text: infoRow.key
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
             color: Theme.secondaryText
             elide: Text.ElideRight
         }
         PlainLabel {
             objectName: "value"
             anchors.left: keyLabel.right
-            anchors.leftMargin: 8
+            anchors.leftMargin: Spacing.xs
             anchors.right: parent.right
             anchors.verticalCenter: parent.verticalCenter
             text: infoRow.value
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
-            color: Theme.primaryText
             elide: Text.ElideRight
             horizontalAlignment: Text.AlignRight
         }
@@ -57,23 +53,20 @@ ColumnLayout {
         Layout.rightMargin: 9
         Layout.bottomMargin: 9
         implicitHeight: box.implicitHeight + 24
-        radius: 12
+        radius: Spacing.corner
         color: Theme.fill
         ColumnLayout {
             id: box
             anchors.fill: parent
-            anchors.leftMargin: 16
-            anchors.rightMargin: 16
-            anchors.topMargin: 12
-            anchors.bottomMargin: 12
-            spacing: 8
+            anchors.leftMargin: Spacing.m
+            anchors.rightMargin: Spacing.m
+            anchors.topMargin: Spacing.s
+            anchors.bottomMargin: Spacing.s
+            spacing: Spacing.xs
             PlainLabel {
-                Layout.bottomMargin: 4
+                Layout.bottomMargin: Spacing.xxs
                 text: Texts.text("AboutDeviceInfo_Title")
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
                 font.bold: true
-                color: Theme.primaryText
             }
             InfoRow { objectName: "tokenModelRow"; key: Texts.text("AboutDeviceInfo_Model_Key"); value: root.model.tokenModel }
             InfoRow { objectName: "tokenNameRow"; key: Texts.text("AboutDeviceInfo_Name_Key"); value: root.model.name }
@@ -86,37 +79,19 @@ ColumnLayout {
             }
             Rectangle {
                 Layout.fillWidth: true
-                Layout.topMargin: 4
-                Layout.bottomMargin: 4
+                Layout.topMargin: Spacing.xxs
+                Layout.bottomMargin: Spacing.xxs
                 Layout.preferredHeight: 1
                 color: Theme.separator
             }
-            Button {
-                id: deleteButton
+            PushButton {
                 objectName: "deleteTokenButton"
                 Layout.fillWidth: true
+                kind: PushButton.Outlined
+                size: PushButton.Compact
+                destructive: true
                 text: Texts.text("AboutDeviceInfo_DeleteButton_Label")
-                Accessible.name: text
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
-                font.weight: Font.Medium
                 onClicked: root.model.deletePressed()
-                Keys.onReturnPressed: clicked()
-                Keys.onEnterPressed: clicked()
-                contentItem: PlainLabel {
-                    text: deleteButton.text
-                    font: deleteButton.font
-                    horizontalAlignment: Text.AlignHCenter
-                    verticalAlignment: Text.AlignVCenter
-                    color: Theme.red
-                }
-                background: Rectangle {
-                    implicitHeight: 28
-                    radius: height / 2
-                    color: deleteButton.down ? Theme.separator : Theme.card
-                    border.width: deleteButton.visualFocus ? 2 : 1
-                    border.color: deleteButton.visualFocus ? Theme.focusRing : Theme.separator
-                }
             }
         }
     }

@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
@@ -8,11 +9,9 @@ import QtQuick.Layouts
 MenuItem {
     id: entry
     property url symbol
-    implicitHeight: 32
+    implicitHeight: Spacing.regularHeight
     leftPadding: 10
-    rightPadding: 16
-    font.family: Theme.fontFamily
-    font.pixelSize: 13
+    rightPadding: Spacing.m
     Accessible.name: text
     contentItem: RowLayout {
         spacing: 10
@@ -28,7 +27,6 @@ MenuItem {
             objectName: "menuItemLabel"
             Layout.fillWidth: true
             text: entry.text
-            font: entry.font
             elide: Text.ElideRight
             color: entry.highlighted ? Theme.textOnAccent : Theme.primaryText
         }

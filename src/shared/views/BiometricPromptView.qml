@@ -1,11 +1,11 @@
 import QtQuick
 import Keyvane.Views
-import QtQuick.Controls.Basic
+import Keyvane.Style
 import QtQuick.Layouts
 
 // What the fingerprint check shows while it waits for a finger: a fingertip, the call to touch
 // the sensor, the check's reason, and Cancel, which stops the check. Escape cancels too.
-FocusScope {
+Sheet {
     id: view
     objectName: "biometricPrompt"
     required property BiometricPromptModel prompt
@@ -15,14 +15,12 @@ FocusScope {
     Accessible.role: Accessible.Dialog
     Accessible.name: title.text
 
-    Keys.onEscapePressed: view.prompt.cancel()
-
-    Rectangle { anchors.fill: parent; color: Theme.background }
+    onCancelled: view.prompt.cancel()
 
     ColumnLayout {
         anchors.fill: parent
-        anchors.margins: 20
-        spacing: 8
+        anchors.margins: Spacing.l
+        spacing: Spacing.xs
 
         Image {
             objectName: "biometricPromptFingerprint"
@@ -43,14 +41,12 @@ FocusScope {
             id: title
             objectName: "biometricPromptTitle"
             Layout.fillWidth: true
-            Layout.topMargin: 4
+            Layout.topMargin: Spacing.xxs
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             text: Texts.text("BiometricPrompt_Title")
-            font.family: Theme.fontFamily
-            font.pixelSize: 17
+            font.pixelSize: TypeScale.title
             font.bold: true
-            color: Theme.primaryText
         }
         PlainLabel {
             objectName: "biometricPromptReason"
@@ -61,39 +57,17 @@ FocusScope {
             elide: Text.ElideRight
             text: view.prompt.reason
             Accessible.name: text
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
             color: Theme.secondaryText
         }
         Item { Layout.fillHeight: true }
-        Button {
-            id: cancelButton
+        PushButton {
             objectName: "biometricPromptCancelButton"
             Layout.alignment: Qt.AlignHCenter
             focus: true
             text: Texts.text("SheetView_CancelButton_Label")
-            Accessible.name: text
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
-            leftPadding: 20
-            rightPadding: 20
+            leftPadding: Spacing.l
+            rightPadding: Spacing.l
             onClicked: view.prompt.cancel()
-            Keys.onReturnPressed: clicked()
-            Keys.onEnterPressed: clicked()
-            background: Rectangle {
-                radius: height / 2
-                implicitHeight: 32
-                color: Theme.fill
-                border.width: cancelButton.visualFocus ? 2 : 0
-                border.color: Theme.focusRing
-            }
-            contentItem: PlainLabel {
-                text: cancelButton.text
-                font: cancelButton.font
-                color: Theme.primaryText
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-            }
         }
     }
 }

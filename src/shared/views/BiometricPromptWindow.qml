@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Window
 import Keyvane.Views
+import Keyvane.Style
 
 // The fingerprint prompt in a small window of its own, above whatever window the program
 // shows, while a check waits for a finger (createBiometricPromptWindow shows and hides it).

@@ -1,15 +1,18 @@
 import QtQuick
-import Keyvane.Views
 import QtQuick.Controls.Basic
+import Keyvane.Views
+import Keyvane.Style
 
-// The round close button of the sheets, 28 pixels: a grey cross on a faint disc, drawn here
-// so that both follow the theme and stay sharp at any scale.
+// The round close button of the sheets: a grey cross on a faint disc, drawn here so that it
+// follows the theme and stays sharp at any scale. Return, Enter and Space press it.
 AbstractButton {
     id: control
-    implicitWidth: 28
-    implicitHeight: 28
+    implicitWidth: Spacing.compactHeight
+    implicitHeight: Spacing.compactHeight
     Accessible.role: Accessible.Button
     Accessible.name: Texts.text("SheetView_CancelButton_Label")
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
     contentItem: Item {
         opacity: control.pressed ? 0.6 : 1
         Repeater {
@@ -31,7 +34,9 @@ AbstractButton {
         objectName: "closeButtonDisc"
         radius: width / 2
         color: Theme.fill
-        border.width: control.visualFocus ? 2 : 0
-        border.color: Theme.focusRing
+        FocusRing {
+            shown: control.visualFocus
+            radius: width / 2
+        }
     }
 }

@@ -1,21 +1,23 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Layouts
 
 // The two-step entry of a new master password: typed, then repeated. 352 × 256.
-FocusScope {
+Sheet {
     id: view
     required property MasterPassInputModel input
     signal closeRequested()
     implicitWidth: 352
     implicitHeight: 256
-    Keys.onEscapePressed: view.closeRequested()
+    color: Theme.card
+    radius: Spacing.corner
+    onCancelled: view.closeRequested()
 
-    Rectangle { anchors.fill: parent; radius: 12; color: Theme.card }
     CloseButton {
         objectName: "doubleInputCloseButton"
-        x: 16
-        y: 16
+        x: Spacing.m
+        y: Spacing.m
         onClicked: view.closeRequested()
     }
     ColumnLayout {
@@ -32,12 +34,11 @@ FocusScope {
         PlainLabel {
             Layout.alignment: Qt.AlignHCenter
             Layout.maximumWidth: 320
-            Layout.bottomMargin: 32
+            Layout.bottomMargin: Spacing.xxl
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             text: Texts.text("EnterGrandPassView_Footnote")
-            font.family: Theme.fontFamily
-            font.pixelSize: 11
+            font.pixelSize: TypeScale.footnote
             color: Theme.secondaryText
         }
     }

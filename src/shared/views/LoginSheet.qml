@@ -1,26 +1,23 @@
 import QtQuick
 import Keyvane.Views
-import QtQuick.Controls.Basic
+import Keyvane.Style
 import QtQuick.Layouts
 
-// The login sheet: one pane for the state's display state, a toolbar, and the state's alert.
+// The login sheet: one pane for the state's display state, a toolbar, and the state's alert
+// (the sheet routes Return and Escape to it while it shows).
 // Its host shows it in a Loader: becoming active starts token monitoring, inactive stops it.
-FocusScope {
+Sheet {
     id: root
     objectName: "loginSheet"
     required property LoginSheetModel model
     implicitWidth: 416
     implicitHeight: 395
     focus: true
+    alerts: model
+    onCancelled: model.cancel()
 
     Component.onCompleted: model.appeared()
     Component.onDestruction: model.disappeared()
-
-    Keys.onEscapePressed: model.alertShown ? model.alertEscapePressed() : model.cancel()
-    Keys.onReturnPressed: event => { if (model.alertShown) model.alertReturnPressed(); else event.accepted = false; }
-    Keys.onEnterPressed: event => { if (model.alertShown) model.alertReturnPressed(); else event.accepted = false; }
-
-    Rectangle { anchors.fill: parent; color: Theme.background }
 
     Loader {
         id: pane
@@ -60,14 +57,14 @@ FocusScope {
                 anchors.horizontalCenter: parent.horizontalCenter
                 anchors.top: parent.top
                 anchors.bottom: parent.bottom
-                anchors.topMargin: 32
-                anchors.bottomMargin: 32
+                anchors.topMargin: Spacing.xxl
+                anchors.bottomMargin: Spacing.xxl
                 countdown: root.model.countdown
             }
             CloseButton {
                 objectName: "touchCloseButton"
-                x: 16
-                y: 16
+                x: Spacing.m
+                y: Spacing.m
                 focus: true
                 onClicked: root.model.cancel()
             }
@@ -82,54 +79,19 @@ FocusScope {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        anchors.margins: 12
+        anchors.margins: Spacing.s
         height: 40
-        Button {
-            id: switchButton
+        PushButton {
             objectName: "switchToPinButton"
             visible: root.model.switchToPinVisible
             text: Texts.text("EnterGrandPass_SwitchToPinButton_Label")
-            Accessible.name: text
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
             onClicked: root.model.switchToPin()
-            background: Rectangle {
-                radius: height / 2
-                implicitHeight: 32
-                color: Theme.fill
-                border.width: switchButton.visualFocus ? 2 : 0
-                border.color: Theme.focusRing
-            }
-            contentItem: PlainLabel { text: switchButton.text; font: switchButton.font; color: Theme.primaryText; horizontalAlignment: Text.AlignHCenter; verticalAlignment: Text.AlignVCenter }
         }
         Item { Layout.fillWidth: true }
-        Button {
-            id: cancelButton
+        PushButton {
             objectName: "cancelButton"
             text: Texts.text("SheetView_CancelButton_Label")
-            Accessible.name: text
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
-            leftPadding: 16
-            rightPadding: 16
             onClicked: root.model.cancel()
-            background: Rectangle {
-                radius: height / 2
-                implicitHeight: 32
-                color: Theme.fill
-                border.width: cancelButton.visualFocus ? 2 : 0
-                border.color: Theme.focusRing
-            }
-            contentItem: PlainLabel { text: cancelButton.text; font: cancelButton.font; color: Theme.primaryText; horizontalAlignment: Text.AlignHCenter; verticalAlignment: Text.AlignVCenter }
         }
-    }
-
-    AlertOverlay {
-        anchors.fill: parent
-        shown: root.model.alertShown
-        title: root.model.alertTitle
-        message: root.model.alertMessage
-        buttons: root.model.alertButtons
-        onPressed: index => root.model.pressAlertButton(index)
     }
 }

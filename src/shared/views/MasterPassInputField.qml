@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 
 // Six dots and a title. Keystrokes go to a hidden field that hands each one to the view model
 // and empties itself, so the typed password never stays in a text of the scene. The field is a
@@ -19,23 +20,21 @@ FocusScope {
     TapHandler {
         onTapped: field.forceActiveFocus(Qt.MouseFocusReason)
     }
-    Rectangle {
+    FocusRing {
         objectName: "masterPassFocusRing"
+        anchors.fill: undefined
         anchors.centerIn: dots
         width: dots.width + 28
         height: dots.height + 20
         radius: height / 2
-        color: "transparent"
-        border.width: 2
-        border.color: Theme.accent
-        visible: keystrokes.activeFocus
+        shown: keystrokes.activeFocus
     }
     Row {
         id: dots
         objectName: "masterPassDots"
         anchors.horizontalCenter: parent.horizontalCenter
         y: 10
-        spacing: 16
+        spacing: Spacing.m
         transform: Translate { id: shift }
         Repeater {
             model: field.input.passLen
@@ -56,7 +55,7 @@ FocusScope {
         id: title
         objectName: "masterPassTitle"
         anchors.top: dots.bottom
-        anchors.topMargin: 24
+        anchors.topMargin: Spacing.xl
         width: parent.width
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.WordWrap
@@ -64,10 +63,7 @@ FocusScope {
         // Two lines are always kept, so the dots do not move when the title grows.
         height: fontMetrics.lineSpacing * 2
         text: field.input.title
-        font.family: Theme.fontFamily
-        font.pixelSize: 13
         font.bold: true
-        color: Theme.primaryText
         FontMetrics { id: fontMetrics; font: title.font }
     }
     TextInput {

@@ -1,24 +1,23 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Layouts
 
 // Unlocks the cached PIN with the master password (or biometry, when the state says so).
 ColumnLayout {
     id: pane
     required property LoginSheetModel sheet
-    spacing: 24
+    spacing: Spacing.xl
 
     Item { Layout.fillHeight: true }
     PlainLabel {
         objectName: "connectionMessage"
         Layout.alignment: Qt.AlignHCenter
         Layout.maximumWidth: 256
-        Layout.topMargin: 16
+        Layout.topMargin: Spacing.m
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.WordWrap
         text: pane.sheet.connectionMessage
-        font.family: Theme.fontFamily
-        font.pixelSize: 13
         color: Theme.secondaryText
     }
     MasterPassInputField {

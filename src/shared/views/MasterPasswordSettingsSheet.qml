@@ -1,52 +1,20 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 // The master-password settings sheet: turn on, or the biometry switch with change and turn
 // off; the password prompt over it while the state asks; the two-step entry; the alerts.
-FocusScope {
+Sheet {
     id: root
     objectName: "settingsSheet"
     required property SettingsSheetModel model
     implicitWidth: 464
     implicitHeight: 512
     focus: true
-
-    Keys.onEscapePressed: {
-        if (model.alertShown) model.alertEscapePressed();
-        else if (model.disableConfirmationShown) model.cancelTurnOff();
-        else model.close();
-    }
-    Keys.onReturnPressed: event => { if (model.alertShown) model.alertReturnPressed(); else event.accepted = false; }
-
-    Rectangle { anchors.fill: parent; color: Theme.background }
-
-    component SheetButton: Button {
-        id: sheetButton
-        property bool primary: false
-        Accessible.name: text
-        font.family: Theme.fontFamily
-        font.pixelSize: 13
-        font.weight: Font.Medium
-        Keys.onReturnPressed: clicked()
-        contentItem: PlainLabel {
-            text: sheetButton.text
-            font: sheetButton.font
-            horizontalAlignment: Text.AlignHCenter
-            verticalAlignment: Text.AlignVCenter
-            color: sheetButton.primary ? Theme.textOnAccent : Theme.primaryText
-        }
-        background: Rectangle {
-            implicitHeight: 36
-            radius: 18
-            color: sheetButton.primary ? Theme.accent : Theme.fill
-            border.width: sheetButton.visualFocus ? 2 : 0
-            border.color: Theme.primaryText
-        }
-        leftPadding: 16
-        rightPadding: 16
-    }
+    alerts: model
+    onCancelled: model.disableConfirmationShown ? model.cancelTurnOff() : model.close()
 
     // The sheet's own controls hold the keyboard unless something covers them: the prompt,
     // the two-step entry, the turn-off confirmation or the state's alert. Covered, they are
@@ -67,8 +35,8 @@ FocusScope {
             Item { Layout.fillHeight: true }
             ColumnLayout {
                 Layout.alignment: Qt.AlignHCenter
-                Layout.bottomMargin: 16
-                spacing: 8
+                Layout.bottomMargin: Spacing.m
+                spacing: Spacing.xs
                 Image {
                     Layout.alignment: Qt.AlignHCenter
                     Layout.preferredWidth: 83
@@ -79,44 +47,36 @@ FocusScope {
                 }
                 PlainLabel {
                     Layout.alignment: Qt.AlignHCenter
-                    Layout.topMargin: 8
+                    Layout.topMargin: Spacing.xs
                     text: Texts.text("GrandPassView_Title")
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 22
+                    font.pixelSize: TypeScale.largeTitle
                     font.bold: true
-                    color: Theme.primaryText
                 }
                 PlainLabel {
                     Layout.preferredWidth: 288
-                    Layout.bottomMargin: 8
+                    Layout.bottomMargin: Spacing.xs
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.WordWrap
                     text: Texts.text("GrandPassView_Description")
-                    font.family: Theme.fontFamily
-                    font.pixelSize: 13
-                    color: Theme.primaryText
                 }
             }
             ColumnLayout {
                 objectName: "enabledBody"
                 visible: root.model.masterPasswordEnabled
                 Layout.alignment: Qt.AlignHCenter
-                spacing: 16
+                spacing: Spacing.m
                 Rectangle {
                     Layout.preferredWidth: 288
-                    Layout.preferredHeight: 44
-                    radius: 12
+                    Layout.preferredHeight: Spacing.largeHeight
+                    radius: Spacing.corner
                     color: Theme.fill
                     RowLayout {
                         anchors.fill: parent
-                        anchors.leftMargin: 16
-                        anchors.rightMargin: 16
+                        anchors.leftMargin: Spacing.m
+                        anchors.rightMargin: Spacing.m
                         PlainLabel {
                             Layout.fillWidth: true
                             text: Texts.text("GrandPassView_UseBiometry_Label")
-                            font.family: Theme.fontFamily
-                            font.pixelSize: 13
-                            color: Theme.primaryText
                         }
                         Switch {
                             id: biometrySwitch
@@ -132,8 +92,6 @@ FocusScope {
                                 y: (biometrySwitch.height - height) / 2
                                 radius: height / 2
                                 color: biometrySwitch.checked ? Theme.switchTrackOn : Theme.switchTrackOff
-                                border.width: biometrySwitch.visualFocus ? 2 : 0
-                                border.color: Theme.primaryText
                                 Rectangle {
                                     width: 20
                                     height: 20
@@ -142,6 +100,11 @@ FocusScope {
                                     x: biometrySwitch.checked ? parent.width - width - 2 : 2
                                     color: Theme.textOnAccent
                                     Behavior on x { NumberAnimation { duration: 120 } }
+                                }
+                                FocusRing {
+                                    shown: biometrySwitch.visualFocus
+                                    radius: height / 2
+                                    overFill: true
                                 }
                             }
                             // The switch moves only when the state does: the click only asks.
@@ -153,27 +116,30 @@ FocusScope {
                     }
                 }
                 ColumnLayout {
-                    spacing: 8
-                    SheetButton {
+                    spacing: Spacing.xs
+                    PushButton {
                         objectName: "changeButton"
+                        size: PushButton.Tall
                         Layout.preferredWidth: 288
                         text: Texts.text("GrandPassView_EditButton_Label")
                         focus: root.model.masterPasswordEnabled
                         onClicked: root.model.change()
                     }
-                    SheetButton {
+                    PushButton {
                         objectName: "turnOffButton"
+                        size: PushButton.Tall
                         Layout.preferredWidth: 288
                         text: Texts.text("GrandPassView_DisableButton_Label")
                         onClicked: root.model.askToTurnOff()
                     }
                 }
             }
-            SheetButton {
+            PushButton {
                 objectName: "turnOnButton"
                 visible: !root.model.masterPasswordEnabled
                 Layout.alignment: Qt.AlignHCenter
-                primary: true
+                kind: PushButton.Prominent
+                size: PushButton.Tall
                 focus: !root.model.masterPasswordEnabled
                 text: Texts.text("Onboarding_TurnOnButton_Label")
                 onClicked: root.model.turnOn()
@@ -188,8 +154,7 @@ FocusScope {
                 wrapMode: Text.WordWrap
                 text: root.model.protectionText
                 Accessible.name: text
-                font.family: Theme.fontFamily
-                font.pixelSize: 11
+                font.pixelSize: TypeScale.footnote
                 color: Theme.secondaryText
             }
             PlainLabel {
@@ -198,8 +163,7 @@ FocusScope {
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
                 text: Texts.text("GrandPassView_Footnote")
-                font.family: Theme.fontFamily
-                font.pixelSize: 11
+                font.pixelSize: TypeScale.footnote
                 color: Theme.secondaryText
             }
         }
@@ -240,8 +204,7 @@ FocusScope {
         anchors.fill: parent
         active: root.model.doubleInputPurpose !== SettingsSheetModel.None
         focus: active
-        sourceComponent: Rectangle {
-            color: Theme.scrim
+        sourceComponent: Scrim {
             DoubleMasterPassView {
                 objectName: "doubleInput"
                 anchors.centerIn: parent
@@ -254,8 +217,8 @@ FocusScope {
 
     CloseButton {
         objectName: "settingsCloseButton"
-        x: 16
-        y: 16
+        x: Spacing.m
+        y: Spacing.m
         visible: root.model.doubleInputPurpose === SettingsSheetModel.None
         // Usable over the prompt, never behind the confirmation or the alert.
         enabled: !root.model.alertShown && !root.model.disableConfirmationShown
@@ -272,13 +235,5 @@ FocusScope {
         message: Texts.text("GrandPassView_Alert_DisableGrandPass_Description")
         buttons: root.model.turnOffButtons
         onPressed: index => root.model.pressTurnOffButton(index)
-    }
-    AlertOverlay {
-        anchors.fill: parent
-        shown: root.model.alertShown
-        title: root.model.alertTitle
-        message: root.model.alertMessage
-        buttons: root.model.alertButtons
-        onPressed: index => root.model.pressAlertButton(index)
     }
 }

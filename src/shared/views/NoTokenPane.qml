@@ -1,33 +1,31 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Layouts
 
 // Shown while no token is connected.
 ColumnLayout {
-    spacing: 8
+    spacing: Spacing.xs
     PlainLabel {
         objectName: "noTokenTitle"
         Layout.fillWidth: true
-        Layout.leftMargin: 16
-        Layout.rightMargin: 16
+        Layout.leftMargin: Spacing.m
+        Layout.rightMargin: Spacing.m
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.WordWrap
         text: Texts.text("ChooseVarnel_EmptyView_Title")
-        font.family: Theme.fontFamily
-        font.pixelSize: 17
+        font.pixelSize: TypeScale.title
         font.bold: true
         color: Theme.secondaryText
     }
     PlainLabel {
         objectName: "noTokenDescription"
         Layout.fillWidth: true
-        Layout.leftMargin: 16
-        Layout.rightMargin: 16
+        Layout.leftMargin: Spacing.m
+        Layout.rightMargin: Spacing.m
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.WordWrap
         text: Texts.text("ChooseVarnel_EmptyView_Description")
-        font.family: Theme.fontFamily
-        font.pixelSize: 13
         color: Theme.secondaryText
     }
 }

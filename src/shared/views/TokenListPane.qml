@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
@@ -22,15 +23,13 @@ ScrollView {
             objectName: "tokenListTitle"
             visible: pane.sheet.supportedTokens.count > 0
             Layout.fillWidth: true
-            Layout.margins: 8
-            Layout.leftMargin: 16
-            Layout.rightMargin: 16
+            Layout.margins: Spacing.xs
+            Layout.leftMargin: Spacing.m
+            Layout.rightMargin: Spacing.m
             horizontalAlignment: Text.AlignHCenter
             text: Texts.text("ChooseVarnel_Title")
-            font.family: Theme.fontFamily
-            font.pixelSize: 15
+            font.pixelSize: TypeScale.headline
             font.bold: true
-            color: Theme.primaryText
         }
         Repeater {
             model: pane.sheet.supportedTokens
@@ -49,36 +48,41 @@ ScrollView {
             visible: pane.sheet.unsupportedTokens.count > 0
             Layout.fillWidth: true
             Layout.topMargin: (pane.sheet.supportedTokens.count > 0 ? 8 : 0) + 16
-            Layout.bottomMargin: 8
-            Layout.leftMargin: 16
-            Layout.rightMargin: 16
-            spacing: 8
+            Layout.bottomMargin: Spacing.xs
+            Layout.leftMargin: Spacing.m
+            Layout.rightMargin: Spacing.m
+            spacing: Spacing.xs
             PlainLabel {
                 text: Texts.text("ChooseVarnel_NonSupportedSection_Title")
-                font.family: Theme.fontFamily
-                font.pixelSize: 15
+                font.pixelSize: TypeScale.headline
                 font.bold: true
-                color: Theme.primaryText
             }
             Item { Layout.fillWidth: true }
             PlainLabel {
                 objectName: "unsupportedCount"
-                Layout.leftMargin: 8
-                Layout.rightMargin: 8
+                Layout.leftMargin: Spacing.xs
+                Layout.rightMargin: Spacing.xs
                 text: pane.sheet.unsupportedCountText
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
                 color: Theme.secondaryText
                 opacity: pane.sheet.unsupportedExpanded ? 0 : 1
                 Behavior on opacity { NumberAnimation { duration: 160; easing.type: Easing.InOutQuad } }
             }
             AbstractButton {
+                id: foldButton
                 objectName: "unsupportedFoldButton"
                 implicitWidth: 24
                 implicitHeight: 24
                 Accessible.role: Accessible.Button
                 Accessible.name: Texts.text("ChooseVarnel_NonSupportedSection_Title")
                 onClicked: pane.sheet.toggleUnsupported()
+                Keys.onReturnPressed: clicked()
+                Keys.onEnterPressed: clicked()
+                background: Item {
+                    FocusRing {
+                        shown: foldButton.visualFocus
+                        radius: height / 2
+                    }
+                }
                 contentItem: Image {
                     source: "images/chevron.svg"
                     sourceSize.width: 26

@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
@@ -11,7 +12,7 @@ ItemDelegate {
     required property bool supported
 
     implicitHeight: 60
-    padding: 16
+    padding: Spacing.m
     focusPolicy: supported ? Qt.StrongFocus : Qt.NoFocus
     hoverEnabled: false
     opacity: supported ? 1 : 0.85
@@ -24,7 +25,7 @@ ItemDelegate {
         Image {
             Layout.preferredWidth: 24
             Layout.preferredHeight: 24
-            Layout.rightMargin: 12
+            Layout.rightMargin: Spacing.s
             // The grey picture is drawn as such: the software renderer has no colour effects.
             // Each has a drawing for the dark background, where the light one would vanish.
             source: "images/" + (row.supported ? Theme.tokenPicture : Theme.unsupportedTokenPicture)
@@ -33,18 +34,13 @@ ItemDelegate {
             fillMode: Image.PreserveAspectFit
         }
         ColumnLayout {
-            spacing: 4
+            spacing: Spacing.xxs
             PlainLabel {
                 text: row.tokenModel
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
                 font.bold: true
-                color: Theme.primaryText
             }
             PlainLabel {
                 text: row.serial
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
                 color: Theme.secondaryText
             }
         }
@@ -52,9 +48,11 @@ ItemDelegate {
     }
     background: Rectangle {
         color: row.down ? Theme.fill : "transparent"
-        border.width: row.visualFocus ? 2 : 0
-        border.color: Theme.focusRing
-        radius: 8
+        radius: Spacing.smallCorner
+        FocusRing {
+            shown: row.visualFocus
+            radius: Spacing.smallCorner
+        }
         // The list's separator under each row, from where the text starts; a folded row
         // takes its separator with it.
         Rectangle {

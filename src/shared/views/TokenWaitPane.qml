@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Layouts
 
 // Waits for one given token: its picture over a softly pulsing glow, and a notice when another
@@ -12,7 +13,7 @@ Item {
         anchors.horizontalCenter: parent.horizontalCenter
         width: Math.min(288, parent.width)
         height: parent.height
-        spacing: 8
+        spacing: Spacing.xs
 
         Item { Layout.fillHeight: true }
         Item {
@@ -62,25 +63,20 @@ Item {
         PlainLabel {
             objectName: "tokenWaitTitle"
             Layout.fillWidth: true
-            Layout.topMargin: 8
+            Layout.topMargin: Spacing.xs
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             text: Texts.text("VarnelAwait_Title")
-            font.family: Theme.fontFamily
-            font.pixelSize: 22
+            font.pixelSize: TypeScale.largeTitle
             font.bold: true
-            color: Theme.primaryText
         }
         PlainLabel {
             objectName: "tokenWaitDescription"
             Layout.fillWidth: true
-            Layout.bottomMargin: 8
+            Layout.bottomMargin: Spacing.xs
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             text: pane.sheet.awaitDescription
-            font.family: Theme.fontFamily
-            font.pixelSize: 13
-            color: Theme.primaryText
         }
         Item { Layout.fillHeight: true }
     }
@@ -91,7 +87,7 @@ Item {
         objectName: "otherTokenNotice"
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom
-        anchors.bottomMargin: 24
+        anchors.bottomMargin: Spacing.xl
         width: 206
         height: 32
         visible: opacity > 0
@@ -120,10 +116,8 @@ Item {
                 elide: Text.ElideRight
                 maximumLineCount: 1
                 text: Texts.text("VarnelAwait_Toast_OtherVarnel_Description")
-                font.family: Theme.fontFamily
-                font.pixelSize: 11
+                font.pixelSize: TypeScale.footnote
                 font.weight: Font.Medium
-                color: Theme.primaryText
             }
         }
         Image {

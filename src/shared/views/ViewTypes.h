@@ -3,8 +3,10 @@
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/AlertButtons.h"
 #include "shared/viewmodels/BiometricPromptModel.h"
+#include "shared/viewmodels/ConfirmationBridge.h"
 #include "shared/viewmodels/LoginSheetModel.h"
 #include "shared/viewmodels/MasterPassInputModel.h"
+#include "shared/viewmodels/PasskeyListModel.h"
 #include "shared/viewmodels/SettingsSheetModel.h"
 #include "shared/viewmodels/TokenListModel.h"
 #include "shared/viewmodels/TouchCountdownModel.h"
@@ -30,6 +32,14 @@ struct BiometricPromptModelType {
     QML_UNCREATABLE("Made by the host")
 };
 
+// The question a window asks for a task on a pool thread (turning the extension on).
+struct ConfirmationBridgeType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::ConfirmationBridge)
+    QML_NAMED_ELEMENT(ConfirmationBridge)
+    QML_UNCREATABLE("Made by the host")
+};
+
 struct LoginSheetModelType {
     Q_GADGET
     QML_FOREIGN(keyvane::views::LoginSheetModel)
@@ -42,6 +52,15 @@ struct MasterPassInputModelType {
     QML_FOREIGN(keyvane::views::MasterPassInputModel)
     QML_NAMED_ELEMENT(MasterPassInputModel)
     QML_UNCREATABLE("Made by the host")
+};
+
+// The rows of a list of passkeys grouped per token (the main window's list, the extension's
+// passkey choice).
+struct PasskeyListModelType {
+    Q_GADGET
+    QML_FOREIGN(keyvane::views::PasskeyListModel)
+    QML_NAMED_ELEMENT(PasskeyListModel)
+    QML_UNCREATABLE("Made by the list's view model")
 };
 
 struct SettingsSheetModelType {

@@ -1,5 +1,6 @@
 import QtQuick
 import Keyvane.Views
+import Keyvane.Style
 import QtQuick.Layouts
 
 // The touch countdown: a bouncing hand inside a ring that empties with the seconds left.
@@ -11,7 +12,7 @@ ColumnLayout {
     Item { Layout.fillHeight: true }
     ColumnLayout {
         Layout.alignment: Qt.AlignHCenter
-        spacing: 16
+        spacing: Spacing.m
         Item {
             Layout.alignment: Qt.AlignHCenter
             Layout.preferredWidth: 72
@@ -58,28 +59,23 @@ ColumnLayout {
             }
         }
         ColumnLayout {
-            Layout.topMargin: 8
-            Layout.bottomMargin: 8
-            spacing: 8
+            Layout.topMargin: Spacing.xs
+            Layout.bottomMargin: Spacing.xs
+            spacing: Spacing.xs
             PlainLabel {
                 objectName: "touchTitle"
                 Layout.preferredWidth: 288
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
                 text: Texts.text("VarnelTouchAuthorizationView_Title")
-                font.family: Theme.fontFamily
-                font.pixelSize: 22
+                font.pixelSize: TypeScale.largeTitle
                 font.bold: true
-                color: Theme.primaryText
             }
             PlainLabel {
                 Layout.preferredWidth: 288
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
                 text: Texts.text("VarnelTouchAuthorizationView_Description")
-                font.family: Theme.fontFamily
-                font.pixelSize: 13
-                color: Theme.primaryText
             }
         }
     }
@@ -88,8 +84,7 @@ ColumnLayout {
         objectName: "touchFootnote"
         Layout.alignment: Qt.AlignHCenter
         text: view.countdown.footnote
-        font.family: Theme.fontFamily
-        font.pixelSize: 11
+        font.pixelSize: TypeScale.footnote
         color: Theme.secondaryText
     }
 }

@@ -85,11 +85,12 @@ TEST(PasskeyChoiceFilter, GroupsByStoredTokenInTokenOrderAndSearchesUserAndSiteI
 TEST_F(ChoiceFixture, ShowsListNotFoundOrEmptyWithTheSearchBarOnlyWhenThereIsSomethingToSearch) {
     EXPECT_EQ(model.content(), PasskeyChoiceModel::PasskeyList);
     EXPECT_TRUE(model.searchBarShown());
-    const auto rows = model.rows();
-    ASSERT_EQ(rows.size(), 5); // header A, ann, bob, header C, carol: no section for B or Z
-    EXPECT_TRUE(rows[0].toMap()["firstSection"].toBool());
-    EXPECT_FALSE(rows[3].toMap()["firstSection"].toBool());
-    EXPECT_EQ(rows[3].toMap()["serial"].toString(), "C");
+    const auto& rows = model.rows()->rows();
+    ASSERT_EQ(rows.size(), 5U); // header A, ann, bob, header C, carol: no section for B or Z
+    EXPECT_EQ(rows[0].kind, keyvane::views::PasskeyListModel::Header);
+    EXPECT_EQ(rows[3].kind, keyvane::views::PasskeyListModel::Header);
+    EXPECT_EQ(rows[3].serial, "C");
+    EXPECT_EQ(rows[4].place, 2) << "a passkey row's place among the passkeys is its choice";
 
     model.setSearchText("zzz");
     EXPECT_EQ(model.content(), PasskeyChoiceModel::NotFound);
@@ -300,9 +301,10 @@ TEST(ExtensionViewTexts, RequestAndRecordTextsShowOnOneLine) {
         records.credentials = {passkey(text, text, "A")};
         ExtensionPortRecorder choicePort{records};
         PasskeyChoiceModel choice(choicePort, executor);
-        EXPECT_EQ(choice.rows().value(0).toMap().value("model").toString(), expected) << text;
-        const auto row = choice.rows().value(1).toMap();
-        EXPECT_EQ(row.value("username").toString(), expected) << text;
-        EXPECT_EQ(row.value("relyingPartyId").toString(), expected) << text;
+        const auto* rows = choice.rows();
+        using Roles = keyvane::views::PasskeyListModel;
+        EXPECT_EQ(rows->data(rows->index(0), Roles::TokenModelRole).toString(), expected) << text;
+        EXPECT_EQ(rows->data(rows->index(1), Roles::UsernameRole).toString(), expected) << text;
+        EXPECT_EQ(rows->data(rows->index(1), Roles::RelyingPartyRole).toString(), expected) << text;
     }
 }

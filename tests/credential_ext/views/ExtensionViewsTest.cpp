@@ -115,6 +115,20 @@ TEST_F(ChoiceScene, TypingNarrowsTheListToTheNotFoundContentAndTheEmptyListOffer
     EXPECT_EQ(port.take(), (Strings{"syncingButtonPressed"}));
 }
 
+// Return presses the button that has the keyboard: it never falls through to the view, where it
+// would sign in with the current passkey.
+TEST_F(ChoiceScene, ReturnPressesTheButtonThatHasTheKeyboard) {
+    const struct {
+        const char* button;
+        const char* sent;
+    } cases[] = {{"refreshButton", "syncingButtonPressed"}, {"cancelRequestButton", "cancelRequest"}};
+    for (const auto& [button, sent] : cases) {
+        ASSERT_EQ(scene.tabTo(scene.find(button)), "") << button;
+        QTest::keyClick(&scene.window(), Qt::Key_Return);
+        EXPECT_EQ(port.take(), (Strings{sent})) << button;
+    }
+}
+
 TEST_F(ChoiceScene, TheLoginSheetCoversTheListAndTakesTheKeyboard) {
     auto slice = choiceSlice();
     slice.purpose = LoginPurposeKind::auth;
@@ -155,6 +169,22 @@ TEST(RegistrationView, ShowsTheRequestAndReturnContinuesEscapeCancels) {
     QTest::keyClick(&scene.window(), Qt::Key_Return);
     QTest::keyClick(&scene.window(), Qt::Key_Escape);
     EXPECT_EQ(port.take(), (Strings{"hideAlert", "cancelRequest", "hideAlert"}));
+}
+
+// Return on the close button closes: it does not go on to the view, where it would continue.
+TEST(RegistrationView, ReturnOnTheCloseButtonCancelsTheRequest) {
+    flowkeep::VirtualClockExecutor executor;
+    ExtensionPortRecorder port;
+    ExtensionSlice slice;
+    slice.hasRegistration = true;
+    port.published.set(slice);
+    RegistrationModel model(port, executor);
+    auto scene = extensionScene("MacRegistrationView", &model, {352, 384});
+    scene.render();
+    port.take();
+    ASSERT_EQ(scene.tabTo(scene.find("closeButton")), "");
+    QTest::keyClick(&scene.window(), Qt::Key_Return);
+    EXPECT_EQ(port.take(), (Strings{"cancelRequest"}));
 }
 
 TEST(RegistrationView, MarkupInTheRequestIsShownAsTyped) {

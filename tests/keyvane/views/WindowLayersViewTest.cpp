@@ -11,7 +11,6 @@
 #include "shared/views/Views.h"
 
 #include <QQmlComponent>
-#include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -42,18 +41,20 @@ protected:
                                                      programBuildInfo(), programAboutConfiguration());
         views::installViews(engine);
         installMainWindowViews(engine);
-        engine.rootContext()->setContextProperty(QStringLiteral("mainWindow"), window.get());
-        engine.rootContext()->setContextProperty(QStringLiteral("windowLayers"), layers.get());
         QQmlComponent component(&engine);
-        // As the program's window places them.
+        // As the program's window places them, over the models it is given.
         component.setData("import QtQuick\nimport Keyvane.Views\nimport Keyvane.MainWindow\n"
-                          "MacMainView { anchors.fill: parent; model: mainWindow\n"
+                          "MacMainView { id: window; anchors.fill: parent; model: mainWindow\n"
+                          " required property MainWindowModel mainWindow\n"
+                          " required property WindowLayersModel windowLayers\n"
                           " Binding { target: Theme; property: \"animated\"; value: false }\n"
-                          " onboardingView: Component { MacOnboardingView { model: windowLayers.onboarding } }\n"
-                          " aboutView: Component { MacAboutView { model: windowLayers.about } } }",
+                          " onboardingView: Component { MacOnboardingView { model: window.windowLayers.onboarding } }\n"
+                          " aboutView: Component { MacAboutView { model: window.windowLayers.about } } }",
                           QUrl(QStringLiteral("qrc:/window.qml")));
         ASSERT_TRUE(component.isReady()) << component.errorString().toStdString();
-        root.reset(qobject_cast<QQuickItem*>(component.create()));
+        root.reset(qobject_cast<QQuickItem*>(component.createWithInitialProperties(
+            {{QStringLiteral("mainWindow"), QVariant::fromValue(window.get())},
+             {QStringLiteral("windowLayers"), QVariant::fromValue(layers.get())}})));
         ASSERT_NE(root, nullptr) << component.errorString().toStdString();
         scene.resize(1000, 620);
         root->setParentItem(scene.contentItem());

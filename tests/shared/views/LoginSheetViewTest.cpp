@@ -306,6 +306,33 @@ TEST_F(LoginSheetViewTest, ATokenRowIsChosenByClickOrKeyboard) {
     EXPECT_EQ(chosen(), "B");
 }
 
+// The fold of the unsupported tokens is a stop of the Tab chain: it shows the focus ring while
+// it has the keyboard, and Return unfolds the section and Space folds it again.
+TEST_F(LoginSheetViewTest, TheUnsupportedSectionFoldsByKeyboard) {
+    show(Display::tokenList{});
+    fixture->driveTokenEvents({TokenMonitoringEvent::addConnectedToken{A},
+                               TokenMonitoringEvent::addConnectedToken{B},
+                               TokenMonitoringEvent::addConnectedToken{token("U", false)}});
+    settle();
+    auto* fold = find("unsupportedFoldButton");
+    ASSERT_NE(fold, nullptr);
+    auto* background = fold->property("background").value<QQuickItem*>();
+    ASSERT_NE(background, nullptr);
+    ASSERT_EQ(background->childItems().size(), 1);
+    auto* ring = background->childItems().front();
+    EXPECT_FALSE(ring->isVisible());
+    ASSERT_EQ(scene->tabTo(fold), "");
+    settle();
+    EXPECT_TRUE(ring->isVisible()) << "the fold shows that it has the keyboard";
+    ASSERT_FALSE(sheet->unsupportedExpanded());
+    QTest::keyClick(&scene->window(), Qt::Key_Return);
+    settle();
+    EXPECT_TRUE(sheet->unsupportedExpanded());
+    QTest::keyClick(&scene->window(), Qt::Key_Space);
+    settle();
+    EXPECT_FALSE(sheet->unsupportedExpanded());
+}
+
 // The other-token notice pops up as a badge and widens half a second later; it narrows at
 // once when the token goes and vanishes half a second after. Its steps belong to the sheet
 // on screen: a sheet that closes halfway leaves nothing behind for the next time it shows.

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Window
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.Extension
 
 // The one window of a request: the registration view or the passkey choice, at the size of

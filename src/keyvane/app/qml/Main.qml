@@ -2,10 +2,17 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Window
 import Keyvane.Views
+import Keyvane.Style
 import Keyvane.MainWindow
 
+// The main window over the models the program's entry gives it.
 ApplicationWindow {
     id: window
+    required property MainWindowModel mainWindow
+    required property WindowLayersModel windowLayers
+    required property ConfirmationBridge extensionConfirmation
+    // The user-interface test mode: the window is drawn light whatever the desktop's palette.
+    required property bool uiTesting
     width: 1000
     height: 620
     minimumWidth: 900
@@ -47,16 +54,8 @@ ApplicationWindow {
         Keys.onReturnPressed: extensionConfirmation.answer(true)
     }
 
-    // Hidden: only its shortcut is used.
-    Button {
-        objectName: "resetPersistentDataButton"
-        opacity: 0
-        enabled: true
-        width: 1
-        height: 1
-        action: Action {
-            shortcut: "Ctrl+R"
-            onTriggered: mainWindow.resetPersistentData()
-        }
+    Shortcut {
+        sequence: "Ctrl+R"
+        onActivated: window.mainWindow.resetPersistentData()
     }
 }

@@ -1,8 +1,8 @@
 pragma Singleton
 import QtQuick
-import Keyvane.Views
+import Keyvane.Style
 
-// Colours and the font of the shared views. They follow the system palette's lightness (Qt 6.4
+// The colours of every view, by role. They follow the system palette's lightness (Qt 6.4
 // has no colour-scheme hint); the host or a screenshot run may pin an appearance.
 QtObject {
     // Theme.System follows the palette; Light and Dark pin it.
@@ -50,6 +50,6 @@ QtObject {
     // The token pictures, drawn for the background they sit on.
     readonly property string tokenPicture: dark ? "token-dark.svg" : "token.svg"
     readonly property string unsupportedTokenPicture: dark ? "token-grey-dark.svg" : "token-grey.svg"
+    // What lies under a sheet or an alert, over the view it covers.
     readonly property color scrim: dark ? "#99000000" : "#66000000"
-    readonly property string fontFamily: "DejaVu Sans"
 }

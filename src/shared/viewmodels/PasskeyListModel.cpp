@@ -1,10 +1,20 @@
-#include "keyvane/viewmodels/PasskeyListModel.h"
+#include "shared/viewmodels/PasskeyListModel.h"
 
 #include "shared/viewmodels/OneLineText.h"
 
+#include <QByteArray>
+
 #include <algorithm>
 
-namespace keyvane::app {
+namespace keyvane::views {
+namespace {
+
+QString hex(const Bytes& bytes) {
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())).toHex());
+}
+
+} // namespace
 
 QVariant PasskeyListModel::data(const QModelIndex& index, int role) const {
     const auto* current = row(index.isValid() ? index.row() : -1);
@@ -15,13 +25,17 @@ QVariant PasskeyListModel::data(const QModelIndex& index, int role) const {
     case KindRole:
         return current->kind;
     case TokenModelRole:
-        return views::oneLineText(current->tokenModel);
+        return oneLineText(current->tokenModel);
     case SerialRole:
-        return views::oneLineText(current->serial);
+        return oneLineText(current->serial);
     case UsernameRole:
-        return current->credential ? views::oneLineText(current->credential->username) : QString();
+        return current->credential ? oneLineText(current->credential->username) : QString();
     case RelyingPartyRole:
-        return current->credential ? views::oneLineText(current->credential->relyingPartyId) : QString();
+        return current->credential ? oneLineText(current->credential->relyingPartyId) : QString();
+    case KeyIdRole:
+        return current->credential ? hex(current->credential->keyId) : QString();
+    case PlaceRole:
+        return current->place;
     case SelectedRole:
         return current->credential && selection_.contains(current->credential->keyId);
     case SelectableRole:
@@ -32,9 +46,9 @@ QVariant PasskeyListModel::data(const QModelIndex& index, int role) const {
 }
 
 QHash<int, QByteArray> PasskeyListModel::roleNames() const {
-    return {{KindRole, "kind"},         {TokenModelRole, "tokenModel"}, {SerialRole, "serial"},
-            {UsernameRole, "username"}, {RelyingPartyRole, "relyingParty"}, {SelectedRole, "selected"},
-            {SelectableRole, "selectable"}};
+    return {{KindRole, "kind"},         {TokenModelRole, "tokenModel"},     {SerialRole, "serial"},
+            {UsernameRole, "username"}, {RelyingPartyRole, "relyingParty"}, {KeyIdRole, "keyId"},
+            {PlaceRole, "place"},       {SelectedRole, "selected"},         {SelectableRole, "selectable"}};
 }
 
 const PasskeyListModel::Row* PasskeyListModel::row(int index) const {
@@ -46,6 +60,14 @@ const PasskeyListModel::Row* PasskeyListModel::row(int index) const {
 
 bool PasskeyListModel::isSelectable(const Row& row) const {
     return row.kind == Passkey && (!selectionSerial_ || row.serial == *selectionSerial_);
+}
+
+int PasskeyListModel::rowOfPlace(int place) const {
+    if (place < 0) {
+        return -1;
+    }
+    const auto found = std::find_if(rows_.begin(), rows_.end(), [place](const Row& row) { return row.place == place; });
+    return found == rows_.end() ? -1 : static_cast<int>(found - rows_.begin());
 }
 
 int PasskeyListModel::nextPasskeyRow(int from, int direction) const {
@@ -77,16 +99,19 @@ int PasskeyListModel::passkeyRowNear(int place) const {
     return -1;
 }
 
-void PasskeyListModel::setSections(const std::vector<CredentialsSection>& sections, bool withHeaders) {
+void PasskeyListModel::setSections(const std::vector<CredentialsSection>& sections, bool withHeaders, bool withSpacers) {
     std::vector<Row> rows;
+    int place = 0;
     for (const auto& section : sections) {
         if (withHeaders) {
             rows.push_back(Row{Header, section.token.model, section.token.serial, std::nullopt});
         }
         for (const auto& credential : section.credentials) {
-            rows.push_back(Row{Passkey, section.token.model, section.token.serial, credential});
+            rows.push_back(Row{Passkey, section.token.model, section.token.serial, credential, place++});
         }
-        rows.push_back(Row{Spacer, section.token.model, section.token.serial, std::nullopt});
+        if (withSpacers) {
+            rows.push_back(Row{Spacer, section.token.model, section.token.serial, std::nullopt});
+        }
     }
     if (rows == rows_) {
         return;
@@ -111,52 +136,4 @@ void PasskeyListModel::setSelection(const std::set<Bytes>& selection, const std:
     }
 }
 
-QVariant SidebarModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= count()) {
-        return {};
-    }
-    const auto& card = cards_[static_cast<std::size_t>(index.row())];
-    switch (role) {
-    case AllRole:
-        return card.all;
-    case TokenModelRole:
-        return views::oneLineText(card.tokenModel);
-    case SerialRole:
-        return views::oneLineText(card.serial);
-    case CountRole:
-        return static_cast<qulonglong>(card.count);
-    case SelectedRole:
-        return card.selected;
-    default:
-        return {};
-    }
-}
-
-QHash<int, QByteArray> SidebarModel::roleNames() const {
-    return {{AllRole, "all"}, {TokenModelRole, "tokenModel"}, {SerialRole, "serial"}, {CountRole, "passkeyCount"},
-            {SelectedRole, "selected"}};
-}
-
-void SidebarModel::setCards(std::vector<Card> cards) {
-    if (cards == cards_) {
-        return;
-    }
-    // Only the choice moved: the cards stay, their look changes.
-    const bool sameCards = cards.size() == cards_.size() && std::equal(cards.begin(), cards.end(), cards_.begin(), [](const Card& a, const Card& b) {
-        return a.all == b.all && a.tokenModel == b.tokenModel && a.serial == b.serial && a.count == b.count;
-    });
-    if (sameCards) {
-        cards_ = std::move(cards);
-        emit dataChanged(index(0), index(count() - 1), {SelectedRole});
-        return;
-    }
-    const bool countChanges = cards.size() != cards_.size();
-    beginResetModel();
-    cards_ = std::move(cards);
-    endResetModel();
-    if (countChanges) {
-        emit countChanged();
-    }
-}
-
-} // namespace keyvane::app
+} // namespace keyvane::views
