@@ -6,10 +6,10 @@
 //
 // Usage: window_startup_benchmark [RUNS]
 //        window_startup_benchmark --bare | --window   (one child run; prints its figures)
+//        window_startup_benchmark --seed DIR   (writes the records into DIR, for a child run
+//                                               under a profiler)
 #include "flowkeep/QtMainExecutor.h"
-#include "keyvane/app/KeyvaneApp.h"
-#include "keyvane/viewmodels/MainWindowModel.h"
-#include "keyvane/views/MainWindowViews.h"
+#include "keyvane/app/ProgramWindow.h"
 #include "shared/preferences/UserDefaultsManager.h"
 #include "shared/redux/OnboardingStatus.h"
 #include "shared/storage/CredentialsStorage.h"
@@ -19,7 +19,6 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickWindow>
 #include <QTimer>
 
@@ -90,27 +89,22 @@ int runBare(int argc, char** argv) {
     return QGuiApplication::exec();
 }
 
+// The program's window, started as the entry starts it.
 int runWindow(int argc, char** argv) {
     QGuiApplication application(argc, argv);
     std::printf("application-us %lld\n", static_cast<long long>(now()));
-    setUpApplication();
+    keyvane::app::ProgramWindow::setUpApplication();
     flowkeep::QtMainExecutor executor;
-    QQmlApplicationEngine engine;
-    keyvane::app::installMainWindowViews(engine);
+    keyvane::app::ProgramWindow program(executor);
     std::printf("views-installed-us %lld\n", static_cast<long long>(now()));
-    keyvane::app::KeyvaneApp app({}, executor);
+    program.start({});
     // The store with its middlewares and services, before any QML of the window is made.
     std::printf("store-ready-us %lld\n", static_cast<long long>(now()));
-    keyvane::app::MainWindowModel model(app.store(), executor);
-    engine.rootContext()->setContextProperty("mainWindow", &model);
-    engine.loadData("import QtQuick\nimport QtQuick.Controls.Basic\nimport Keyvane.MainWindow\n"
-                    "ApplicationWindow { width: 1000; height: 620; visible: true\n"
-                    " MacMainView { anchors.fill: parent; model: mainWindow } }");
-    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().value(0));
+    auto* window = program.load();
     if (window == nullptr) {
         return EXIT_FAILURE;
     }
-    QObject::connect(window, &QQuickWindow::frameSwapped, window, [&model] {
+    QObject::connect(window, &QQuickWindow::frameSwapped, window, [&program] {
         static bool first = true;
         static bool listed = false;
         if (first) {
@@ -118,7 +112,7 @@ int runWindow(int argc, char** argv) {
             std::printf("first-frame-us %lld\n", static_cast<long long>(now()));
         }
         // The frame that was drawn after the records reached the list.
-        if (!listed && model.passkeys()->count() > 0) {
+        if (!listed && program.model().passkeys()->count() > 0) {
             listed = true;
             std::printf("list-frame-us %lld\n", static_cast<long long>(now()));
             reportIdleMemoryAndQuit();
@@ -177,6 +171,11 @@ double median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--seed" && argc > 2) {
+        std::filesystem::create_directories(argv[2]);
+        seedRecords(argv[2]);
+        return 0;
+    }
     // A child run reads the records of the group directory it is given: never the user's own.
     if ((mode == "--bare" || mode == "--window") && std::getenv("KEYVANE_GROUP_DIR") == nullptr) {
         std::fprintf(stderr, "window_startup_benchmark: child runs need KEYVANE_GROUP_DIR\n");
