@@ -12,10 +12,9 @@ FocusScope {
     id: root
     objectName: "macMainView"
     required property MainWindowModel model
-    // The onboarding and the About sheet come from their own views; the window only places
-    // them. Each gets the window's model.
-    property Component onboardingView: null
-    property Component aboutView: null
+    // Where the onboarding layer and the About sheet take their view models (the program's
+    // WindowLayersModel); without it neither shows.
+    property QtObject layers: null
     focus: true
 
     readonly property bool onboardingShown: onboardingLoader.active
@@ -216,20 +215,26 @@ FocusScope {
         }
     }
 
+    // A view made from its file while the loader is active. The file is read when the view
+    // first shows, so the window starts without the types of the sheets and layers it does not
+    // show; `modelOf` gives the view its model, which the view follows while it shows.
+    component ViewLoader: Loader {
+        property url file
+        property var modelOf: () => null
+        focus: active
+        onActiveChanged: loadFile()
+        Component.onCompleted: loadFile()
+        function loadFile() {
+            if (active && status === Loader.Null)
+                setSource(file, { model: Qt.binding(modelOf) })
+        }
+    }
+
     // The sheets over the window, each on a scrim that takes the clicks. A loader becoming
     // active and inactive is the sheet appearing and disappearing.
-    component Sheet: Loader {
+    component Sheet: ViewLoader {
         anchors.centerIn: parent
-        focus: active
         visible: active
-    }
-    Component {
-        id: settingsSheet
-        MasterPasswordSettingsSheet { model: root.model.settingsSheet }
-    }
-    Component {
-        id: loginSheet
-        LoginSheet { model: root.model.loginSheet }
     }
     Scrim {
         anchors.fill: parent
@@ -241,7 +246,8 @@ FocusScope {
         width: 464
         height: 512
         active: root.model.settingsShown
-        sourceComponent: settingsSheet
+        file: "qrc:/qt/qml/Keyvane/Views/MasterPasswordSettingsSheet.qml"
+        modelOf: () => root.model.settingsSheet
     }
     Sheet {
         id: loginLoader
@@ -249,15 +255,17 @@ FocusScope {
         width: 416
         height: 395
         active: root.model.loginSheetShown
-        sourceComponent: loginSheet
+        file: "qrc:/qt/qml/Keyvane/Views/LoginSheet.qml"
+        modelOf: () => root.model.loginSheet
     }
     Sheet {
         id: aboutLoader
         objectName: "aboutSheetLoader"
         width: 416
         height: 464
-        active: root.model.aboutShown && root.aboutView !== null
-        sourceComponent: root.aboutView
+        active: root.model.aboutShown && root.layers !== null
+        file: "MacAboutView.qml"
+        modelOf: () => root.layers.about
         Keys.onEscapePressed: root.model.closeAbout()
     }
 
@@ -317,13 +325,13 @@ FocusScope {
     }
 
     // The onboarding, above everything while the state shows it; the toolbar hides meanwhile.
-    Loader {
+    ViewLoader {
         id: onboardingLoader
         objectName: "onboardingLayer"
         anchors.fill: parent
         z: 1
-        active: root.model.onboardingShown && root.onboardingView !== null
-        focus: active
-        sourceComponent: root.onboardingView
+        active: root.model.onboardingShown && root.layers !== null
+        file: "MacOnboardingView.qml"
+        modelOf: () => root.layers.onboarding
     }
 }

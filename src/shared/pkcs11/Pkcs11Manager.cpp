@@ -1,5 +1,7 @@
 #include "shared/pkcs11/Pkcs11Manager.h"
 
+#include "shared/pkcs11/DeferredPkcs11Manager.h"
+
 #include <vector>
 
 namespace keyvane {
@@ -253,11 +255,13 @@ void Pkcs11Manager::compareSlotLists(std::uint64_t generation, const Continuatio
 }
 
 std::shared_ptr<Pkcs11ManagerProtocol> makeLivePkcs11Manager() {
-    try {
-        return std::make_shared<Pkcs11Manager>(Pkcs11Library::load(Pkcs11Library::configuredModulePath()));
-    } catch (const Pkcs11Error& error) {
-        return std::make_shared<Pkcs11Manager>(error);
-    }
+    return std::make_shared<DeferredPkcs11Manager>([]() -> std::shared_ptr<Pkcs11ManagerProtocol> {
+        try {
+            return std::make_shared<Pkcs11Manager>(Pkcs11Library::load(Pkcs11Library::configuredModulePath()));
+        } catch (const Pkcs11Error& error) {
+            return std::make_shared<Pkcs11Manager>(error);
+        }
+    });
 }
 
 } // namespace keyvane

@@ -27,7 +27,8 @@ public:
     virtual std::shared_ptr<Pkcs11TokenProtocol> getToken(const std::string& serial) = 0;
 };
 
-// The process's manager on the module of Pkcs11Library::configuredModulePath().
+// The process's manager on the module of Pkcs11Library::configuredModulePath(), which it loads
+// and initialises when monitoring first starts (DeferredPkcs11Manager).
 std::shared_ptr<Pkcs11ManagerProtocol> makeLivePkcs11Manager();
 
 // One manager per process: live and test contexts answer the same instance. Tests that want a

@@ -10,6 +10,7 @@
 #include <QQmlEngine>
 #include <QWindow>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace keyvane::views {
@@ -53,7 +54,7 @@ QWindow* createBiometricPromptWindow(QQmlEngine& engine, BiometricPromptModel& p
     }
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
     window->QObject::setParent(&engine);
-    QObject::connect(&prompt, &BiometricPromptModel::changed, window, [window, &prompt] {
+    const auto follow = [window, &prompt] {
         if (prompt.shown() == window->isVisible()) {
             return;
         }
@@ -62,7 +63,10 @@ QWindow* createBiometricPromptWindow(QQmlEngine& engine, BiometricPromptModel& p
         } else {
             window->hide();
         }
-    });
+    };
+    QObject::connect(&prompt, &BiometricPromptModel::changed, window, follow);
+    // A prompt that shows already when its window is made shows at once.
+    follow();
     return window;
 }
 
@@ -74,7 +78,23 @@ BiometricPromptModel& installBiometricPrompt(QQmlEngine& engine, flowkeep::MainE
     kept = prompt;
     Dependencies::install<LAContextWrapperProtocol>(
         laContextWrapper, std::make_shared<LAContextWrapper>(std::make_shared<FprintdAuthenticator>(prompt)));
-    createBiometricPromptWindow(engine, *prompt);
+    // The window is made when a check first shows the prompt: most runs never show it, and
+    // building it (its QML and a second window) before the program's own window would delay
+    // that window's first frame.
+    auto* model = prompt.get();
+    QObject::connect(model, &BiometricPromptModel::changed, &engine, [&engine, model, made = false]() mutable {
+        if (made || !model->shown()) {
+            return;
+        }
+        made = true;
+        try {
+            createBiometricPromptWindow(engine, *model);
+        } catch (const std::exception& error) {
+            // No check waits for a finger behind a prompt that nobody sees.
+            std::fprintf(stderr, "%s\n", error.what());
+            model->cancel();
+        }
+    });
     return *prompt;
 }
 

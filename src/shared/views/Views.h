@@ -22,7 +22,8 @@ void installViews(QQmlEngine& engine);
 BiometricPromptModel& installBiometricPrompt(QQmlEngine& engine, flowkeep::MainExecutor& executor);
 
 // The prompt's window over a given prompt (installBiometricPrompt's own part, for tests):
-// owned by the engine, shown while the prompt is.
+// owned by the engine, shown while the prompt is. installBiometricPrompt makes it when a check
+// first shows the prompt, not before.
 QWindow* createBiometricPromptWindow(QQmlEngine& engine, BiometricPromptModel& prompt);
 
 } // namespace keyvane::views

@@ -1,8 +1,10 @@
 """The README's example of the credential extension, run as a new user would after scripts/run:
 the request it shows, on the demo token of scripts/run (scripts/with-demo-token, which
-`scripts/run --extension` runs), with nothing else set. The token must start (no error of the
-virtual token, no alert), the window must wait for the user, and closing it (SIGTERM) must
-answer the request as cancelled by the user.
+`scripts/run --extension` runs), with nothing else set, its window on an X server of its own.
+The program loads the token's module only when it first needs a token, so the test presses
+Return (Continue) as the README says; the token must then start (no error of the virtual
+token, no alert), the window must wait for the PIN, and closing it (SIGTERM) must answer the
+request as cancelled by the user.
 
 Usage: readme_example_test.py REPOSITORY PROGRAM
 """
@@ -15,6 +17,9 @@ import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from extension_end_to_end import start_xvfb  # noqa: E402
 
 TIMEOUT = 60
 
@@ -32,6 +37,7 @@ def readme_request(repository):
 def main(repository, program):
     request = readme_request(repository)
     work = tempfile.mkdtemp(prefix="keyvane-readme-")
+    xvfb, display = start_xvfb()
     try:
         data = os.path.join(work, "data")
         group = os.path.join(data, "keyvane", "group.Keyvane.shared")
@@ -44,9 +50,12 @@ def main(repository, program):
         env = {key: value for key, value in os.environ.items()
                if not key.startswith(("KEYVANE_", "SOFTHSM2_"))}
         env.update(XDG_DATA_HOME=data, KEYVANE_GROUP_DIR=group, XDG_RUNTIME_DIR=work,
-                   QT_QPA_PLATFORM="offscreen", QT_QUICK_BACKEND="software", LC_ALL="C.UTF-8")
+                   QT_QPA_PLATFORM="xcb", DISPLAY=display, QT_QUICK_BACKEND="software", QT_ACCESSIBILITY="0",
+                   LC_ALL="C.UTF-8")
+        env.pop("WAYLAND_DISPLAY", None)
         calls = os.path.join(data, "keyvane-demo", "token", "calls.log")
         for attempt in ("a new demo token", "the same demo token again"):
+            before = 0 if attempt.startswith("a new") else os.path.getsize(calls)
             process = subprocess.Popen([os.path.join(repository, "scripts", "with-demo-token"), program],
                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                        env=env, text=True)
@@ -54,7 +63,13 @@ def main(repository, program):
             process.stdin.close()
             process.stdin = None
             started = time.monotonic()
-            before = 0 if attempt.startswith("a new") else os.path.getsize(calls)
+            # Continue, as a user does first (bare Xvfb has no window manager to give the keyboard).
+            xdotool = dict(env=env, check=True, capture_output=True, text=True, timeout=TIMEOUT)
+            window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Keyvane$"],
+                                    **xdotool).stdout.split()[0]
+            subprocess.run(["xdotool", "windowfocus", "--sync", window], **xdotool)
+            time.sleep(1)  # the window's first frame
+            subprocess.run(["xdotool", "key", "Return"], **xdotool)
             while time.monotonic() - started < TIMEOUT:
                 if os.path.exists(calls) and "C_Initialize" in open(calls).read()[before:]:
                     break
@@ -79,6 +94,8 @@ def main(repository, program):
         if len(tokens) != 1:
             raise SystemExit("expected one demo token, found %r" % tokens)
     finally:
+        xvfb.terminate()
+        xvfb.wait()
         shutil.rmtree(work, ignore_errors=True)
     print("readme example: ok")
 

@@ -10,6 +10,7 @@
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/views/Views.h"
 
+#include <QQmlAbstractUrlInterceptor>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -18,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
+#include <string>
 
 namespace keyvane::app {
 namespace {
@@ -30,9 +33,22 @@ public:
     void open(const QUrl&) override {}
 };
 
+// The QML files the engine reads, by name.
+class ReadFiles final : public QQmlAbstractUrlInterceptor {
+public:
+    QUrl intercept(const QUrl& url, DataType type) override {
+        if (type == QmlFile) {
+            names.insert(url.fileName().toStdString());
+        }
+        return url;
+    }
+    std::set<std::string> names;
+};
+
 class WindowLayersViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        engine.addUrlInterceptor(&files);
         AppState state;
         state.biometryType = BiometryType::touchID;
         fixture = std::make_unique<StoreFixture>(std::move(state));
@@ -48,8 +64,7 @@ protected:
                           " required property MainWindowModel mainWindow\n"
                           " required property WindowLayersModel windowLayers\n"
                           " Binding { target: Theme; property: \"animated\"; value: false }\n"
-                          " onboardingView: Component { MacOnboardingView { model: window.windowLayers.onboarding } }\n"
-                          " aboutView: Component { MacAboutView { model: window.windowLayers.about } } }",
+                          " layers: window.windowLayers }",
                           QUrl(QStringLiteral("qrc:/window.qml")));
         ASSERT_TRUE(component.isReady()) << component.errorString().toStdString();
         root.reset(qobject_cast<QQuickItem*>(component.createWithInitialProperties(
@@ -93,6 +108,7 @@ protected:
     }
 
     NoOpener opener;
+    ReadFiles files;
     std::unique_ptr<StoreFixture> fixture;
     std::unique_ptr<MainWindowModel> window;
     std::unique_ptr<WindowLayersModel> layers;
@@ -143,6 +159,42 @@ TEST_F(WindowLayersViewTest, OnboardingFromAFirstStartToCompleted) {
     EXPECT_EQ(fixture->sent(), Strings{"hideOnboarding"});
     EXPECT_FALSE(shown("onboarding"));
     EXPECT_TRUE(shown("toolbar"));
+}
+
+// The window starts without the files of its sheets and layers: each is read when it first
+// shows, and a sheet that never shows is never read.
+TEST_F(WindowLayersViewTest, EachSheetAndLayerIsReadWhenItFirstShows) {
+    ASSERT_TRUE(files.names.count("MacMainView.qml")) << "the interceptor sees the files the window reads";
+    const auto read = [this](const char* file) { return files.names.count(file) == 1; };
+    for (const char* file : {"LoginSheet.qml", "MasterPasswordSettingsSheet.qml", "MacAboutView.qml",
+                             "MacOnboardingView.qml"}) {
+        EXPECT_FALSE(read(file)) << file << " was read before it showed";
+    }
+
+    window->openAbout();
+    settle();
+    ASSERT_TRUE(shown("aboutSheet"));
+    EXPECT_TRUE(read("MacAboutView.qml"));
+    EXPECT_FALSE(read("LoginSheet.qml"));
+
+    fixture->drive(AppAction::startSync{});
+    settle();
+    EXPECT_TRUE(shown("loginSheetLoader"));
+    EXPECT_TRUE(read("LoginSheet.qml"));
+    EXPECT_FALSE(read("MasterPasswordSettingsSheet.qml"));
+    EXPECT_FALSE(read("MacOnboardingView.qml"));
+
+    fixture->drive(AppAction::dismissLoginView{});
+    fixture->drive(AppAction::startEnteringMasterPasswordSettings{});
+    settle();
+    EXPECT_TRUE(shown("settingsSheetLoader"));
+    EXPECT_TRUE(read("MasterPasswordSettingsSheet.qml"));
+
+    fixture->drive(AppAction::quitMasterPasswordSettings{});
+    fixture->drive(AppAction::firstLaunch{});
+    settle();
+    EXPECT_TRUE(shown("onboarding"));
+    EXPECT_TRUE(read("MacOnboardingView.qml"));
 }
 
 TEST_F(WindowLayersViewTest, TheAboutSheetShowsThisBuildsVersionLine) {

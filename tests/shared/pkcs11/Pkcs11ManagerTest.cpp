@@ -212,6 +212,28 @@ TEST_F(Pkcs11ManagerTest, SecondStartEndsTheFirstStreamSoEveryEventIsReportedOnc
     EXPECT_FALSE(second.next(0ms)); // no second producer repeating the events
 }
 
+// The live manager loads and initialises its module when monitoring first starts, not when it
+// is made, so a program starts without it. Before that no token is open and nothing is
+// monitored: a lookup finds nothing and a stop has nothing to end, and neither loads it.
+TEST_F(Pkcs11ManagerTest, TheLiveManagerLoadsItsModuleWhenMonitoringFirstStarts) {
+    fixture_ = std::make_unique<VirtualTokenFixture>(std::vector{token(1, "12AB34CD")});
+    const auto manager = makeLivePkcs11Manager();
+    EXPECT_EQ(manager->getToken(firstSerial), nullptr);
+    manager->stopMonitoring();
+    EXPECT_TRUE(fixture_->callLog().empty()) << "the module was called before monitoring started";
+
+    const auto stream = manager->startMonitoring();
+    EXPECT_EQ(nextEvent(stream), added(firstSerial));
+    EXPECT_NE(manager->getToken(firstSerial), nullptr);
+    manager->stopMonitoring();
+    EXPECT_TRUE(endsQuietly(stream));
+    EXPECT_EQ(manager->getToken(firstSerial), nullptr);
+    // One module for the process: starting again initialises nothing anew.
+    const auto again = manager->startMonitoring();
+    EXPECT_EQ(nextEvent(again), added(firstSerial));
+    EXPECT_EQ(calls("C_Initialize"), 1);
+}
+
 TEST_F(Pkcs11ManagerTest, ModuleThatCannotBeLoadedEndsMonitoringWithTheReason) {
     fixture_ = std::make_unique<VirtualTokenFixture>(); // a temporary folder, and the environment restored
     const std::string missing = (fixture_->directory() / "missing-module.so").string();

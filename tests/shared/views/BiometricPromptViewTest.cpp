@@ -6,10 +6,13 @@
 #include "shared/localization/LocalizedStrings.h"
 #include "shared/viewmodels/BiometricPromptModel.h"
 
+#include <QGuiApplication>
 #include <QQmlEngine>
 #include <QTest>
 #include <QWindow>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace keyvane::views::testing {
 namespace {
@@ -94,13 +97,40 @@ TEST_F(BiometricPromptViewTest, TheWindowFollowsThePrompt) {
     EXPECT_TRUE(window->isVisible()) << "a later check opens the window again";
 }
 
-// The programs' one call puts the prompt's check in place of the registry's value.
+// The programs' one call puts the prompt's check in place of the registry's value. The
+// prompt's window is made when a check first shows it, never at start.
 TEST_F(BiometricPromptViewTest, InstallingThePromptReplacesTheBiometricCheck) {
     const auto before = Dependencies::get(laContextWrapper);
     QQmlEngine engine;
     installViews(engine);
-    installBiometricPrompt(engine, executor);
+    auto& installed = installBiometricPrompt(engine, executor);
     EXPECT_NE(Dependencies::get(laContextWrapper), before);
+    const auto promptWindows = [] {
+        int count = 0;
+        for (auto* window : QGuiApplication::topLevelWindows()) {
+            count += window->title() == LocalizedStrings::text("BiometricPrompt_Title") ? 1 : 0;
+        }
+        return count;
+    };
+    EXPECT_EQ(promptWindows(), 0) << "no window before a check needs it";
+
+    installed.show("reason", [] {});
+    executor.runUntilIdle();
+    EXPECT_EQ(promptWindows(), 1);
+    installed.hide();
+    executor.runUntilIdle();
+    installed.show("reason", [] {});
+    executor.runUntilIdle();
+    EXPECT_EQ(promptWindows(), 1) << "the one window serves every later check";
+    auto windows = QGuiApplication::topLevelWindows();
+    const auto shown = std::find_if(windows.begin(), windows.end(), [](QWindow* window) {
+        return window->title() == LocalizedStrings::text("BiometricPrompt_Title");
+    });
+    ASSERT_NE(shown, windows.end());
+    EXPECT_TRUE((*shown)->isVisible());
+    installed.hide();
+    executor.runUntilIdle();
+    EXPECT_FALSE((*shown)->isVisible());
     Dependencies::resetForTesting();
 }
 

@@ -25,33 +25,31 @@ ApplicationWindow {
     MacMainView {
         anchors.fill: parent
         model: mainWindow
-        // Both show the window's own logo.
-        onboardingView: Component {
-            MacOnboardingView { model: windowLayers.onboarding }
-        }
-        aboutView: Component {
-            MacAboutView { model: windowLayers.about }
-        }
+        layers: windowLayers
         enabled: !extensionConfirmation.asking
         focus: enabled
     }
 
     // Turning the extension on: the waiting middleware receives the answer; closing the dialog
-    // (Escape) refuses.
-    AlertOverlay {
-        objectName: "extensionConfirmation"
+    // (Escape) refuses. Made only while it asks.
+    Loader {
         anchors.fill: parent
-        focus: shown
-        shown: extensionConfirmation.asking
-        title: Texts.text("ExtensionTurnOn_Confirmation_Title")
-        message: Texts.text("ExtensionTurnOn_Confirmation_Description")
-        buttons: [
-            { label: Texts.text("ExtensionTurnOn_Confirmation_AllowButton_Label"), identifier: "allow", isDefault: true },
-            { label: Texts.text("Action_Cancel_Label"), identifier: "cancel", isDefault: false }
-        ]
-        onPressed: index => extensionConfirmation.answer(index === 0)
-        Keys.onEscapePressed: extensionConfirmation.answer(false)
-        Keys.onReturnPressed: extensionConfirmation.answer(true)
+        active: extensionConfirmation.asking
+        focus: active
+        sourceComponent: AlertOverlay {
+            objectName: "extensionConfirmation"
+            focus: true
+            shown: true
+            title: Texts.text("ExtensionTurnOn_Confirmation_Title")
+            message: Texts.text("ExtensionTurnOn_Confirmation_Description")
+            buttons: [
+                { label: Texts.text("ExtensionTurnOn_Confirmation_AllowButton_Label"), identifier: "allow", isDefault: true },
+                { label: Texts.text("Action_Cancel_Label"), identifier: "cancel", isDefault: false }
+            ]
+            onPressed: index => extensionConfirmation.answer(index === 0)
+            Keys.onEscapePressed: extensionConfirmation.answer(false)
+            Keys.onReturnPressed: extensionConfirmation.answer(true)
+        }
     }
 
     Shortcut {
