@@ -24,9 +24,9 @@ ApplicationWindow {
 
     MacMainView {
         anchors.fill: parent
-        model: mainWindow
-        layers: windowLayers
-        enabled: !extensionConfirmation.asking
+        model: window.mainWindow
+        layers: window.windowLayers
+        enabled: !window.extensionConfirmation.asking
         focus: enabled
     }
 
@@ -34,7 +34,7 @@ ApplicationWindow {
     // (Escape) refuses. Made only while it asks.
     Loader {
         anchors.fill: parent
-        active: extensionConfirmation.asking
+        active: window.extensionConfirmation.asking
         focus: active
         sourceComponent: AlertOverlay {
             objectName: "extensionConfirmation"
@@ -46,9 +46,9 @@ ApplicationWindow {
                 { label: Texts.text("ExtensionTurnOn_Confirmation_AllowButton_Label"), identifier: "allow", isDefault: true },
                 { label: Texts.text("Action_Cancel_Label"), identifier: "cancel", isDefault: false }
             ]
-            onPressed: index => extensionConfirmation.answer(index === 0)
-            Keys.onEscapePressed: extensionConfirmation.answer(false)
-            Keys.onReturnPressed: extensionConfirmation.answer(true)
+            onPressed: index => window.extensionConfirmation.answer(index === 0)
+            Keys.onEscapePressed: window.extensionConfirmation.answer(false)
+            Keys.onReturnPressed: window.extensionConfirmation.answer(true)
         }
     }
 
