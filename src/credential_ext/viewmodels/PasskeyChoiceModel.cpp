@@ -5,7 +5,7 @@
 #include <QVariantMap>
 
 #include <algorithm>
-#include <map>
+#include <set>
 
 namespace keyvane::ext::views {
 
@@ -15,22 +15,16 @@ PasskeyChoiceModel::PasskeyChoiceModel(ExtensionStorePort& port, flowkeep::MainE
 }
 
 std::vector<CredentialsSection> PasskeyChoiceModel::filteredSections(const FilterTrigger& trigger) {
-    const auto search = QString::fromStdString(trigger.searchText);
-    std::map<std::string, std::vector<PasskeyCredentials>> groups;
-    for (const auto& passkey : trigger.credentials) {
-        if (keyvane::views::matchesSearch(passkey, search)) {
-            groups[passkey.tokenSerial].push_back(passkey);
-        }
-    }
-    std::vector<CredentialsSection> sections;
+    // A serial listed twice gets one section: a passkey offered twice would be two choices of one.
+    std::vector<TokenInfo> tokens;
+    std::set<std::string> serials;
     for (const auto& token : trigger.tokens) {
-        const auto group = groups.find(token.serial);
-        if (group != groups.end() && !group->second.empty()) {
-            sections.push_back({token, std::move(group->second), true});
-            groups.erase(group); // a serial listed twice gets one section
+        if (serials.insert(token.serial).second) {
+            tokens.push_back(token);
         }
     }
-    return sections;
+    return keyvane::views::filterSections(tokens, trigger.credentials, QString::fromStdString(trigger.searchText),
+                                          std::nullopt);
 }
 
 void PasskeyChoiceModel::setSearchText(const QString& text) {
