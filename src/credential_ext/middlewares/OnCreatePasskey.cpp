@@ -1,5 +1,6 @@
 #include "credential_ext/middlewares/OnCreatePasskey.h"
 
+#include "credential_ext/middlewares/RecordsRefresh.h"
 #include "credential_ext/passkey_formats/Attestation.h"
 #include "credential_ext/passkey_formats/CredentialId.h"
 #include "credential_ext/state/CanonicalText.h"
@@ -61,9 +62,7 @@ void removePasskey(PasskeyManagerProtocol& passkeys, const std::string& serial, 
 void refreshRecords(PasskeyManagerProtocol& passkeys, CredentialsStorageProtocol& records,
                     CredentialIdentityStoreProtocol& identities, const std::string& serial) {
     try {
-        records.withTokenRecordsLocked(serial,
-                                       [&] { records.updateCredentials(passkeys.getCredentials(serial), serial); });
-        identities.update([&] { return records.fetchAllCredentials(); });
+        refreshTokenRecords(passkeys, records, identities, serial);
     } catch (...) {
     }
 }

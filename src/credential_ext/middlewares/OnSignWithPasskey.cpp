@@ -1,5 +1,6 @@
 #include "credential_ext/middlewares/OnSignWithPasskey.h"
 
+#include "credential_ext/middlewares/RecordsRefresh.h"
 #include "credential_ext/passkey_formats/Assertion.h"
 #include "credential_ext/passkey_formats/Tlv.h"
 #include "shared/redux/ExtensionError.h"
@@ -43,13 +44,8 @@ MaybeStream OnSignWithPasskey::process(const AppAction& action) {
                 sink.yield(AppAction::waitForTouch{touch->userActionTimeout});
             }
             // The records, the published identities and the lists follow the token on every
-            // sign-in, also when the signing then fails. The token is read and its records
-            // written as one step for other programs, so a passkey that the main program
-            // deletes meanwhile is never written back.
-            records->withTokenRecordsLocked(passkey.tokenSerial, [&] {
-                records->updateCredentials(passkeys->getCredentials(passkey.tokenSerial), passkey.tokenSerial);
-            });
-            identities->update([&] { return records->fetchAllCredentials(); });
+            // sign-in, also when the signing then fails.
+            refreshTokenRecords(*passkeys, *records, *identities, passkey.tokenSerial);
             auto all = records->fetchAllCredentials();
             auto tokenList = tokens->listTokens();
             sink.yield(AppAction::updateCredentialsList{std::move(all)});
